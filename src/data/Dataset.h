@@ -1,0 +1,167 @@
+#pragma once
+// A client-side cursor over all rows of a command text (or of a loaded XML file).
+// Rows live column-wise in a RowStore; the visible order is a separate index vector,
+// so sorting, deleting and appending never copy the data.
+#include "ColumnInfo.h"
+#include "ColumnStore.h"
+#include "Field.h"
+#include "FieldType.h"
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace data {
+
+class Connection;
+class RowWriter;
+
+enum TLocateOption { loCaseInsensitive = 1, loPartialKey = 2 };
+using TLocateOptions = int;
+enum TPersistFormat { pfADTG, pfXML };
+
+struct Bookmark {
+    long long row = -1; // physical row; stays valid across sorting
+    bool isValid() const { return row >= 0; }
+    bool operator==(const Bookmark &) const = default;
+};
+
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    explicit Dataset(QObject *parent = nullptr);
+    ~Dataset() override;
+
+    void setConnection(Connection *connection) { connection_ = connection; }
+    Connection *connection() const { return connection_; }
+    QString CommandText() const { return commandText_; }
+    void setCommandText(const QString &text) { commandText_ = text; }
+    int CommandTimeout() const { return commandTimeout_; }
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+
+    // Life.
+    virtual void Open();
+    void Close();
+    bool Active() const { return state_ != dsInactive; }
+    void setActive(bool active) { active ? Open() : Close(); }
+    TDataSetState State() const { return state_; }
+    // Opens an already fetched result (schema rowsets, loaded files, tests).
+    void OpenResult(std::vector<ColumnInfo> columns, RowStore rows);
+
+    // Cursor.
+    bool IsEmpty() const { return order_.empty(); }
+    bool Eof() const { return eof_; }
+    bool Bof() const { return bof_; }
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    int MoveBy(int distance);
+    int RecordCount() const { return int(order_.size()); }
+    int RecNo() const { return current_ + 1; } // 1-based; 0 when empty
+    void setRecNo(int recNo);
+    bool IsSequenced() const { return sequenced_; }
+    void setSequenced(bool sequenced) { sequenced_ = sequenced; }
+    Bookmark GetBookmark() const;
+    void GotoBookmark(const Bookmark &bookmark);
+    bool BookmarkValid(const Bookmark &bookmark) const;
+    void DisableControls() { ++disableCount_; }
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    // Changes.
+    void Edit();
+    void Append();
+    void Insert();
+    void Post();
+    void Cancel();
+    void Delete();
+    bool CanModify() const;
+    // Why the rows cannot be changed (empty when they can).
+    QString ReadOnlyReason() const { return readOnlyReason_; }
+
+    bool Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options);
+    bool SupportsSort() const { return true; }
+    QString Sort() const { return sort_; }
+    void setSort(const QString &sort); // "Name ASC, Other DESC"; empty restores read order
+
+    // Fields.
+    int FieldCount() const { return int(fields_.size()); }
+    Field *Fields(int index) const { return fields_.at(size_t(index)).get(); }
+    Field *FindField(const QString &name) const; // case-insensitive; nullptr when absent
+    Field *FieldByName(const QString &name) const; // throws when absent
+    QStringList FieldNames() const;
+
+    // Persistence in the rowset XML format.
+    void SaveToFile(const QString &fileName, TPersistFormat format = pfXML);
+    void LoadFromFile(const QString &fileName);
+
+    // Random access for grids and exports, without moving the cursor. row is 0-based
+    // in the visible order; while editing, the current row shows the edit buffer.
+    QVariant valueAt(int row, int field) const;
+    QString displayTextAt(int row, int field) const;
+    int currentRow() const { return current_; } // -1 when empty
+    bool isInsertedRowPending() const { return state_ == dsInsert; }
+
+    // For the field objects.
+    QVariant currentValue(int field) const;
+    void setCurrentValue(int field, const QVariant &value);
+
+    // Direct access for writers of files and for the XML reader.
+    const std::vector<ColumnInfo> &columnInfos() const { return columns_; }
+    const RowStore &store() const { return *store_; }
+    const std::vector<uint32_t> &order() const { return order_; }
+
+signals:
+    void beforeOpen();
+    void afterOpen();
+    void beforeClose();
+    void afterClose();
+    void stateChanged();
+    void beforePost();
+    void afterPost();
+    void afterCancel();
+    void beforeDelete();
+    void afterDelete();
+    void afterScroll();             // the current record moved
+    void recordChanged(int row);    // values of one visible row changed
+    void dataReset();               // rows inserted, deleted, reordered or reloaded
+    void fieldChanged(int field);   // a field of the edit buffer changed
+
+private:
+    void setState(TDataSetState state);
+    void moveTo(int row);
+    void checkActive() const;
+    void checkBrowse(); // posts a pending edit first
+    void buildFields();
+    void notifyScroll();
+    void notifyReset();
+    void decideWritability();
+
+    Connection *connection_ = nullptr;
+    QString commandText_;
+    int commandTimeout_ = 30;
+    TDataSetState state_ = dsInactive;
+    std::vector<ColumnInfo> columns_;
+    std::unique_ptr<RowStore> store_;
+    std::vector<uint32_t> order_;
+    std::vector<std::unique_ptr<Field>> fields_;
+    int current_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+    bool sequenced_ = true;
+    int disableCount_ = 0;
+    bool pendingScroll_ = false;
+    bool pendingReset_ = false;
+    QString sort_;
+    // Edit buffer of the current (or appended) row.
+    std::vector<QVariant> buffer_;
+    std::vector<bool> modified_;
+    int insertAt_ = -1; // visible position of the row being inserted
+    std::unique_ptr<RowWriter> writer_; // null: changes stay in memory
+    QString readOnlyReason_;
+};
+
+} // namespace data
