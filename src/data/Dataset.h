@@ -47,8 +47,11 @@ public:
     bool Active() const { return state_ != dsInactive; }
     void setActive(bool active) { active ? Open() : Close(); }
     TDataSetState State() const { return state_; }
+    // How the rows of an opened result may change.
+    enum class RowsMode { ReadOnly, InMemory, Database };
     // Opens an already fetched result (schema rowsets, loaded files, tests).
-    void OpenResult(std::vector<ColumnInfo> columns, RowStore rows);
+    void OpenResult(std::vector<ColumnInfo> columns, RowStore rows,
+                    RowsMode mode = RowsMode::ReadOnly);
 
     // Cursor.
     bool IsEmpty() const { return order_.empty(); }
@@ -103,6 +106,8 @@ public:
     QVariant valueAt(int row, int field) const;
     QString displayTextAt(int row, int field) const;
     int currentRow() const { return current_; } // -1 when empty
+    // Rows a grid shows: the records plus a row being inserted.
+    int visibleRowCount() const { return int(order_.size()) + (state_ == dsInsert ? 1 : 0); }
     bool isInsertedRowPending() const { return state_ == dsInsert; }
 
     // For the field objects.
@@ -139,6 +144,9 @@ private:
     void notifyScroll();
     void notifyReset();
     void decideWritability();
+    void install(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode);
+    std::unique_ptr<RowWriter> makeWriter();
+    int rowOfVisible(int row, bool &isBuffer) const;
 
     Connection *connection_ = nullptr;
     QString commandText_;
@@ -160,7 +168,9 @@ private:
     std::vector<QVariant> buffer_;
     std::vector<bool> modified_;
     int insertAt_ = -1; // visible position of the row being inserted
-    std::unique_ptr<RowWriter> writer_; // null: changes stay in memory
+    RowsMode mode_ = RowsMode::ReadOnly;
+    QString baseTable_;       // table the rows are written back to
+    QStringList keyColumns_;  // its primary key, when the result holds all of it
     QString readOnlyReason_;
 };
 

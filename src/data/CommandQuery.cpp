@@ -1,0 +1,29 @@
+#include "CommandQuery.h"
+#include "Connection.h"
+#include "DatabaseError.h"
+
+namespace data {
+
+CommandQuery::CommandQuery(QObject *parent) : Dataset(parent) {}
+
+void CommandQuery::Open()
+{
+    setCommandText(batchText());
+    Dataset::Open();
+}
+
+long long CommandQuery::ExecSQL()
+{
+    if (!connection())
+        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+    return connection()->session().execute(batchText(), {}, CommandTimeout());
+}
+
+long long Command::Execute()
+{
+    if (!connection_)
+        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+    return connection_->session().execute(text_, {}, timeout_);
+}
+
+} // namespace data

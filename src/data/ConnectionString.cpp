@@ -1,0 +1,172 @@
+#include "ConnectionString.h"
+#include "DatabaseError.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace data {
+
+ConnectionString::ConnectionString(const QString &text)
+    : items_(parse(text).items_)
+{
+}
+
+ConnectionString ConnectionString::parse(const QString &text)
+{
+    ConnectionString cs;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // name up to "="
+        qsizetype eq = text.indexOf(QLatin1Char('='), i);
+        qsizetype semi = text.indexOf(QLatin1Char(';'), i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            // a piece without "=": keep it as a name with an empty value (skip blanks)
+            qsizetype end = semi < 0 ? n : semi;
+            QString name = text.mid(i, end - i).trimmed();
+            if (!name.isEmpty())
+                cs.items_.emplace_back(name, QString());
+            i = end + 1;
+            continue;
+        }
+        QString name = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && text.at(i) == QLatin1Char(' '))
+            ++i;
+        QString value;
+        if (i < n && (text.at(i) == QLatin1Char('"') || text.at(i) == QLatin1Char('\''))) {
+            const QChar quote = text.at(i++);
+            while (i < n) {
+                if (text.at(i) == quote) {
+                    if (i + 1 < n && text.at(i + 1) == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text.at(i++);
+            }
+            qsizetype end = text.indexOf(QLatin1Char(';'), i);
+            i = end < 0 ? n : end + 1;
+        } else {
+            qsizetype end = text.indexOf(QLatin1Char(';'), i);
+            if (end < 0)
+                end = n;
+            value = text.mid(i, end - i).trimmed();
+            i = end + 1;
+        }
+        if (!name.isEmpty())
+            cs.set(name, value);
+    }
+    return cs;
+}
+
+QString ConnectionString::toString() const
+{
+    QStringList parts;
+    for (const auto &[name, value] : items_) {
+        QString v = value;
+        const bool needsQuotes = v.contains(QLatin1Char(';')) || v.startsWith(QLatin1Char('"')) ||
+                                 v.startsWith(QLatin1Char('\'')) || v != v.trimmed();
+        if (needsQuotes) {
+            if (v.contains(QLatin1Char('"')) && !v.contains(QLatin1Char('\''))) {
+                v = QLatin1Char('\'') + v + QLatin1Char('\'');
+            } else {
+                v.replace(QLatin1String("\""), QLatin1String("\"\""));
+                v = QLatin1Char('"') + v + QLatin1Char('"');
+            }
+        }
+        parts << name + QLatin1Char('=') + v;
+    }
+    return parts.join(QLatin1Char(';'));
+}
+
+bool ConnectionString::contains(const QString &name) const
+{
+    for (const auto &item : items_)
+        if (item.first.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString ConnectionString::value(const QString &name) const
+{
+    for (const auto &item : items_)
+        if (item.first.compare(name, Qt::CaseInsensitive) == 0)
+            return item.second;
+    return QString();
+}
+
+void ConnectionString::set(const QString &name, const QString &value)
+{
+    for (auto &item : items_)
+        if (item.first.compare(name, Qt::CaseInsensitive) == 0) {
+            item.second = value;
+            return;
+        }
+    items_.emplace_back(name, value);
+}
+
+void ConnectionString::remove(const QString &name)
+{
+    std::erase_if(items_, [&](const auto &item) {
+        return item.first.compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+ConnectionString ConnectionString::resolveDataLinkFile() const
+{
+    const QString file = value(QStringLiteral("File Name"));
+    if (!contains(QStringLiteral("File Name")))
+        return *this;
+    ConnectionString resolved(readDataLinkFile(file));
+    for (const auto &[name, v] : items_)
+        if (name.compare(QLatin1String("File Name"), Qt::CaseInsensitive) != 0)
+            resolved.set(name, v);
+    return resolved;
+}
+
+QString readDataLinkFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.exists())
+        throw DatabaseError(QStringLiteral("Data link file not found: %1").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw DatabaseError(QStringLiteral("Cannot read data link file %1: %2").arg(path, f.errorString()));
+    const QByteArray bytes = f.readAll();
+    QString text;
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder decode(QStringConverter::Utf16LE);
+        text = decode(bytes.mid(2));
+    } else {
+        QStringDecoder decode(QStringConverter::Utf8);
+        text = decode(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+    }
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    if (lines.isEmpty() || lines.first().trimmed().compare(QLatin1String("[oledb]"), Qt::CaseInsensitive) != 0)
+        throw DatabaseError(QStringLiteral("Not a data link file (no [oledb] header): %1").arg(path));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        return line;
+    }
+    throw DatabaseError(QStringLiteral("Data link file holds no connection string: %1").arg(path));
+}
+
+void writeDataLinkFile(const QString &path, const QString &connectionString)
+{
+    const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
+                         connectionString + QStringLiteral("\r\n");
+    QStringEncoder encode(QStringConverter::Utf16LE);
+    QByteArray bytes = QByteArray("\xFF\xFE", 2) + QByteArray(encode(text));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        throw DatabaseError(QStringLiteral("Cannot write data link file %1: %2").arg(path, f.errorString()));
+}
+
+} // namespace data
