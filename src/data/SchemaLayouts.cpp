@@ -102,7 +102,10 @@ std::unique_ptr<ResultSet> SchemaRowsetBuilder::finishFiltered(const std::vector
         const QVariant &r = restrictions[i];
         if (!r.isValid() || r.isNull())
             continue;
-        tests.emplace_back(columnIndex(layout_->restrictionColumns[qsizetype(i)]), r.toString());
+        const QString text = r.typeId() == QMetaType::Bool
+                                 ? (r.toBool() ? QStringLiteral("True") : QStringLiteral("False"))
+                                 : r.toString();
+        tests.emplace_back(columnIndex(layout_->restrictionColumns[qsizetype(i)]), text);
     }
     if (tests.empty())
         return finish();

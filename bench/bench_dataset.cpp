@@ -1,0 +1,188 @@
+// Prints how the dataset compares with bare SQLite on a 1,000,000-row, 8-column table:
+// opening against a plain sqlite3_step loop, saving XML against `sqlite3 -html`,
+// loading the XML back, and peak memory against the table's text size.
+// Usage: bench_dataset [rows] [work folder]
+#include "data/Connection.h"
+#include "data/Dataset.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <sqlite3.h>
+#include <string>
+
+namespace {
+
+long readStatusKb(const char *key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stol(line.substr(std::string(key).size()));
+    return -1;
+}
+
+void resetPeak()
+{
+    // Writing 5 to clear_refs resets VmHWM to the current RSS.
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void check(int rc, sqlite3 *db, const char *what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+        std::exit(1);
+    }
+}
+
+void buildTable(const QString &file, int rows)
+{
+    sqlite3 *db = nullptr;
+    check(sqlite3_open(file.toUtf8().constData(), &db), db, "open");
+    check(sqlite3_exec(db,
+                       "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                       "CREATE TABLE T (id INTEGER PRIMARY KEY, name NVARCHAR(40), city NVARCHAR(20),"
+                       " qty INTEGER, price REAL, created DATETIME, note TEXT, flag INTEGER);"
+                       "BEGIN;",
+                       nullptr, nullptr, nullptr),
+          db, "create");
+    sqlite3_stmt *st = nullptr;
+    check(sqlite3_prepare_v2(db, "INSERT INTO T VALUES (?,?,?,?,?,?,?,?)", -1, &st, nullptr), db, "prepare");
+    const char *cities[] = {"台北", "台中", "高雄", "Tainan", "新竹"};
+    for (int i = 1; i <= rows; ++i) {
+        char name[64], created[32], note[64];
+        std::snprintf(name, sizeof name, "客戶 %07d", i);
+        std::snprintf(created, sizeof created, "20%02d-%02d-%02d %02d:%02d:%02d", i % 25, 1 + i % 12,
+                      1 + i % 28, i % 24, i % 60, (i * 7) % 60);
+        std::snprintf(note, sizeof note, "note <%d> & \"quoted\" 'text'", i * 31);
+        sqlite3_bind_int64(st, 1, i);
+        sqlite3_bind_text(st, 2, name, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, cities[i % 5], -1, SQLITE_STATIC);
+        sqlite3_bind_int64(st, 4, i % 1000);
+        sqlite3_bind_double(st, 5, (i % 100000) / 100.0);
+        sqlite3_bind_text(st, 6, created, -1, SQLITE_TRANSIENT);
+        if (i % 10 == 0)
+            sqlite3_bind_null(st, 7);
+        else
+            sqlite3_bind_text(st, 7, note, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st, 8, i & 1);
+        check(sqlite3_step(st), db, "insert");
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    check(sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr), db, "commit");
+    sqlite3_close(db);
+}
+
+// The bare loop: step every row and read every value in its natural type.
+double bareLoop(const QString &file, long long &textBytes)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    QElapsedTimer t;
+    t.start();
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "Select * From T", -1, &st, nullptr);
+    long long sum = 0;
+    textBytes = 0;
+    const int cols = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < cols; ++c) {
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER: sum += sqlite3_column_int64(st, c); break;
+            case SQLITE_FLOAT: sum += (long long)sqlite3_column_double(st, c); break;
+            case SQLITE_TEXT: sum += sqlite3_column_text(st, c)[0]; break;
+            default: break;
+            }
+        }
+    }
+    const double ms = t.nsecsElapsed() / 1e6;
+    sqlite3_finalize(st);
+    // The table as text: every value's text form (not timed).
+    sqlite3_prepare_v2(db, "Select * From T", -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        for (int c = 0; c < cols; ++c) {
+            sqlite3_column_text(st, c);
+            textBytes += sqlite3_column_bytes(st, c);
+        }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    if (sum == 42)
+        std::puts("");
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    QTemporaryDir tmp;
+    const QString work = argc > 2 ? QString::fromLocal8Bit(argv[2]) : tmp.path();
+    QDir().mkpath(work);
+    const QString dbFile = work + QStringLiteral("/bench.db");
+    const QString xmlFile = work + QStringLiteral("/bench.xml");
+    const QString htmlFile = work + QStringLiteral("/bench.html");
+    QFile::remove(dbFile);
+
+    std::printf("Building %d rows x 8 columns...\n", rows);
+    buildTable(dbFile, rows);
+
+    long long textBytes = 0;
+    bareLoop(dbFile, textBytes); // warm the page cache
+    const double bareMs = bareLoop(dbFile, textBytes);
+
+    data::Connection conn;
+    conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+    conn.Open();
+    data::Dataset ds;
+    ds.setConnection(&conn);
+    ds.setCommandText(QStringLiteral("Select * From T"));
+    const long rssBefore = readStatusKb("VmRSS:");
+    resetPeak();
+    QElapsedTimer t;
+    t.start();
+    ds.Open();
+    const double openMs = t.nsecsElapsed() / 1e6;
+    const long peakOpen = readStatusKb("VmHWM:");
+    const size_t storeBytes = ds.store().memoryBytes();
+
+    t.restart();
+    ds.SaveToFile(xmlFile, data::pfXML);
+    const double saveMs = t.nsecsElapsed() / 1e6;
+
+    QProcess sqliteShell;
+    sqliteShell.setStandardOutputFile(htmlFile);
+    t.restart();
+    sqliteShell.start(QStringLiteral("sqlite3"), {QStringLiteral("-html"), dbFile, QStringLiteral("Select * From T")});
+    sqliteShell.waitForFinished(-1);
+    const double htmlMs = t.nsecsElapsed() / 1e6;
+
+    ds.Close();
+    data::Dataset loaded;
+    t.restart();
+    loaded.LoadFromFile(xmlFile);
+    const double loadMs = t.nsecsElapsed() / 1e6;
+
+    const double peakMb = (peakOpen - rssBefore) / 1024.0;
+    const double textMb = textBytes / (1024.0 * 1024.0);
+    std::printf("rows                         %d (loaded back: %d)\n", rows, loaded.RecordCount());
+    std::printf("bare sqlite3_step loop       %9.1f ms\n", bareMs);
+    std::printf("Dataset open                 %9.1f ms   ratio %.2fx (goal <= 1.5x)\n", openMs, openMs / bareMs);
+    std::printf("SaveToFile XML               %9.1f ms   (%lld MB)\n", saveMs,
+                (long long)(QFileInfo(xmlFile).size() >> 20));
+    std::printf("sqlite3 -html to a file      %9.1f ms   ratio %.2fx (goal <= 1.0x)\n", htmlMs, saveMs / htmlMs);
+    std::printf("LoadFromFile XML             %9.1f ms\n", loadMs);
+    std::printf("table text size              %9.1f MB\n", textMb);
+    std::printf("peak memory while opening    %9.1f MB   ratio %.2fx (goal <= 2x); column store %.1f MB\n",
+                peakMb, peakMb / textMb, storeBytes / (1024.0 * 1024.0));
+    return 0;
+}

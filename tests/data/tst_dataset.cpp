@@ -1,0 +1,250 @@
+// Cursor, edit buffer, locate, sort and controls of a dataset over rows held in memory.
+#include "data/ColumnStore.h"
+#include "data/DatabaseError.h"
+#include "data/Dataset.h"
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace data;
+
+namespace {
+
+ColumnInfo column(const QString &name, TFieldType type, bool nullable = true)
+{
+    ColumnInfo c;
+    c.name = name;
+    c.type = type;
+    c.nullable = nullable;
+    return c;
+}
+
+// 編號 (int), 名稱 (text), 金額 (float), 日期 (date)
+void openSample(Dataset &ds, Dataset::RowsMode mode = Dataset::RowsMode::InMemory)
+{
+    std::vector<ColumnInfo> cols = {column(QStringLiteral("編號"), ftInteger, false),
+                                    column(QStringLiteral("名稱"), ftWideString),
+                                    column(QStringLiteral("金額"), ftFloat),
+                                    column(QStringLiteral("日期"), ftDate)};
+    RowStore rows;
+    for (const auto &c : cols)
+        rows.columns.emplace_back(storageFor(c.type));
+    const QList<QVariantList> data = {
+        {1, QStringLiteral("台北"), 10.5, QDate(2004, 3, 9)},
+        {2, QStringLiteral("Taichung"), QVariant(), QDate(2005, 1, 1)},
+        {3, QStringLiteral("台南"), 7.25, QVariant()},
+        {4, QStringLiteral("taipei east"), 100.0, QDate(2001, 12, 31)},
+    };
+    for (const auto &r : data)
+        for (int c = 0; c < r.size(); ++c)
+            rows.columns[size_t(c)].appendValue(r[c]);
+    ds.OpenResult(std::move(cols), std::move(rows), mode);
+}
+
+} // namespace
+
+class TestDataset : public QObject {
+    Q_OBJECT
+private slots:
+    void navigationAndEof()
+    {
+        Dataset ds;
+        openSample(ds);
+        QCOMPARE(ds.RecordCount(), 4);
+        QVERIFY(!ds.Eof());
+        int seen = 0;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            ++seen;
+        QCOMPARE(seen, 4);
+        QCOMPARE(ds.RecNo(), 4);
+        ds.Prior();
+        QCOMPARE(ds.FieldByName(QStringLiteral("名稱"))->AsString(), QStringLiteral("台南"));
+        ds.Last();
+        QVERIFY(ds.Eof());
+        QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), 4);
+        QCOMPARE(ds.MoveBy(-10), -3);
+        QVERIFY(ds.Bof());
+    }
+
+    void emptyResult()
+    {
+        Dataset ds;
+        ds.OpenResult({column(QStringLiteral("a"), ftInteger)}, RowStore{}, Dataset::RowsMode::InMemory);
+        QVERIFY(ds.IsEmpty());
+        QVERIFY(ds.Eof());
+        QCOMPARE(ds.RecNo(), 0);
+        QVERIFY(ds.Fields(0)->IsNull());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.Delete());
+    }
+
+    void displayTextsAndLabels()
+    {
+        Dataset ds;
+        openSample(ds);
+        Field *money = ds.FieldByName(QStringLiteral("金額"));
+        Field *day = ds.FieldByName(QStringLiteral("日期"));
+        QCOMPARE(money->DisplayText(), QStringLiteral("10.5"));
+        QCOMPARE(day->DisplayText(), QStringLiteral("2004/03/09"));
+        QCOMPARE(money->DisplayLabel(), QStringLiteral("金額"));
+        money->setDisplayLabel(QStringLiteral("Amount"));
+        QCOMPARE(money->DisplayLabel(), QStringLiteral("Amount"));
+        money->setDisplayLabel(QStringLiteral("金額")); // the name itself removes the label
+        money->setDisplayLabel(QString());
+        QCOMPARE(money->DisplayLabel(), QStringLiteral("金額"));
+        QVERIFY(ds.FieldByName(QStringLiteral("編號"))->Required());
+        QVERIFY(!money->Required());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.FieldByName(QStringLiteral("missing")));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.FieldByName(QStringLiteral("名稱"))->AsInteger());
+    }
+
+    void editPostCancel()
+    {
+        Dataset ds;
+        openSample(ds);
+        QSignalSpy states(&ds, &Dataset::stateChanged);
+        ds.Next();
+        ds.FieldByName(QStringLiteral("名稱"))->setAsString(QStringLiteral("台中"));
+        QCOMPARE(ds.State(), dsEdit);
+        QCOMPARE(ds.valueAt(1, 1).toString(), QStringLiteral("台中")); // the grid sees the buffer
+        ds.Cancel();
+        QCOMPARE(ds.State(), dsBrowse);
+        QCOMPARE(ds.FieldByName(QStringLiteral("名稱"))->AsString(), QStringLiteral("Taichung"));
+        ds.Edit();
+        ds.FieldByName(QStringLiteral("金額"))->setAsString(QStringLiteral("12.75"));
+        ds.Next(); // moving away posts the edit
+        QCOMPARE(ds.State(), dsBrowse);
+        QCOMPARE(ds.valueAt(1, 2).toDouble(), 12.75);
+        QVERIFY(states.count() >= 4);
+        ds.Edit();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.FieldByName(QStringLiteral("編號"))->setAsString(QStringLiteral("x")));
+        QCOMPARE(ds.State(), dsEdit);
+        ds.Cancel();
+    }
+
+    void appendRequiredAndDelete()
+    {
+        Dataset ds;
+        openSample(ds);
+        ds.Append();
+        QCOMPARE(ds.State(), dsInsert);
+        QCOMPARE(ds.visibleRowCount(), 5);
+        ds.FieldByName(QStringLiteral("名稱"))->setAsString(QStringLiteral("高雄"));
+        // 編號 is not nullable: the post is refused and the typed value stays
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.Post());
+        QCOMPARE(ds.State(), dsInsert);
+        QCOMPARE(ds.FieldByName(QStringLiteral("名稱"))->AsString(), QStringLiteral("高雄"));
+        ds.FieldByName(QStringLiteral("編號"))->setAsInteger(5);
+        ds.Post();
+        QCOMPARE(ds.RecordCount(), 5);
+        QCOMPARE(ds.RecNo(), 5);
+        ds.First();
+        ds.Delete();
+        QCOMPARE(ds.RecordCount(), 4);
+        QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), 2);
+        // Cancel of an append returns to the record that was current
+        ds.Append();
+        ds.Cancel();
+        QCOMPARE(ds.RecordCount(), 4);
+        QVERIFY(ds.RecNo() >= 1);
+    }
+
+    void readOnlyResult()
+    {
+        Dataset ds;
+        openSample(ds, Dataset::RowsMode::ReadOnly);
+        QVERIFY(!ds.CanModify());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.Edit());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.Append());
+        QCOMPARE(ds.State(), dsBrowse);
+    }
+
+    void locate_data()
+    {
+        QTest::addColumn<QString>("fields");
+        QTest::addColumn<QVariant>("values");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<int>("expectedId"); // 0 = not found
+        QTest::newRow("int exact") << "編號" << QVariant(3) << 0 << 3;
+        QTest::newRow("int as text") << "編號" << QVariant(QStringLiteral("4")) << 0 << 4;
+        QTest::newRow("chinese") << "名稱" << QVariant(QStringLiteral("台南")) << 0 << 3;
+        QTest::newRow("case differs") << "名稱" << QVariant(QStringLiteral("TAICHUNG")) << 0 << 0;
+        QTest::newRow("case-insensitive") << "名稱" << QVariant(QStringLiteral("TAICHUNG")) << int(loCaseInsensitive) << 2;
+        QTest::newRow("partial") << "名稱" << QVariant(QStringLiteral("台")) << int(loPartialKey) << 1;
+        QTest::newRow("partial ci") << "名稱" << QVariant(QStringLiteral("TAIP")) << int(loPartialKey | loCaseInsensitive) << 4;
+        QTest::newRow("two fields") << "編號;名稱" << QVariant(QVariantList{2, QStringLiteral("Taichung")}) << 0 << 2;
+        QTest::newRow("two fields miss") << "編號;名稱" << QVariant(QVariantList{1, QStringLiteral("Taichung")}) << 0 << 0;
+        QTest::newRow("null") << "金額" << QVariant() << 0 << 2;
+        QTest::newRow("float") << "金額" << QVariant(QStringLiteral("7.25")) << 0 << 3;
+        QTest::newRow("date") << "日期" << QVariant(QStringLiteral("2005/1/1")) << 0 << 2;
+    }
+    void locate()
+    {
+        QFETCH(QString, fields);
+        QFETCH(QVariant, values);
+        QFETCH(int, options);
+        QFETCH(int, expectedId);
+        Dataset ds;
+        openSample(ds);
+        ds.Last();
+        const bool found = ds.Locate(fields, values, options);
+        QCOMPARE(found, expectedId != 0);
+        if (found)
+            QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), expectedId);
+        else
+            QCOMPARE(ds.RecNo(), 4); // a failed search leaves the cursor alone
+    }
+
+    void sortKeepsCurrentRecord()
+    {
+        Dataset ds;
+        openSample(ds);
+        ds.setRecNo(2); // Taichung
+        ds.setSort(QStringLiteral("名稱 DESC"));
+        QCOMPARE(ds.FieldByName(QStringLiteral("名稱"))->AsString(), QStringLiteral("Taichung"));
+        ds.First();
+        QCOMPARE(ds.FieldByName(QStringLiteral("名稱"))->AsString(), QStringLiteral("台南"));
+        ds.setSort(QStringLiteral("金額"));
+        ds.First();
+        QVERIFY(ds.FieldByName(QStringLiteral("金額"))->IsNull()); // NULL first
+        ds.setSort(QString());
+        ds.First();
+        QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), 1);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.setSort(QStringLiteral("nothing")));
+    }
+
+    void bookmarksAndControls()
+    {
+        Dataset ds;
+        openSample(ds);
+        ds.setRecNo(3);
+        const Bookmark mark = ds.GetBookmark();
+        QSignalSpy scrolls(&ds, &Dataset::afterScroll);
+        QSignalSpy resets(&ds, &Dataset::dataReset);
+        ds.DisableControls();
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+        }
+        QCOMPARE(scrolls.count(), 0);
+        ds.GotoBookmark(mark);
+        ds.EnableControls();
+        QCOMPARE(scrolls.count(), 1);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(ds.RecNo(), 3);
+        ds.Delete();
+        QVERIFY(!ds.BookmarkValid(mark));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.GotoBookmark(mark));
+    }
+
+    void closeNotifies()
+    {
+        Dataset ds;
+        openSample(ds);
+        QSignalSpy closed(&ds, &Dataset::afterClose);
+        ds.Close();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(ds.State(), dsInactive);
+        QCOMPARE(ds.FieldCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.Next());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataset)
+#include "tst_dataset.moc"
