@@ -356,16 +356,7 @@ QString Dataset::displayTextAt(int row, int field) const
 {
     if (field < 0 || field >= FieldCount())
         return QString();
-    const Field *f = Fields(field);
-    const QVariant v = valueAt(row, field);
-    if (f->IsBlob()) {
-        const QString name = f->DataType() == ftGraphic ? QStringLiteral("GRAPHIC")
-                             : (f->DataType() == ftMemo || f->DataType() == ftWideMemo) ? QStringLiteral("MEMO")
-                                                                                       : QStringLiteral("BLOB");
-        return v.isValid() ? QLatin1Char('(') + name + QLatin1Char(')')
-                           : QLatin1Char('(') + name.toLower() + QLatin1Char(')');
-    }
-    return Field::textOf(v, f->DataType());
+    return Field::displayTextOf(valueAt(row, field), columns_[size_t(field)].type);
 }
 
 QVariant Dataset::currentValue(int field) const

@@ -99,16 +99,20 @@ QString Field::AsString() const
     return textOf(Value(), info_.type);
 }
 
+QString Field::displayTextOf(const QVariant &value, TFieldType type)
+{
+    if (!isBlobType(type))
+        return textOf(value, type);
+    const QString name = type == ftGraphic ? QStringLiteral("GRAPHIC")
+                         : (type == ftMemo || type == ftWideMemo) ? QStringLiteral("MEMO")
+                                                                 : QStringLiteral("BLOB");
+    const bool isNull = !value.isValid() || value.isNull();
+    return QLatin1Char('(') + (isNull ? name.toLower() : name) + QLatin1Char(')');
+}
+
 QString Field::DisplayText() const
 {
-    if (IsBlob()) {
-        const QString name = info_.type == ftGraphic ? QStringLiteral("GRAPHIC")
-                             : (info_.type == ftMemo || info_.type == ftWideMemo) ? QStringLiteral("MEMO")
-                                                                                 : QStringLiteral("BLOB");
-        return IsNull() ? QLatin1Char('(') + name.toLower() + QLatin1Char(')')
-                        : QLatin1Char('(') + name + QLatin1Char(')');
-    }
-    return AsString();
+    return displayTextOf(Value(), info_.type);
 }
 
 QVariant Field::fromText(const QString &text) const

@@ -61,6 +61,8 @@ public:
 
     // Text forms shared with the grid and the exports.
     static QString textOf(const QVariant &value, TFieldType type);
+    // What a grid shows: blobs as "(MEMO)", "(GRAPHIC)", "(BLOB)" (lower case when NULL).
+    static QString displayTextOf(const QVariant &value, TFieldType type);
     QVariant fromText(const QString &text) const; // throws DatabaseError on bad text
 
 private:
