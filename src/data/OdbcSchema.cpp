@@ -131,6 +131,24 @@ std::unique_ptr<ResultSet> OdbcSession::openSchema(const QString &rowset, const 
         return schemaIndexes(restrictions);
     if (name == QLatin1String("PRIMARY_KEYS"))
         return schemaPrimaryKeys(restrictions);
+    if (name == QLatin1String("CATALOGS"))
+        return schemaCatalogs(restrictions);
+    if (name == QLatin1String("STATISTICS"))
+        return schemaStatistics(restrictions);
+    if (name == QLatin1String("PROCEDURES"))
+        return schemaProcedures(restrictions);
+    if (name == QLatin1String("PROCEDURE_PARAMETERS"))
+        return schemaProcedureParameters(restrictions);
+    if (name == QLatin1String("TABLE_PRIVILEGES"))
+        return schemaTablePrivileges(restrictions);
+    if (name == QLatin1String("COLUMN_PRIVILEGES"))
+        return schemaColumnPrivileges(restrictions);
+    if (name == QLatin1String("PROVIDER_TYPES"))
+        return schemaProviderTypes(restrictions);
+    if (name == QLatin1String("SCHEMATA") || name == QLatin1String("TABLE_CONSTRAINTS") ||
+        name == QLatin1String("KEY_COLUMN_USAGE") || name == QLatin1String("CHECK_CONSTRAINTS") ||
+        name == QLatin1String("VIEWS"))
+        return schemaFromInformationSchema(name, restrictions);
     throw DatabaseError(QStringLiteral("Object or provider is not capable of performing requested operation. "
                                        "The ODBC provider does not supply the schema rowset %1.")
                             .arg(rowset));
@@ -605,6 +623,368 @@ QStringList OdbcSession::primaryKey(const QString &table)
             keys << row.at(3).toString();
     }
     return keys;
+}
+
+} // namespace data
+
+// ---- rowsets beyond the four listings --------------------------------------------------
+
+namespace data {
+
+namespace {
+
+bool yes(const QVariant &v)
+{
+    return v.toString().trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+}
+
+QVariant flag(const QVariant &v) // ODBC smallint flag to a Boolean, NULL staying NULL
+{
+    const auto n = number(v);
+    return n ? QVariant(*n != 0) : QVariant();
+}
+
+} // namespace
+
+bool OdbcSession::catalogArgument(const std::vector<QVariant> &r, size_t index, std::optional<QString> &arg)
+{
+    if (!given(r, index))
+        return true;
+    if (supportsCatalogs()) {
+        arg = textAt(r, index);
+        return true;
+    }
+    return textAt(r, index) == defaultDatabase();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaCatalogs(const std::vector<QVariant> &r)
+{
+    SchemaRowsetBuilder builder(QStringLiteral("CATALOGS"));
+    if (!supportsCatalogs()) {
+        // A source without catalogs has exactly one database: the current one.
+        if (!given(r, 0) || textAt(r, 0) == defaultDatabase())
+            builder.addRow(std::vector<QVariant>{defaultDatabase(), QVariant()});
+        return builder.finish();
+    }
+    Handle st = newStatement(0);
+    const QString all = QStringLiteral(SQL_ALL_CATALOGS), none;
+    const auto rows = catalogRows(st,
+                                  SQLTablesW(st, wide(all), SQL_NTS, wide(none), SQL_NTS, wide(none), SQL_NTS,
+                                             nullptr, 0),
+                                  QStringLiteral("SQLTables"));
+    for (const auto &row : rows) {
+        if (given(r, 0) && row.at(0).toString().compare(textAt(r, 0), nameCase()) != 0)
+            continue;
+        builder.addRow({{QStringLiteral("CATALOG_NAME"), row.at(0).toString()},
+                        {QStringLiteral("DESCRIPTION"), orNull(row.at(4))}});
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaStatistics(const std::vector<QVariant> &r)
+{
+    SchemaRowsetBuilder builder(QStringLiteral("STATISTICS"));
+    for (const TableRef &t : tablesFor(given(r, 0) && supportsCatalogs() ? r[0] : QVariant(),
+                                       given(r, 1) ? r[1] : QVariant(), given(r, 2) ? r[2] : QVariant())) {
+        if (given(r, 0) && !supportsCatalogs() && textAt(r, 0) != defaultDatabase())
+            break;
+        Handle st = newStatement(0);
+        Arg cat, sch;
+        if (!t.catalog.isEmpty())
+            cat.text = t.catalog;
+        if (!t.schema.isEmpty())
+            sch.text = t.schema;
+        const auto rows = catalogRows(st,
+                                      SQLStatisticsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), wide(t.name),
+                                                     SQL_NTS, SQL_INDEX_ALL, SQL_ENSURE),
+                                      QStringLiteral("SQLStatistics"));
+        QVariant cardinality;
+        for (const auto &row : rows)
+            if (number(row.at(6)).value_or(-1) == SQL_TABLE_STAT)
+                cardinality = numberOrNull(row.at(10));
+        if (!cardinality.isValid()) {
+            // Drivers without a table-statistics row: count the rows.
+            const QString name = (t.schema.isEmpty() ? QString() : quoteIdentifier(t.schema) + QLatin1Char('.')) +
+                                 quoteIdentifier(t.name);
+            auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + name);
+            if (!count->columns.empty() && count->rows.rowCount() == 1)
+                cardinality = count->rows.columns[0].value(0, ftLargeint);
+        }
+        builder.addRow({{QStringLiteral("TABLE_CATALOG"), t.catalog.isEmpty() ? QVariant(defaultDatabase()) : QVariant(t.catalog)},
+                        {QStringLiteral("TABLE_SCHEMA"), t.schema.isEmpty() ? QVariant() : QVariant(t.schema)},
+                        {QStringLiteral("TABLE_NAME"), t.name},
+                        {QStringLiteral("CARDINALITY"), cardinality}});
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaProcedures(const std::vector<QVariant> &r)
+{
+    SchemaRowsetBuilder builder(QStringLiteral("PROCEDURES"));
+    Arg cat, sch, proc;
+    if (!catalogArgument(r, 0, cat.text))
+        return builder.finish();
+    if (given(r, 1))
+        sch.text = patternArgument(textAt(r, 1));
+    if (given(r, 2))
+        proc.text = patternArgument(textAt(r, 2));
+    Handle st = newStatement(0);
+    const auto rows = catalogRows(st,
+                                  SQLProceduresW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), proc.ptr(), proc.len()),
+                                  QStringLiteral("SQLProcedures"));
+    for (const auto &row : rows) {
+        if (!catalogMatches(row.at(0), r))
+            continue;
+        const qint64 odbcType = number(row.at(7)).value_or(0);
+        const qint64 type = odbcType == SQL_PT_PROCEDURE ? 2 : odbcType == SQL_PT_FUNCTION ? 3 : 1;
+        if (given(r, 3) && number(r[3]).value_or(-1) != type)
+            continue;
+        builder.addRow({{QStringLiteral("PROCEDURE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
+                        {QStringLiteral("PROCEDURE_SCHEMA"), orNull(row.at(1))},
+                        {QStringLiteral("PROCEDURE_NAME"), row.at(2).toString()},
+                        {QStringLiteral("PROCEDURE_TYPE"), type},
+                        {QStringLiteral("DESCRIPTION"), orNull(row.at(6))}});
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaProcedureParameters(const std::vector<QVariant> &r)
+{
+    SchemaRowsetBuilder builder(QStringLiteral("PROCEDURE_PARAMETERS"));
+    Arg cat, sch, proc, col;
+    if (!catalogArgument(r, 0, cat.text))
+        return builder.finish();
+    if (given(r, 1))
+        sch.text = patternArgument(textAt(r, 1));
+    if (given(r, 2))
+        proc.text = patternArgument(textAt(r, 2));
+    if (given(r, 3))
+        col.text = patternArgument(textAt(r, 3));
+    Handle st = newStatement(0);
+    const auto rows = catalogRows(st,
+                                  SQLProcedureColumnsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), proc.ptr(),
+                                                       proc.len(), col.ptr(), col.len()),
+                                  QStringLiteral("SQLProcedureColumns"));
+    for (const auto &row : rows) {
+        if (!catalogMatches(row.at(0), r))
+            continue;
+        const qint64 kind = number(row.at(4)).value_or(0);
+        if (kind == SQL_RESULT_COL)
+            continue;
+        const QVariant paramType = kind == SQL_PARAM_INPUT ? QVariant(1) : kind == SQL_PARAM_INPUT_OUTPUT ? QVariant(2)
+                                   : kind == SQL_PARAM_OUTPUT ? QVariant(3) : kind == SQL_RETURN_VALUE ? QVariant(4)
+                                                                                                       : QVariant();
+        const int dbType = dbTypeOfSql(int(number(row.at(5)).value_or(0)), row.at(6).toString());
+        const QVariant size = numberOrNull(row.at(7));
+        builder.addRow({{QStringLiteral("PROCEDURE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
+                        {QStringLiteral("PROCEDURE_SCHEMA"), orNull(row.at(1))},
+                        {QStringLiteral("PROCEDURE_NAME"), row.at(2).toString()},
+                        {QStringLiteral("PARAMETER_NAME"), orNull(row.at(3))},
+                        {QStringLiteral("ORDINAL_POSITION"), numberOrNull(row.at(17))},
+                        {QStringLiteral("PARAMETER_TYPE"), paramType},
+                        {QStringLiteral("PARAMETER_HASDEFAULT"), row.at(13).isValid()},
+                        {QStringLiteral("PARAMETER_DEFAULT"), orNull(row.at(13))},
+                        {QStringLiteral("IS_NULLABLE"), number(row.at(11)).value_or(1) != SQL_NO_NULLS},
+                        {QStringLiteral("DATA_TYPE"), dbType},
+                        {QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), isCharacter(dbType) ? size : QVariant()},
+                        {QStringLiteral("CHARACTER_OCTET_LENGTH"), isCharacter(dbType) ? numberOrNull(row.at(16)) : QVariant()},
+                        {QStringLiteral("NUMERIC_PRECISION"), isNumeric(dbType) ? size : QVariant()},
+                        {QStringLiteral("NUMERIC_SCALE"), dbType == DBTYPE_NUMERIC ? numberOrNull(row.at(9)) : QVariant()},
+                        {QStringLiteral("DESCRIPTION"), orNull(row.at(12))},
+                        {QStringLiteral("TYPE_NAME"), orNull(row.at(6))},
+                        {QStringLiteral("LOCAL_TYPE_NAME"), orNull(row.at(6))}});
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaTablePrivileges(const std::vector<QVariant> &r)
+{
+    // Restrictions: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, GRANTOR, GRANTEE.
+    SchemaRowsetBuilder builder(QStringLiteral("TABLE_PRIVILEGES"));
+    Arg cat, sch, tab;
+    if (!catalogArgument(r, 0, cat.text))
+        return builder.finish();
+    if (given(r, 1))
+        sch.text = patternArgument(textAt(r, 1));
+    tab.text = given(r, 2) ? patternArgument(textAt(r, 2)) : QStringLiteral("%");
+    Handle st = newStatement(0);
+    const auto rows = catalogRows(st,
+                                  SQLTablePrivilegesW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), tab.ptr(), tab.len()),
+                                  QStringLiteral("SQLTablePrivileges"));
+    for (const auto &row : rows) {
+        if (!catalogMatches(row.at(0), r) ||
+            (given(r, 3) && row.at(3).toString().compare(textAt(r, 3), nameCase()) != 0) ||
+            (given(r, 4) && row.at(4).toString().compare(textAt(r, 4), nameCase()) != 0) ||
+            row.at(5).toString().isEmpty()) // a privilege the driver could not name
+            continue;
+        builder.addRow({{QStringLiteral("GRANTOR"), orNull(row.at(3))},
+                        {QStringLiteral("GRANTEE"), row.at(4).toString()},
+                        {QStringLiteral("TABLE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
+                        {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
+                        {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
+                        {QStringLiteral("PRIVILEGE_TYPE"), row.at(5).toString()},
+                        {QStringLiteral("IS_GRANTABLE"), yes(row.at(6))}});
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaColumnPrivileges(const std::vector<QVariant> &r)
+{
+    // Restrictions: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, GRANTOR, GRANTEE.
+    // SQLColumnPrivileges needs a table: without one, every table is asked in turn.
+    SchemaRowsetBuilder builder(QStringLiteral("COLUMN_PRIVILEGES"));
+    if (given(r, 0) && !supportsCatalogs() && textAt(r, 0) != defaultDatabase())
+        return builder.finish();
+    for (const TableRef &t : tablesFor(given(r, 0) && supportsCatalogs() ? r[0] : QVariant(),
+                                       given(r, 1) ? r[1] : QVariant(), given(r, 2) ? r[2] : QVariant())) {
+        Handle st = newStatement(0);
+        Arg cat, sch, col;
+        if (!t.catalog.isEmpty())
+            cat.text = t.catalog;
+        if (!t.schema.isEmpty())
+            sch.text = t.schema;
+        if (given(r, 3))
+            col.text = patternArgument(textAt(r, 3));
+        std::vector<CatalogRow> rows;
+        try {
+            rows = catalogRows(st,
+                               SQLColumnPrivilegesW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), wide(t.name),
+                                                    SQL_NTS, col.ptr(), col.len()),
+                               QStringLiteral("SQLColumnPrivileges"));
+        } catch (const DatabaseError &) {
+            // Some drivers fail here (the PostgreSQL one on current servers): the
+            // source's INFORMATION_SCHEMA answers instead.
+            return schemaFromInformationSchema(QStringLiteral("COLUMN_PRIVILEGES"), r);
+        }
+        for (const auto &row : rows) {
+            if ((given(r, 4) && row.at(4).toString().compare(textAt(r, 4), nameCase()) != 0) ||
+                (given(r, 5) && row.at(5).toString().compare(textAt(r, 5), nameCase()) != 0))
+                continue;
+            builder.addRow({{QStringLiteral("GRANTOR"), orNull(row.at(4))},
+                            {QStringLiteral("GRANTEE"), row.at(5).toString()},
+                            {QStringLiteral("TABLE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
+                            {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
+                            {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
+                            {QStringLiteral("COLUMN_NAME"), row.at(3).toString()},
+                            {QStringLiteral("PRIVILEGE_TYPE"), row.at(6).toString()},
+                            {QStringLiteral("IS_GRANTABLE"), yes(row.at(7))}});
+        }
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaProviderTypes(const std::vector<QVariant> &r)
+{
+    // Restrictions: DATA_TYPE, BEST_MATCH.
+    SchemaRowsetBuilder builder(QStringLiteral("PROVIDER_TYPES"));
+    Handle st = newStatement(0);
+    const auto rows = catalogRows(st, SQLGetTypeInfoW(st, SQL_ALL_TYPES), QStringLiteral("SQLGetTypeInfo"));
+    std::vector<int> seen;
+    for (const auto &row : rows) {
+        const int sqlType = int(number(row.at(1)).value_or(0));
+        const int dbType = dbTypeOfSql(sqlType, row.at(0).toString());
+        const bool best = std::find(seen.begin(), seen.end(), dbType) == seen.end();
+        if (best)
+            seen.push_back(dbType);
+        if (given(r, 0) && number(r[0]).value_or(-1) != dbType)
+            continue;
+        if (given(r, 1) && r[1].toBool() != best)
+            continue;
+        const bool isLong = sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY;
+        const bool fixedWidth = !isCharacter(dbType) ||
+                                sqlType == SQL_CHAR || sqlType == SQL_WCHAR || sqlType == SQL_BINARY;
+        const auto searchable = number(row.at(8));
+        builder.addRow({{QStringLiteral("TYPE_NAME"), row.at(0).toString()},
+                        {QStringLiteral("DATA_TYPE"), dbType},
+                        {QStringLiteral("COLUMN_SIZE"), numberOrNull(row.at(2))},
+                        {QStringLiteral("LITERAL_PREFIX"), orNull(row.at(3))},
+                        {QStringLiteral("LITERAL_SUFFIX"), orNull(row.at(4))},
+                        {QStringLiteral("CREATE_PARAMS"), orNull(row.at(5))},
+                        {QStringLiteral("IS_NULLABLE"), number(row.at(6)).value_or(1) != SQL_NO_NULLS},
+                        {QStringLiteral("CASE_SENSITIVE"), flag(row.at(7))},
+                        {QStringLiteral("SEARCHABLE"), searchable ? QVariant(*searchable + 1) : QVariant()},
+                        {QStringLiteral("UNSIGNED_ATTRIBUTE"), flag(row.at(9))},
+                        {QStringLiteral("FIXED_PREC_SCALE"), flag(row.at(10))},
+                        {QStringLiteral("AUTO_UNIQUE_VALUE"), flag(row.at(11))},
+                        {QStringLiteral("LOCAL_TYPE_NAME"), orNull(row.at(12))},
+                        {QStringLiteral("MINIMUM_SCALE"), numberOrNull(row.at(13))},
+                        {QStringLiteral("MAXIMUM_SCALE"), numberOrNull(row.at(14))},
+                        {QStringLiteral("IS_LONG"), isLong},
+                        {QStringLiteral("BEST_MATCH"), best},
+                        {QStringLiteral("IS_FIXEDLENGTH"), fixedWidth && !isLong}});
+    }
+    return builder.finish();
+}
+
+std::unique_ptr<ResultSet> OdbcSession::schemaFromInformationSchema(const QString &rowset,
+                                                                    const std::vector<QVariant> &r)
+{
+    // Each rowset's columns come from the INFORMATION_SCHEMA view of the same name, and
+    // its restriction columns carry the same names there; restriction values are bound
+    // as parameters.
+    struct Source {
+        const char *rowset;
+        const char *view;
+        const char *columns;
+    };
+    static const Source sources[] = {
+        {"SCHEMATA", "SCHEMATA",
+         "CATALOG_NAME, SCHEMA_NAME, SCHEMA_OWNER, DEFAULT_CHARACTER_SET_CATALOG, "
+         "DEFAULT_CHARACTER_SET_SCHEMA, DEFAULT_CHARACTER_SET_NAME"},
+        {"TABLE_CONSTRAINTS", "TABLE_CONSTRAINTS",
+         "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
+         "TABLE_NAME, CONSTRAINT_TYPE, IS_DEFERRABLE, INITIALLY_DEFERRED"},
+        {"KEY_COLUMN_USAGE", "KEY_COLUMN_USAGE",
+         "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
+         "TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION"},
+        {"CHECK_CONSTRAINTS", "CHECK_CONSTRAINTS",
+         "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, CHECK_CLAUSE"},
+        {"VIEWS", "VIEWS", "TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE"},
+        {"COLUMN_PRIVILEGES", "COLUMN_PRIVILEGES",
+         "GRANTOR, GRANTEE, TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, PRIVILEGE_TYPE, IS_GRANTABLE"},
+    };
+    const Source *source = nullptr;
+    for (const Source &s : sources)
+        if (rowset.compare(QLatin1String(s.rowset), Qt::CaseInsensitive) == 0)
+            source = &s;
+    SchemaRowsetBuilder builder(rowset);
+    const SchemaLayout *layout = findSchemaLayout(rowset);
+    QString sql = QStringLiteral("SELECT %1 FROM INFORMATION_SCHEMA.%2")
+                      .arg(QLatin1String(source->columns), QLatin1String(source->view));
+    Params params;
+    QStringList conditions;
+    for (size_t i = 0; i < size_t(layout->restrictionColumns.size()); ++i) {
+        if (!given(r, i))
+            continue;
+        conditions << layout->restrictionColumns[qsizetype(i)] + QStringLiteral(" = ?");
+        params.push_back(textAt(r, i));
+    }
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY ") + layout->restrictionColumns.join(QStringLiteral(", "));
+    std::unique_ptr<ResultSet> result;
+    try {
+        result = query(sql, params);
+    } catch (const DatabaseError &e) {
+        throw DatabaseError(QStringLiteral("The data source cannot supply the schema rowset %1: %2")
+                                .arg(rowset.toUpper(), e.message()),
+                            e.sqlState(), e.nativeCode());
+    }
+    for (size_t row = 0; row < result->rows.rowCount(); ++row) {
+        std::vector<std::pair<QString, QVariant>> values;
+        for (size_t c = 0; c < result->columns.size(); ++c) {
+            const QString name = result->columns[c].name.toUpper();
+            QVariant v = result->rows.columns[c].value(row, result->columns[c].type);
+            if (name == QLatin1String("IS_DEFERRABLE") || name == QLatin1String("INITIALLY_DEFERRED") ||
+                name == QLatin1String("IS_UPDATABLE") || name == QLatin1String("IS_GRANTABLE"))
+                v = v.isValid() ? QVariant(yes(v)) : QVariant();
+            else if (name == QLatin1String("CHECK_OPTION"))
+                v = v.isValid() ? QVariant(v.toString().trimmed().toUpper() != QLatin1String("NONE")) : QVariant();
+            values.emplace_back(name, v);
+        }
+        builder.addRow(values);
+    }
+    return builder.finish();
 }
 
 } // namespace data

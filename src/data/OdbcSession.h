@@ -6,6 +6,7 @@
 #include "ProviderSession.h"
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace data {
 
@@ -65,6 +66,19 @@ private:
     std::unique_ptr<ResultSet> schemaColumns(const std::vector<QVariant> &r);
     std::unique_ptr<ResultSet> schemaIndexes(const std::vector<QVariant> &r);
     std::unique_ptr<ResultSet> schemaPrimaryKeys(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaCatalogs(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaStatistics(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaProcedures(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaProcedureParameters(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaTablePrivileges(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaColumnPrivileges(const std::vector<QVariant> &r);
+    std::unique_ptr<ResultSet> schemaProviderTypes(const std::vector<QVariant> &r);
+    // Rowsets ODBC has no function for, from the source's INFORMATION_SCHEMA views.
+    std::unique_ptr<ResultSet> schemaFromInformationSchema(const QString &rowset,
+                                                           const std::vector<QVariant> &r);
+    // The catalog argument of a catalog function for restriction r[index]; false when
+    // the restriction names another database of a source without catalogs.
+    bool catalogArgument(const std::vector<QVariant> &r, size_t index, std::optional<QString> &arg);
     // Rows of a catalog function's result, every value as text or NULL (small results).
     struct CatalogRow {
         std::vector<QVariant> values; // QString, qint64, or invalid for NULL
