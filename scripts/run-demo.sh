@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, makes the demo database and runs the program on it.
-# The window runs on the current display; with none, on a virtual one that is also
-# served over VNC on localhost:5900.
+# The program finds build/demo/demo.db by itself (relative to its own folder,
+# build/src/app), so nothing is passed to it. The window runs on the current display;
+# with none, on a virtual one that is also served over VNC on localhost:5900.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,13 +13,13 @@ bash scripts/make-demo-db.sh
 db=build/demo/demo.db
 app=build/src/app/ADO_Schema
 
-if [[ ! -x "$app" ]]; then
-    # Until the main window exists: list the demo database's tables on the console.
-    exec build/src/app/adoschema-tables "$db"
+if [[ ! -f "$db" ]]; then
+    echo "run-demo: $db is missing" >&2
+    exit 1
 fi
 
 if [[ -n "${DISPLAY:-}" ]]; then
-    exec "$app" "$db"
+    exec "$app"
 fi
 
 # No display: a virtual one, with a VNC server on it for looking at the window.
@@ -42,4 +43,4 @@ wait "$vnc" 2>/dev/null || true
 exit $status
 INNER
 chmod +x "$inner"
-xvfb-run -a -s "-screen 0 1600x1000x24" "$inner" "$app" "$db"
+xvfb-run -a -s "-screen 0 1600x1000x24" "$inner" "$app"

@@ -1,0 +1,151 @@
+#pragma once
+// The program's one window: six pages, the main menu, the status bar and the connection
+// everything works on. Handlers stay thin; the table list and the SQL page keep their
+// behaviour in their own classes (TableList.h, SqlPageRunner.h).
+#include "data/CommandQuery.h"
+#include "data/Connection.h"
+#include "data/Dataset.h"
+#include "platform/UiServices.h"
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTextEdit;
+class QTreeWidget;
+
+namespace gui {
+
+class DataGridView;
+class DatasetTableModel;
+class SqlPageRunner;
+class TableList;
+class TableListBox;
+
+// Thrown to end a command quietly once it has told the user why (a validation message).
+struct SilentAbort {};
+
+class Tfm_ADO_Schema : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Tfm_ADO_Schema(QWidget *parent = nullptr);
+    ~Tfm_ADO_Schema() override;
+
+    // Runs one command: any error it does not catch itself ends it and is shown in an
+    // error box (stop icon, the error's own text); a SilentAbort ends it quietly.
+    void runCommand(const std::function<void()> &command);
+
+    // Status bar panel text (0 source, 1 database, 2 state, 3 hint, 4 rowset description).
+    QString panelText(int index) const;
+    void setPanelText(int index, const QString &text);
+    int panelWidth(int index) const;
+    // Menu items by name ("nADOConnect", "nsiColumns", ...); nullptr for an unknown name.
+    QAction *menuItem(const QString &name) const;
+    QMenu *menuOf(const QString &name) const;
+    const QStringList &menuItemNames() const { return menuOrder_; }
+
+    // Brings a page to front from code: the page-hint handlers do not run.
+    void showPage(int index);
+
+    // --- controls ------------------------------------------------------------------------
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr,
+            *TabSheet4 = nullptr, *TabSheet5 = nullptr, *TabSheet6 = nullptr;
+    QPushButton *btnADOConnection = nullptr;
+    QPushButton *btnGetTableName = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
+    TableListBox *lbxTableName = nullptr;
+    QListWidget *lbxFieldName = nullptr;
+    QListWidget *lbxIndexFile = nullptr;
+    QCheckBox *cbxOpenDataSet = nullptr;
+    DataGridView *DBGrid1 = nullptr;
+    DataGridView *DBGrid2 = nullptr;
+    QTextEdit *redSQLText = nullptr;
+    QWidget *Panel1 = nullptr;
+    QPushButton *btnRun = nullptr;
+    QWidget *Panel2 = nullptr;
+    QPushButton *btnSelectAll = nullptr, *btnClearAll = nullptr;
+    QLineEdit *edBoardCastMSG = nullptr;
+    QGroupBox *gbxNet = nullptr;
+    QTreeWidget *tvNet = nullptr;
+    QAction *nADOConnect = nullptr, *nADODisconnect = nullptr, *nADOVersion = nullptr,
+            *Close1 = nullptr, *nSaveToXML = nullptr;
+
+    // --- components ----------------------------------------------------------------------
+    data::Connection ADOConnection1;
+    data::Dataset ADODataSet1;  // the Schema dataset
+    data::Dataset ADODXML;      // the XML dataset
+    data::CommandQuery adotqCommand;
+    data::Command ADOCommand;
+    platform::FileDialogRequest SaveDialog1;
+    platform::FileDialogRequest OpenDialog1;
+
+    // --- private state (public for the handlers of later features and for tests) --------
+    QString FDatabaseName;
+    QString FSchemaIniFile;
+    QString FSchemaKey;
+    bool FXMLFromTable = false;
+    std::unique_ptr<QStringList> FScriptLines;
+    quint8 FNetTreeMode = 0;
+
+    // Precondition of the schema commands and the SQL page: returns when connected,
+    // otherwise tells the user, shows page 0 and ends the command (SilentAbort).
+    void CheckConnected();
+
+    TableList &tableList() { return *tableList_; }
+
+    // --- handlers ------------------------------------------------------------------------
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void FormDestroy();
+    void nADOConnectClick();
+    void nADODisconnectClick();
+    void nADOVersionClick();
+    void Close1Click();
+    void ADOConnection1AfterConnect();
+    void ADOConnection1AfterDisconnect();
+    void DataSource1StateChange();
+    void ADODXMLAfterClose();
+    void PageControl1Changing();
+    void PageControl1Change();
+    void btnGetTableNameClick();
+    void lbxTableNameDblClick();
+    void lbxTableNameClick();
+    void btnRunClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createPages();
+    void createStatusBar();
+    void buildMainMenu();          // MainMenu.cpp
+    void bindHandlers();
+    void bind(QAction *action, void (Tfm_ADO_Schema::*handler)());
+
+    QList<QLabel *> panels_;
+    QHash<QString, QAction *> menuItems_;
+    QHash<QString, QMenu *> menus_;
+    QStringList menuOrder_;
+    DatasetTableModel *schemaModel_ = nullptr;
+    DatasetTableModel *xmlModel_ = nullptr;
+    std::unique_ptr<TableList> tableList_;
+    std::unique_ptr<SqlPageRunner> sqlRunner_;
+    bool pageChangeFromCode_ = false;
+};
+
+} // namespace gui
+
+using gui::Tfm_ADO_Schema;

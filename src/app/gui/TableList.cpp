@@ -1,0 +1,86 @@
+#include "TableList.h"
+#include "TableListBox.h"
+#include "data/Connection.h"
+#include "data/Dataset.h"
+#include <QItemSelectionModel>
+#include <QStringList>
+
+namespace gui {
+
+namespace {
+
+// Replaces a list's entries; the first one becomes current without being selected, the
+// way an untouched list shows its focus mark.
+void fill(QListWidget *list, const QStringList &names, bool selectCurrent)
+{
+    list->clear();
+    list->addItems(names);
+    if (names.isEmpty())
+        return;
+    if (selectCurrent)
+        list->setCurrentRow(0);
+    else
+        list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+} // namespace
+
+TableList::TableList(data::Connection &connection, TableListBox *tables, QListWidget *fields,
+                     QListWidget *indexes)
+    : connection_(connection), tables_(tables), fields_(fields), indexes_(indexes)
+{
+}
+
+void TableList::fetchTables()
+{
+    QStringList names;
+    connection_.GetTableNames(names);
+    fill(tables_, names, false);
+}
+
+bool TableList::hasCurrentTable() const
+{
+    return tables_->count() > 0 && tables_->currentRow() >= 0;
+}
+
+QString TableList::currentTable() const
+{
+    return hasCurrentTable() ? tables_->currentItem()->text() : QString();
+}
+
+void TableList::showCurrentTableDetails()
+{
+    if (!hasCurrentTable())
+        return;
+    const QString table = currentTable();
+    QStringList fields;
+    connection_.GetFieldNames(table, fields);
+    fields_->clear();
+    fields_->addItems(fields);
+
+    indexTableName_ = table;
+    QStringList indexes;
+    connection_.GetIndexNames(indexTableName_, indexes);
+    fill(indexes_, indexes, true);
+    if (fields_->count() > 0)
+        fields_->setCurrentRow(0);
+}
+
+QString TableList::openCurrentTable(data::Dataset &dataset) const
+{
+    const QString table = currentTable();
+    dataset.Close();
+    dataset.setCommandText(QStringLiteral("Select * From ") + table);
+    dataset.Open();
+    return table;
+}
+
+void TableList::clear()
+{
+    for (QListWidget *list : {static_cast<QListWidget *>(tables_), fields_, indexes_}) {
+        list->clear();
+        list->setCurrentRow(-1);
+    }
+}
+
+} // namespace gui

@@ -1,0 +1,48 @@
+#pragma once
+// The user-table list of page 0 and the field and index lists of the table last
+// double-clicked. Knows nothing of the window: it lists names from the connection.
+#include <QString>
+
+class QListWidget;
+
+namespace data {
+class Connection;
+class Dataset;
+}
+
+namespace gui {
+
+class TableListBox;
+
+class TableList {
+public:
+    TableList(data::Connection &connection, TableListBox *tables, QListWidget *fields,
+              QListWidget *indexes);
+
+    // Replaces the table list with the database's tables and views (opening a closed
+    // connection first). On failure the list keeps what it held.
+    void fetchTables();
+    // Fills the field and index lists for the current table; nothing when the list is
+    // empty.
+    void showCurrentTableDetails();
+    // The entry holding the focus mark; empty when there is none.
+    bool hasCurrentTable() const;
+    QString currentTable() const;
+    // Opens every row of the current table into `dataset` ("Select * From " + name, as
+    // it stands). Returns the table's name.
+    QString openCurrentTable(data::Dataset &dataset) const;
+    // Empties all three lists, leaving none with a current entry.
+    void clear();
+
+    // The table whose indexes the index list shows (the table dataset's table name).
+    const QString &indexTableName() const { return indexTableName_; }
+
+private:
+    data::Connection &connection_;
+    TableListBox *tables_;
+    QListWidget *fields_;
+    QListWidget *indexes_;
+    QString indexTableName_;
+};
+
+} // namespace gui

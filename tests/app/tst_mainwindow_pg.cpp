@@ -1,0 +1,147 @@
+// The main window's table, field and index lists on PostgreSQL through the ODBC
+// provider: what the window lists is what the server's catalog holds.
+#include "app/gui/MainWindow.h"
+#include "app/gui/TableList.h"
+#include "app/gui/TableListBox.h"
+#include "support/PgServer.h"
+#include "support/ScriptedUi.h"
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <memory>
+#include <set>
+
+namespace {
+
+QStringList itemsOf(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+std::set<QString> asSet(const QStringList &list)
+{
+    return {list.begin(), list.end()};
+}
+
+} // namespace
+
+class TestMainWindowPg : public QObject {
+    Q_OBJECT
+
+private:
+    testsupport::ScriptedUiScope ui;
+    testsupport::PgServer *pg = nullptr;
+    std::unique_ptr<Tfm_ADO_Schema> w;
+
+    // Rows of a catalog query, one line each.
+    QStringList query(const QString &sql)
+    {
+        QString out, error;
+        if (!pg->exec(sql, &error, &out))
+            qWarning("%s", qPrintable(error));
+        return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    void doubleClickItem(QListWidget *list, int row)
+    {
+        list->scrollToItem(list->item(row));
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        REQUIRE_PG_SERVER(server);
+        pg = server;
+        QString error;
+        QVERIFY2(pg->exec(QStringLiteral(
+                              "CREATE TABLE 地區 (地區代碼 char(2), 地區名稱 varchar(10));"
+                              "CREATE TABLE 客戶 (客戶編號 integer PRIMARY KEY, 客戶名稱 varchar(40) NOT NULL,"
+                              "  統一編號 char(8), 地區代碼 char(2));"
+                              "CREATE UNIQUE INDEX 客戶_統一編號 ON 客戶 (統一編號);"
+                              "CREATE INDEX 客戶_地區 ON 客戶 (地區代碼, 客戶名稱);"
+                              "INSERT INTO 地區 VALUES ('01', '台北市'), ('02', '新北市');"
+                              "CREATE VIEW 客戶地區 AS SELECT 客戶名稱, 地區名稱 FROM 客戶 JOIN 地區 USING (地區代碼);"),
+                          &error),
+                 qPrintable(error));
+    }
+
+    void cleanupTestCase()
+    {
+        testsupport::PgServer::shutdownShared();
+    }
+
+    void init()
+    {
+        w = std::make_unique<Tfm_ADO_Schema>();
+        w->ADOConnection1.setConnectionString(pg->adoConnectionString());
+        w->resize(1000, 700);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        ui.clearRecords();
+    }
+
+    void cleanup()
+    {
+        w.reset();
+        QVERIFY2(ui.failures().isEmpty(), qPrintable(ui.failures().join('\n')));
+    }
+
+    void listsMatchTheCatalog()
+    {
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+        QCOMPARE(w->panelText(2), QStringLiteral("[資料庫連線中]"));
+        const QStringList tables = itemsOf(w->lbxTableName);
+        QCOMPARE(asSet(tables), (std::set<QString>{"地區", "客戶", "客戶地區"}));
+        QCOMPARE(asSet(tables), asSet(query(QStringLiteral(
+                                    "SELECT table_name FROM information_schema.tables "
+                                    "WHERE table_schema = 'public'"))));
+        for (int row = 0; row < tables.size(); ++row) {
+            const QString &table = tables[row];
+            doubleClickItem(w->lbxTableName, row);
+            QCOMPARE(w->tableList().currentTable(), table);
+            QCOMPARE(itemsOf(w->lbxFieldName),
+                     query(QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                          "WHERE table_schema = 'public' AND table_name = '%1' "
+                                          "ORDER BY ordinal_position").arg(table)));
+            QCOMPARE(asSet(itemsOf(w->lbxIndexFile)),
+                     asSet(query(QStringLiteral("SELECT indexname FROM pg_indexes WHERE "
+                                                "schemaname = 'public' AND tablename = '%1'").arg(table))));
+        }
+        QVERIFY(ui.messages().isEmpty());
+    }
+
+    void tableWithoutIndexesAndSqlPage()
+    {
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        const auto found = w->lbxTableName->findItems(QStringLiteral("地區"), Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        doubleClickItem(w->lbxTableName, w->lbxTableName->row(found.first()));
+        QCOMPARE(itemsOf(w->lbxFieldName), (QStringList{"地區代碼", "地區名稱"}));
+        QCOMPARE(w->lbxIndexFile->count(), 0);
+        QCOMPARE(w->lbxIndexFile->currentRow(), -1);
+
+        w->redSQLText->setPlainText(QStringLiteral("  SELECT * FROM 地區"));
+        QTest::mouseClick(w->btnRun, Qt::LeftButton);
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+        QVERIFY(w->ADODXML.Active());
+        QCOMPARE(w->ADODXML.RecordCount(), 2);
+        QCOMPARE(w->PageControl1->currentIndex(), 4);
+
+        w->redSQLText->setPlainText(QStringLiteral("select * from 沒有這個表格"));
+        QTest::mouseClick(w->btnRun, Qt::LeftButton);
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
+        QVERIFY(!ui.lastMessage().text.isEmpty());
+        QVERIFY(!w->ADODXML.Active());
+    }
+};
+
+QTEST_MAIN(TestMainWindowPg)
+#include "tst_mainwindow_pg.moc"
