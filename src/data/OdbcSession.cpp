@@ -362,8 +362,15 @@ void OdbcSession::run(Handle &st, const QString &sql, const Params &params)
     } else {
         st.check(SQLPrepareW(st, wide(sql), SQL_NTS), QStringLiteral("SQLPrepare"));
         std::deque<ParamBuffer> buffers(params.size());
-        for (size_t i = 0; i < params.size(); ++i)
-            bindParameter(st, SQLUSMALLINT(i + 1), params[i], buffers[i]);
+        for (size_t i = 0; i < params.size(); ++i) {
+            QVariant value = params[i];
+            // SQL Server compares a datetime column with a datetime2 parameter exactly,
+            // so .127 (stored as .1266667) would never match: send the text and let the
+            // server convert it to the column's own type.
+            if (dialect_ == Dialect::SqlServer && value.typeId() == QMetaType::QDateTime)
+                value = value.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+            bindParameter(st, SQLUSMALLINT(i + 1), value, buffers[i]);
+        }
         rc = SQLExecute(st);
         if (succeeded(rc) || rc == SQL_NO_DATA) {
             // Results are read after the buffers are gone; the driver has sent them.
