@@ -3,7 +3,15 @@
 // key names compare without regard to case; a write creates the file, section or key as
 // needed and replaces a value in place; a new key goes to the end of its section and a
 // new section to the end of the file; values read back trimmed, without enclosing
-// quotes, at most 2047 characters. Every write goes to disk at once.
+// quotes, at most 2047 characters. Every write goes to disk at once, through a copy of the
+// file renamed over it, so a failed write never leaves the file half-written.
+//
+// Lines without "=" and lines before the first section are kept but ignored; of
+// duplicate sections or keys the first one is read and written (erasing a section
+// removes every copy of it); listings name each section or key once. An unreadable file
+// reads as empty; a write to it, to a read-only file or in a missing folder raises
+// IniWriteError.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
@@ -42,8 +50,23 @@ public:
     bool SectionExists(const QString &section) const;
     bool ValueExists(const QString &section, const QString &key) const;
 
+    // A value as the bytes that stand in the file (trimmed, enclosing quotes removed, at
+    // most 2047 bytes), and a write of bytes as they stand, for values that are not text
+    // in the code page (a scrambled password).
+    QByteArray ReadRawString(const QString &section, const QString &key, const QByteArray &defaultValue) const;
+    void WriteRawString(const QString &section, const QString &key, const QByteArray &value);
+
+    // Permission bits (for example 0600) given to the file when a write creates it;
+    // -1, the default, means 0666 less the process umask. An existing file keeps its own.
+    void setNewFileMode(int unixMode) { newFileMode_ = unixMode; }
+    int newFileMode() const { return newFileMode_; }
+
+    // Longest value a read returns.
+    static constexpr int kMaxValueLength = 2047;
+
 private:
     QString fileName_;
+    int newFileMode_ = -1;
 };
 
 } // namespace platform

@@ -1,0 +1,248 @@
+#pragma once
+// TwDBGrid: the data-entry grid of the Schema and XML pages. A table view over a dataset
+// (read lazily through DatasetModel) whose current record is the dataset's cursor, with
+// an indicator column, an in-place editor that writes through the fields, and the
+// keyboard and mouse rules of a data-entry form: Enter walks to the next editable column
+// and appends at the end, arrows skip read-only and hidden columns, Y/N check fields
+// toggle with Space or a click, and jumps to the last record can be limited.
+#include "CheckColumn.h"
+#include <QPointer>
+#include <QTableView>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QLineEdit;
+
+#include "data/Dataset.h"
+
+namespace components {
+
+class DatasetModel;
+
+// Ends a key or click silently after a validation message (nothing more happens and
+// nothing more is reported).
+struct EAbort {};
+
+// Grid options (a set: combine with |).
+enum TDBGridOption : unsigned {
+    dgEditing = 1u << 0,
+    dgAlwaysShowEditor = 1u << 1,
+    dgTitles = 1u << 2,
+    dgIndicator = 1u << 3,
+    dgColumnResize = 1u << 4,
+    dgColLines = 1u << 5,
+    dgRowLines = 1u << 6,
+    dgTabs = 1u << 7,
+    dgRowSelect = 1u << 8,
+    dgAlwaysShowSelection = 1u << 9,
+    dgConfirmDelete = 1u << 10,
+    dgCancelOnExit = 1u << 11,
+    dgMultiSelect = 1u << 12,
+};
+using TDBGridOptions = unsigned;
+constexpr TDBGridOptions kDefaultGridOptions = dgEditing | dgTitles | dgIndicator | dgColumnResize |
+                                               dgColLines | dgRowLines | dgTabs | dgConfirmDelete |
+                                               dgCancelOnExit;
+
+enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+
+enum TdbeNativeClickItem : unsigned { ncssShift = 1u << 0, ncssCtrl = 1u << 1, ncssAlt = 1u << 2 };
+using TdbeNativeClick = unsigned;
+enum TgedmMemo { gedmNo, gedmYes };
+enum TgedmGraphic { gedgNo, gedgStretch, gedgAdjust };
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftStateItem : unsigned {
+    ssShift = 1u << 0, ssAlt = 1u << 1, ssCtrl = 1u << 2, ssLeft = 1u << 3,
+    ssRight = 1u << 4, ssMiddle = 1u << 5, ssDouble = 1u << 6,
+};
+using TShiftState = unsigned;
+enum TGridDrawStateItem : unsigned { gdSelected = 1u << 0, gdFocused = 1u << 1, gdFixed = 1u << 2 };
+using TGridDrawState = unsigned;
+
+// Notifications pass the sender first.
+using TNotifyEvent = std::function<void(QObject *sender)>;
+using TKeyEvent = std::function<void(QObject *sender, int &key, Qt::KeyboardModifiers shift)>;
+using TKeyPressEvent = std::function<void(QObject *sender, QChar &key)>;
+using TDBGridClickEvent = std::function<void(TCheckColumn *column)>;
+using TChangeDrawingEvent = std::function<void(QObject *sender, int dataCol, int dataRow,
+                                               TGridDrawState state, bool &highlighted)>;
+using TColumnClickEvent = std::function<void(QObject *sender, int index, TMouseButton button,
+                                             TShiftState shiftState, int x, int y)>;
+using TColumnClickSimpleEvent = std::function<void(QObject *sender, int index, TShiftState shiftState,
+                                                   int x, int y)>;
+
+class TwDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TwDBGrid(QWidget *parent = nullptr);
+    ~TwDBGrid() override;
+
+    // --- data source --------------------------------------------------------------------
+    // Not owned; the grid forgets a dataset that is destroyed.
+    void setDataSet(data::Dataset *dataset);
+    data::Dataset *DataSet() const;
+    // The data link is active while the dataset is open.
+    bool LinkActive() const;
+
+    // --- columns ------------------------------------------------------------------------
+    int ColumnCount() const { return int(columns_.size()); }
+    TCheckColumn *Columns(int index) const { return columns_.at(size_t(index)).get(); }
+    int SelectedIndex() const { return selected_; }
+    void setSelectedIndex(int index); // column exit and enter notifications fire
+    data::Field *SelectedField() const;
+    int CurrentColumn() const { return selected_; }
+    // Re-reads titles and visibility from the columns and fields (field settings are
+    // plain values: whoever changes them calls this to show the change at once).
+    void LayoutChanged();
+
+    // --- settings -----------------------------------------------------------------------
+    bool ReadOnly() const { return readOnly_; }
+    void setReadOnly(bool readOnly);
+    TDBGridOptions Options() const { return options_; }
+    void setOptions(TDBGridOptions options);
+    QString Caption() const { return caption_; }
+    void setCaption(const QString &caption) { caption_ = caption; }
+    int MaxRowCanMoveLast() const { return maxRowCanMoveLast_; }
+    void setMaxRowCanMoveLast(int value) { maxRowCanMoveLast_ = value < -1 ? -1 : value; }
+    TEditCharCase CharCase() const { return charCase_; }
+    void setCharCase(TEditCharCase value) { charCase_ = value; }
+    int GridLineWidth() const { return gridLineWidth_; }
+    void setGridLineWidth(int width) { gridLineWidth_ = width; }
+    TdbeNativeClick NativeClick() const { return nativeClick_; }
+    void setNativeClick(TdbeNativeClick value) { nativeClick_ = value; }
+    TgedmMemo DrawMemo() const { return drawMemo_; }
+    void setDrawMemo(TgedmMemo value) { drawMemo_ = value; viewport()->update(); }
+    TgedmGraphic DrawGraphic() const { return drawGraphic_; }
+    void setDrawGraphic(TgedmGraphic value) { drawGraphic_ = value; viewport()->update(); }
+    int DefaultRowHeight() const;
+    void setDefaultRowHeight(int height);
+    bool RowSizingAllowed() const { return rowSizingAllowed_; }
+    void setRowSizingAllowed(bool allowed) { rowSizingAllowed_ = allowed; }
+
+    // --- notifications --------------------------------------------------------------------
+    TNotifyEvent OnEnterDown;
+    TNotifyEvent OnBeforePost;
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TNotifyEvent OnColEnter;
+    TNotifyEvent OnColExit;
+    TKeyEvent OnKeyDown;
+    TKeyPressEvent OnKeyPress;
+    TDBGridClickEvent OnCellClick;
+    TChangeDrawingEvent OnChangeDrawing;
+    TColumnClickEvent OnColumnClick;
+    TColumnClickSimpleEvent OnColumnLeftClick;
+    TColumnClickSimpleEvent OnColumnRightClick;
+    TColumnClickSimpleEvent OnColumnMiddleClick;
+    // Export hot keys (Ctrl+E spreadsheet, Ctrl+L XML load, Ctrl+P text, Ctrl+X XML); the
+    // export operations are attached here; unset they do nothing.
+    std::function<void(TwDBGrid *grid, const QString &caption)> ExportSpreadsheet;
+    std::function<void(TwDBGrid *grid)> LoadXml;
+    std::function<void(TwDBGrid *grid, const QString &caption)> ExportText;
+    std::function<void(TwDBGrid *grid, const QString &caption)> ExportXml;
+
+    // --- state ------------------------------------------------------------------------------
+    bool EditorMode() const;
+    QLineEdit *InplaceEditor() const { return editor_; }
+    // Stores an open editor's text in its field (no-op when closed or unchanged).
+    void UpdateData();
+    // Grid column and row under a point of the viewport (row 0 the title row and
+    // column 0 the indicator column when shown; -1 outside the cells).
+    void CellAtPoint(const QPoint &viewportPos, int &aCol, int &aRow) const;
+    // Handles a wheel turn; false when the grid has no open dataset (not handled).
+    bool DoMouseWheel(int delta);
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+
+private:
+    // Key-down steps 0 to 3 (GridKeyMap.cpp).
+    void keyDown(int &key, Qt::KeyboardModifiers shift);
+    void baseKeyDown(int &key, Qt::KeyboardModifiers shift);
+    void leftWalk();
+    void rightWalk();
+    void shiftTabWalk();
+    void firstLastColumn(bool last);
+    // Key-press: Enter sequence and character case (GridEnterSequence.cpp).
+    void keyPress(QChar &key);
+    void baseKeyPress(QChar &key);
+    void enterSequence(QChar &key);
+    void CommitEditor();
+    void ToggleCheckField();
+    void ToggleIme();
+    void selectColumnWithIme(int index);
+    void imeStep();
+    // Events fired only when assigned.
+    void fireEnterDown();
+    void fireBeforePost();
+
+    // Base grid behaviour.
+    void handleKey(int key, Qt::KeyboardModifiers shift, const QString &text);
+    void colEnter();
+    void colExit();
+    void cellClick(int column);
+    bool editing() const;
+    bool columnReadOnly(int i) const;
+    bool columnHidden(int i) const;
+    bool canEditModify();
+    bool canEditShow() const;
+    void showEditor(const QString *initialText);
+    void hideEditor();
+    void placeEditor();
+    void editorEdited();
+    void moveBy(int distance);
+    void appendAtEnd();
+    void tabStep(bool forward);
+    void deleteRecord();
+    void syncCurrent();
+    void rebuildColumns();
+    void applyColumnVisibility();
+    void applyOptions();
+    void limitScroll(int action);
+    template <typename F> void guarded(F &&body);
+    void reportError(const QString &text);
+
+    QPointer<data::Dataset> dataset_;
+    DatasetModel *model_;
+    std::vector<std::unique_ptr<TCheckColumn>> columns_;
+    QLineEdit *editor_ = nullptr;
+    bool editorOpen_ = false;
+    bool editorModified_ = false;
+    int editorRow_ = -1;
+    bool rebuildPending_ = true;
+    bool syncing_ = false;
+    int selected_ = -1;
+    bool readOnly_ = false;
+    TDBGridOptions options_ = kDefaultGridOptions;
+    QString caption_;
+    int maxRowCanMoveLast_ = -1;
+    TEditCharCase charCase_ = ecNormal;
+    int gridLineWidth_ = 1;
+    TdbeNativeClick nativeClick_ = 0;
+    TgedmMemo drawMemo_ = gedmYes;
+    TgedmGraphic drawGraphic_ = gedgAdjust;
+    bool rowSizingAllowed_ = false;
+    int savedRowHeight_ = 0;
+    bool insertModified_ = false; // a field of the record being inserted was changed
+    // Private state of the data-entry rules.
+    bool FEnterSimulated = false;
+    TDBGridOptions FSavedOptions = 0;
+    bool optionsSaved_ = false;
+    // Press tracked for the cell-click notification.
+    int pressCol_ = -1;
+    int pressRow_ = -1;
+};
+
+} // namespace components

@@ -1,0 +1,129 @@
+// A post the database refuses keeps what the user typed in the grid's row and shows the
+// server's error; nothing is lost silently.
+#include "components/wDBGrid.h"
+#include "data/Connection.h"
+#include "data/Dataset.h"
+#include "data/Field.h"
+#include "support/PgServer.h"
+#include "support/ScriptedUi.h"
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace components;
+
+class TestWDBGridPostgres : public QObject {
+    Q_OBJECT
+    testsupport::PgServer *pg = nullptr;
+    data::Connection conn;
+
+private slots:
+    void initTestCase()
+    {
+        REQUIRE_PG_SERVER(server);
+        pg = server;
+        QString err;
+        QVERIFY2(pg->exec(QStringLiteral(
+                     "CREATE TABLE 庫存 (編號 integer PRIMARY KEY, 品名 varchar(20) NOT NULL,"
+                     " 數量 integer CHECK (數量 >= 0));"
+                     "INSERT INTO 庫存 VALUES (1, '筆', 10), (2, '紙', 20), (3, '墨', 30);"),
+                 &err),
+                 qPrintable(err));
+        conn.setConnectionString(pg->adoConnectionString());
+    }
+    void cleanupTestCase()
+    {
+        conn.Close();
+        testsupport::PgServer::shutdownShared();
+    }
+
+    void refusedPostKeepsTypedValues_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("check constraint, Down") << "check";
+        QTest::newRow("row changed underneath, click on another row") << "changed";
+        QTest::newRow("duplicate key on a new row, Enter past the last column") << "duplicate";
+    }
+
+    void refusedPostKeepsTypedValues()
+    {
+        QFETCH(QString, how);
+        testsupport::ScriptedUiScope ui;
+        data::Dataset ds;
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("Select * From 庫存 Order By 編號"));
+        TwDBGrid grid;
+        grid.resize(500, 300);
+        grid.setDataSet(&ds);
+        ds.Open();
+        grid.show();
+        const int qty = ds.FieldByName(QStringLiteral("數量"))->Index();
+        const int id = ds.FieldByName(QStringLiteral("編號"))->Index();
+        QString typed;
+        int recNo = 2;
+        ds.setRecNo(2);
+        if (how == QLatin1String("check")) {
+            grid.setSelectedIndex(qty);
+            typed = QStringLiteral("-5");
+            QTest::keyClicks(&grid, typed);
+            QTest::keyClick(&grid, Qt::Key_Down);
+        } else if (how == QLatin1String("changed")) {
+            QVERIFY(pg->exec(QStringLiteral("UPDATE 庫存 SET 數量 = 21 WHERE 編號 = 2")));
+            grid.setSelectedIndex(qty);
+            typed = QStringLiteral("25");
+            QTest::keyClicks(&grid, typed);
+            QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
+                              grid.visualRect(grid.model()->index(0, qty)).center());
+        } else {
+            ds.Last();
+            grid.setSelectedIndex(qty);
+            QTest::keyClick(&grid, Qt::Key_Return); // appends
+            QCOMPARE(ds.State(), data::dsInsert);
+            QCOMPARE(grid.SelectedIndex(), id);
+            QTest::keyClicks(&grid, QStringLiteral("1"));
+            QTest::keyClick(&grid, Qt::Key_Return);
+            // Text from an input method arrives as a key event carrying the character.
+            QKeyEvent ime(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("紙"));
+            QCoreApplication::sendEvent(&grid, &ime);
+            QCOMPARE(grid.InplaceEditor()->text(), QStringLiteral("紙"));
+            QTest::keyClick(&grid, Qt::Key_Return);
+            typed = QStringLiteral("7");
+            QTest::keyClicks(&grid, typed);
+            QTest::keyClick(&grid, Qt::Key_Return); // past the last column: posts
+            recNo = 4;
+        }
+        // The server's error is shown once, as an error.
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
+        QVERIFY(!ui.lastMessage().text.isEmpty());
+        // The row keeps what was typed and stays in its edit state on the same record.
+        QVERIFY(ds.State() == data::dsEdit || ds.State() == data::dsInsert);
+        QCOMPARE(ds.Fields(qty)->AsString(), typed);
+        QCOMPARE(grid.model()->index(ds.currentRow(), qty).data().toString(), typed);
+        QCOMPARE(ds.RecNo(), recNo);
+        QCOMPARE(grid.currentIndex().row(), recNo - 1);
+        if (how == QLatin1String("duplicate")) {
+            QCOMPARE(ds.Fields(id)->AsString(), QStringLiteral("1"));
+            QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM 庫存")), QStringLiteral("3"));
+        } else {
+            QCOMPARE(pg->scalar(QStringLiteral("SELECT 數量 FROM 庫存 WHERE 編號 = 2")),
+                     how == QLatin1String("changed") ? QStringLiteral("21") : QStringLiteral("20"));
+        }
+        // Once corrected, the same row posts.
+        if (how == QLatin1String("duplicate")) {
+            ds.Fields(id)->setAsString(QStringLiteral("4"));
+        } else if (how == QLatin1String("check")) {
+            ds.Fields(qty)->setAsString(QStringLiteral("5"));
+        } else {
+            QTest::keyClick(&grid, Qt::Key_Escape);
+            QCOMPARE(ds.State(), data::dsBrowse);
+            return;
+        }
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QCOMPARE(ds.State(), data::dsBrowse);
+        QCOMPARE(ui.messages().size(), 1);
+        QVERIFY(pg->exec(QStringLiteral("DELETE FROM 庫存 WHERE 編號 = 4; UPDATE 庫存 SET 數量 = 20 WHERE 編號 = 2")));
+    }
+};
+
+QTEST_MAIN(TestWDBGridPostgres)
+#include "tst_wdbgrid_postgres.moc"

@@ -1,0 +1,243 @@
+// INI files with Windows profile semantics on real files: placement of new sections and
+// keys, in-place replacement, value trimming and limits, integers and Booleans, Big5
+// bytes, listings, erasing, failed writes and the file's permissions.
+#include "platform/Big5Codec.h"
+#include "platform/FileAttributes.h"
+#include "platform/IniFile.h"
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+using platform::IniFile;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+    QString path(const QString &name = QStringLiteral("test.ini")) const { return dir_.filePath(name); }
+
+private slots:
+    void init()
+    {
+        QVERIFY(dir_.isValid());
+        QFile::remove(path());
+    }
+
+    void writePlacesSectionsAndKeys_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("no file") << QByteArray() << "S" << "K" << QByteArray("[S]\r\nK=v\r\n");
+        QTest::newRow("new section at end, no final newline")
+            << QByteArray("[A]\r\nx=1") << "B" << "K" << QByteArray("[A]\r\nx=1\r\n[B]\r\nK=v\r\n");
+        QTest::newRow("replace in place, other case, rest untouched")
+            << QByteArray("; note\r\n[A]\r\n  Key = old \r\nstray line\n[B]\r\nk=2\r\n") << "a" << "KEY"
+            << QByteArray("; note\r\n[A]\r\n  Key =v\r\nstray line\n[B]\r\nk=2\r\n");
+        QTest::newRow("new key after last line of its section")
+            << QByteArray("[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n") << "A" << "K"
+            << QByteArray("[A]\r\nx=1\r\nK=v\r\n\r\n[B]\r\ny=2\r\n");
+        QTest::newRow("duplicate section: first copy written")
+            << QByteArray("[A]\r\nx=1\r\n[a]\r\nx=2\r\n") << "A" << "x"
+            << QByteArray("[A]\r\nx=v\r\n[a]\r\nx=2\r\n");
+        QTest::newRow("duplicate key: first written")
+            << QByteArray("[A]\r\nx=1\r\nX=2\r\n") << "A" << "x" << QByteArray("[A]\r\nx=v\r\nX=2\r\n");
+    }
+    void writePlacesSectionsAndKeys()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, after);
+        if (!before.isNull())
+            writeAll(path(), before);
+        IniFile ini(path());
+        ini.WriteString(section, key, QStringLiteral("v"));
+        QCOMPARE(readAll(path()), after);
+        QCOMPARE(ini.ReadString(section, key, QStringLiteral("d")), QStringLiteral("v"));
+    }
+
+    void readValues_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("blanks trimmed") << QByteArray("k=  a b \t") << "a b";
+        QTest::newRow("double quotes") << QByteArray("k= \" a \" ") << " a ";
+        QTest::newRow("single quotes") << QByteArray("k='x'") << "x";
+        QTest::newRow("one quote kept") << QByteArray("k=\"x") << "\"x";
+        QTest::newRow("mixed quotes kept") << QByteArray("k=\"x'") << "\"x'";
+        QTest::newRow("empty") << QByteArray("k=") << "";
+        QTest::newRow("equals in value") << QByteArray("k=a=b") << "a=b";
+        QTest::newRow("key with blanks") << QByteArray("  k  =1") << "1";
+        QTest::newRow("cut to 2047") << QByteArray("k=" + QByteArray(3000, 'x')) << QString(2047, QLatin1Char('x'));
+        QTest::newRow("big5") << QByteArray("k=\xA4\xA4\xA4\xE5") << QStringLiteral("中文");
+        QTest::newRow("bad bytes") << QByteArray("k=a\xFF") << QStringLiteral("a\uFFFD");
+    }
+    void readValues()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, expected);
+        writeAll(path(), "[S]\r\n" + line + "\r\n");
+        QCOMPARE(IniFile(path()).ReadString(QStringLiteral("s"), QStringLiteral("K"), QStringLiteral("d")), expected);
+    }
+
+    void missingGivesDefault()
+    {
+        writeAll(path(), "[S]\r\nnoequals\r\n=x\r\n");
+        IniFile ini(path());
+        QCOMPARE(ini.ReadString("S", "noequals", "d"), QStringLiteral("d"));
+        QCOMPARE(ini.ReadString("T", "k", "d"), QStringLiteral("d"));
+        QCOMPARE(IniFile(path("absent.ini")).ReadString("S", "k", "d"), QStringLiteral("d"));
+        QVERIFY(!ini.ValueExists("S", "noequals"));
+        QVERIFY(ini.SectionExists("s"));
+        // A folder in place of the file reads as an empty file.
+        QCOMPARE(IniFile(dir_.path()).ReadSections(), QStringList());
+    }
+
+    void integersAndBooleans_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("integer"); // with default 7
+        QTest::addColumn<bool>("boolean"); // with default true
+        QTest::newRow("0") << QByteArray("0") << 0 << false;
+        QTest::newRow("1") << QByteArray("1") << 1 << true;
+        QTest::newRow("2") << QByteArray("2") << 2 << true;
+        QTest::newRow("negative") << QByteArray("-5") << -5 << true;
+        QTest::newRow("hex") << QByteArray("0x1A") << 26 << true;
+        QTest::newRow("hex zero") << QByteArray("0X0") << 0 << false;
+        QTest::newRow("hex wraps") << QByteArray("0xFFFFFFFF") << -1 << true;
+        QTest::newRow("empty") << QByteArray("") << 7 << true;
+        QTest::newRow("word") << QByteArray("False") << 7 << true;
+        QTest::newRow("trailing junk") << QByteArray("12ab") << 7 << true;
+        QTest::newRow("too large") << QByteArray("99999999999") << 7 << true;
+    }
+    void integersAndBooleans()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, integer);
+        QFETCH(bool, boolean);
+        writeAll(path(), "[S]\r\nk=" + text + "\r\n");
+        IniFile ini(path());
+        QCOMPARE(ini.ReadInteger("S", "k", 7), integer);
+        QCOMPARE(ini.ReadBool("S", "k", true), boolean);
+    }
+
+    void writesBooleansAndIntegers()
+    {
+        IniFile ini(path());
+        ini.WriteBool("S", "t", true);
+        ini.WriteBool("S", "f", false);
+        ini.WriteInteger("S", "i", -12);
+        QCOMPARE(readAll(path()), QByteArray("[S]\r\nt=1\r\nf=0\r\ni=-12\r\n"));
+    }
+
+    void listingsInFileOrder()
+    {
+        writeAll(path(), "top=1\r\n[Zeta]\r\nb=1\r\nstray\r\na=2\r\nB=3\r\n[alpha]\r\n[ZETA]\r\nc=4\r\n[\xA4\xA4]\r\n");
+        IniFile ini(path());
+        QCOMPARE(ini.ReadSections(), QStringList({"Zeta", "alpha", QStringLiteral("中")}));
+        QCOMPARE(ini.ReadSection("zeta"), QStringList({"b", "a"}));
+        QCOMPARE(ini.ReadSection("alpha"), QStringList());
+        QCOMPARE(ini.ReadString(QStringLiteral("中"), "x", "d"), QStringLiteral("d"));
+    }
+
+    void eraseSectionAndDeleteKey()
+    {
+        writeAll(path(), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n");
+        IniFile ini(path());
+        ini.EraseSection("a");
+        QCOMPARE(readAll(path()), QByteArray("[B]\r\ny=2\r\n"));
+        ini.DeleteKey("b", "Y");
+        QCOMPARE(readAll(path()), QByteArray("[B]\r\n"));
+        ini.EraseSection("missing"); // nothing to do
+        QCOMPARE(readAll(path()), QByteArray("[B]\r\n"));
+    }
+
+    void big5Bytes()
+    {
+        // Bytes that are not Big5 stay as they are when another line is written.
+        writeAll(path(), "[S]\r\nbad=\xFF\xFE\x80\r\n");
+        IniFile ini(path());
+        ini.WriteString(QStringLiteral("設定"), QStringLiteral("名稱"), QStringLiteral("中文"));
+        QCOMPARE(readAll(path()), QByteArray("[S]\r\nbad=\xFF\xFE\x80\r\n[\xB3\x5D\xA9\x77]\r\n\xA6\x57\xBA\xD9=\xA4\xA4\xA4\xE5\r\n"));
+        QCOMPARE(ini.ReadString(QStringLiteral("設定"), QStringLiteral("名稱"), QString()), QStringLiteral("中文"));
+        QCOMPARE(ini.ReadRawString("S", "bad", QByteArray()), QByteArray("\xFF\xFE\x80"));
+        ini.WriteRawString("S", "raw", QByteArray("\x01\xFF\x7F"));
+        QCOMPARE(ini.ReadRawString("s", "RAW", QByteArray()), QByteArray("\x01\xFF\x7F"));
+        QCOMPARE(platform::big5Encode(QStringLiteral("a😀b")), QByteArray("a?b"));
+    }
+
+    void failedWrites()
+    {
+        // A read-only file (no write permission, also for a superuser).
+        writeAll(path(), "[S]\r\nk=1\r\n");
+        QVERIFY(platform::fileSetAttr(path(), platform::faReadOnly));
+        IniFile ini(path());
+        try {
+            ini.WriteString("S", "k", "2");
+            QFAIL("no error");
+        } catch (const platform::IniWriteError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to write to %1").arg(path()));
+            QCOMPARE(QString::fromUtf8(e.what()), e.message());
+        }
+        QCOMPARE(readAll(path()), QByteArray("[S]\r\nk=1\r\n"));
+        QVERIFY_THROWS_EXCEPTION(platform::IniWriteError, ini.EraseSection("S"));
+        // A missing folder, and a folder in place of the file.
+        QVERIFY_THROWS_EXCEPTION(platform::IniWriteError, IniFile(dir_.filePath("no/such.ini")).WriteString("S", "k", "1"));
+        QVERIFY_THROWS_EXCEPTION(platform::IniWriteError, IniFile(dir_.path()).WriteString("S", "k", "1"));
+        QVERIFY(platform::fileSetAttr(path(), 0));
+        // No temporary copies are left behind.
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"test.ini"}));
+    }
+
+    void permissionsAndAttributesKept()
+    {
+        const mode_t old = ::umask(0);
+        IniFile owner(path());
+        owner.setNewFileMode(0600);
+        owner.WriteString("S", "k", "1");
+        QCOMPARE(modeOf(path()), mode_t(0600));
+        ::umask(022);
+        IniFile plain(path("plain.ini"));
+        plain.WriteString("S", "k", "1");
+        QCOMPARE(modeOf(path("plain.ini")), mode_t(0644));
+        ::umask(old);
+
+        QVERIFY(platform::fileSetAttr(path(), platform::faHidden | platform::faArchive));
+        ::chmod(QFile::encodeName(path()).constData(), 0640);
+        owner.WriteString("S", "k", "2");
+        QCOMPARE(modeOf(path()), mode_t(0640));
+        QCOMPARE(platform::fileGetAttr(path()), platform::faHidden | platform::faArchive);
+        QCOMPARE(owner.ReadString("S", "k", ""), QStringLiteral("2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"
