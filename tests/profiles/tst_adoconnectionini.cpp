@@ -1,0 +1,439 @@
+// The connection profile store on real INI files in temporary folders: reading and
+// writing profiles, the profile choice, password scrambling, hiding the file, and the
+// errors of bad files and folders. The dialogs are replaced by scripted answers.
+#include "app/core/CommonUtils.h"
+#include "data/Connection.h"
+#include "data/Providers.h"
+#include "platform/Big5Codec.h"
+#include "platform/FileAttributes.h"
+#include "platform/IniFile.h"
+#include "profiles/ADOConnectionINI.h"
+#include "support/ScriptedUi.h"
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+using profiles::TADOConnectionINI;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+struct Chooser : profiles::ProfileChooser {
+    std::optional<QString> answer;
+    QStringList names;
+    QString current;
+    int calls = 0;
+    std::optional<QString> ChooseProfile(const QStringList &n, const QString &c) override
+    {
+        ++calls;
+        names = n;
+        current = c;
+        return answer;
+    }
+};
+
+struct Builder : profiles::ConnectionStringBuilder {
+    QString answer;
+    QString initial;
+    int calls = 0;
+    QString BuildConnectionString(QObject *, const QString &i) override
+    {
+        ++calls;
+        initial = i;
+        return answer;
+    }
+};
+
+struct Editor : profiles::ConnectionEditorRunner {
+    int calls = 0;
+    bool RunConnectionEditor(data::Connection &) override { return ++calls, false; }
+};
+
+} // namespace
+
+class TestADOConnectionINI : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<data::Connection> conn_;
+    std::unique_ptr<TADOConnectionINI> store_;
+    Chooser chooser_;
+    Builder builder_;
+    Editor editor_;
+
+    QString ini() const { return store_->IniFilePath(); }
+
+private slots:
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        conn_ = std::make_unique<data::Connection>();
+        store_ = std::make_unique<TADOConnectionINI>();
+        store_->setInitialDir(dir_->path());
+        store_->setADOConnection(conn_.get());
+        chooser_ = Chooser();
+        builder_ = Builder();
+        editor_ = Editor();
+        store_->setProfileChooser(&chooser_);
+        store_->setConnectionStringBuilder(&builder_);
+        store_->setConnectionEditorRunner(&editor_);
+    }
+
+    void defaults()
+    {
+        TADOConnectionINI s;
+        QCOMPARE(s.IniFileName(), QStringLiteral("ADOConneciton.ini"));
+        QCOMPARE(s.InitialDir(), QCoreApplication::applicationDirPath());
+        QVERIFY(s.IniIsHide());
+        QVERIFY(!s.EnabledSelected());
+        QVERIFY(s.StartKey() >= 100 && s.StartKey() <= 999);
+        QVERIFY(s.MultKey() >= 10000 && s.MultKey() <= 99999);
+        QVERIFY(s.AddKey() >= 10000 && s.AddKey() <= 99999);
+        QCOMPARE(TADOConnectionINI::ApplicationTitle(), QStringLiteral("profiles_tst_adoconnectionini"));
+        // Nothing happens without a connection.
+        s.setInitialDir(dir_->path());
+        s.LoadProfile();
+        QVERIFY(!s.RedefineProfile());
+        QVERIFY(!QFile::exists(s.IniFilePath()));
+    }
+
+    void fileWithoutMainSection()
+    {
+        writeAll(ini(), "[ADOConnectionString]\r\nProvider=SQLite.1\r\nData Source=demo.db\r\nInitial Catalog=main\r\n");
+        store_->LoadProfile();
+        QCOMPARE(store_->DefaultADOConnection(), QStringLiteral("ADOConnectionString"));
+        QVERIFY(!store_->EnabledSelected());
+        QVERIFY(store_->IniIsHide());
+        QCOMPARE(chooser_.calls, 0);
+        QCOMPARE(conn_->Provider(), QStringLiteral("SQLite.1"));
+        QCOMPARE(conn_->ConnectionString(), QStringLiteral("Provider=SQLite.1;Data Source=demo.db;Initial Catalog=main"));
+        QCOMPARE(store_->DataSource(), QStringLiteral("demo.db"));
+        QCOMPARE(store_->InitialCatalog(), QStringLiteral("main"));
+        QCOMPARE(platform::fileGetAttr(ini()), int(platform::faHidden));
+    }
+
+    void iniIsHideSpellings()
+    {
+        writeAll(ini(), "[&&Main&&]\r\nDefault ADOConnection=P\r\nIni Is Hide=0\r\n[P]\r\nProvider=SQLite.1\r\n");
+        QVERIFY(platform::fileSetAttr(ini(), platform::faHidden | platform::faArchive));
+        store_->LoadProfile();
+        QVERIFY(!store_->IniIsHide());
+        QCOMPARE(platform::fileGetAttr(ini()), int(platform::faArchive));
+    }
+
+    void emptyListOffered()
+    {
+        writeAll(ini(), "[&&main&&]\r\nDefault ADOConnection=P\r\nEnabled Selected=1\r\n");
+        const QByteArray before = readAll(ini());
+        chooser_.answer = std::nullopt; // the dialog's OK on an empty list is a Cancel
+        store_->LoadProfile();
+        QCOMPARE(chooser_.calls, 1);
+        QCOMPARE(chooser_.names, QStringList());
+        QCOMPARE(store_->DefaultADOConnection(), QStringLiteral("P"));
+        QCOMPARE(readAll(ini()), before);
+        QCOMPARE(conn_->Provider(), QString());
+    }
+
+    void choosingProfiles()
+    {
+        writeAll(ini(), "[&&Main&&]\r\nDefault ADOConnection=b\r\nEnabled Selected=1\r\n"
+                        "[B]\r\nProvider=SQLite.1\r\nData Source=b.db\r\n"
+                        "[A]\r\nProvider=SQLite.1\r\nData Source=a.db\r\n");
+        const ino_t inode = statOf(ini()).st_ino;
+        chooser_.answer = QStringLiteral("b");
+        store_->LoadProfile();
+        QCOMPARE(chooser_.names, QStringList({"B", "A"}));
+        QCOMPARE(chooser_.current, QStringLiteral("b"));
+        QCOMPARE(statOf(ini()).st_ino, inode); // nothing written
+        QCOMPARE(store_->DataSource(), QStringLiteral("b.db"));
+
+        chooser_.answer = QStringLiteral("A");
+        store_->LoadProfile();
+        QCOMPARE(platform::IniFile(ini()).ReadString("&&Main&&", "Default ADOConnection", ""), QStringLiteral("A"));
+        QCOMPARE(store_->DataSource(), QStringLiteral("a.db"));
+        QCOMPARE(conn_->ConnectionString(), QStringLiteral("Provider=SQLite.1;Data Source=a.db"));
+
+        // Without the choice enabled (RedefineProfile reads without offering it).
+        chooser_.calls = 0;
+        builder_.answer = QString();
+        QVERIFY(!store_->RedefineProfile());
+        QCOMPARE(chooser_.calls, 0);
+        QCOMPARE(builder_.initial, QStringLiteral("Provider=SQLite.1;Data Source=a.db"));
+    }
+
+    void firstKeyNeverAppended()
+    {
+        writeAll(ini(), "[ADOConnectionString]\r\nFoo=1\r\nData Source=x.db\r\nProvider=SQLite.1\r\nbad line\r\n"
+                        "Data Source=dup.db\r\n[ADOConnectionString]\r\nUser ID=other\r\n");
+        store_->LoadProfile();
+        QCOMPARE(conn_->ConnectionString(), QStringLiteral("Provider=SQLite.1;Data Source=x.db"));
+    }
+
+    void passwordsRoundTrip_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("plain") << QStringLiteral("secret");
+        QTest::newRow("big5") << QStringLiteral("密碼pw");
+        QTest::newRow("blanks inside") << QStringLiteral("a b c");
+    }
+    void passwordsRoundTrip()
+    {
+        QFETCH(QString, password);
+        conn_->setConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Password=%1;User ID=sa;Data Source=srv;Initial Catalog=db").arg(password));
+        store_->WriteProfile();
+        QCOMPARE(store_->DefaultADOConnection(), QStringLiteral("db"));
+        const QByteArray stored = platform::IniFile(ini()).ReadRawString("db", "Password", "?");
+        QCOMPARE(stored, password.isEmpty() ? QByteArray() : store_->Scramble(platform::big5Encode(password)));
+        if (!password.isEmpty())
+            QVERIFY(!readAll(ini()).contains(password.toUtf8()));
+
+        data::Connection fresh;
+        TADOConnectionINI reader;
+        reader.setInitialDir(dir_->path());
+        reader.setADOConnection(&fresh);
+        reader.LoadProfile();
+        QCOMPARE(data::ConnectionString(fresh.ConnectionString()).value("Password"), password);
+        QVERIFY(fresh.ConnectionString().contains(QStringLiteral(";Password=") + password + QLatin1Char(';')));
+    }
+
+    void passwordWithQuotedForm()
+    {
+        // A password whose scrambled form begins or ends with a blank or quote still
+        // reads back.
+        QString password;
+        for (int i = 0; i < 100000 && password.isEmpty(); ++i) {
+            const QByteArray candidate = "pw" + QByteArray::number(i);
+            const QByteArray s = store_->Scramble(candidate);
+            if (s.contains('\0') || s.contains('\r') || s.contains('\n'))
+                continue;
+            if (s.front() == ' ' || s.back() == '"' || s.back() == '\t')
+                password = QString::fromLatin1(candidate);
+        }
+        QVERIFY(!password.isEmpty());
+        conn_->setConnectionString(QStringLiteral("Provider=SQLite.1;Password=%1;Data Source=x.db").arg(password));
+        store_->WriteProfile();
+        data::Connection fresh;
+        store_->setADOConnection(&fresh);
+        store_->LoadProfile();
+        QCOMPARE(data::ConnectionString(fresh.ConnectionString()).value("Password"), password);
+    }
+
+    void unstorablePasswordWritesNothing()
+    {
+        QString password;
+        for (int i = 0; i < 100000 && password.isEmpty(); ++i) {
+            const QByteArray candidate = "pw" + QByteArray::number(i);
+            if (store_->Scramble(candidate).contains('\n'))
+                password = QString::fromLatin1(candidate);
+        }
+        QVERIFY(!password.isEmpty());
+        conn_->setConnectionString(QStringLiteral("Provider=SQLite.1;Password=%1;Data Source=x.db").arg(password));
+        QVERIFY_THROWS_EXCEPTION(profiles::ProfilePasswordError, store_->WriteProfile());
+        QVERIFY(!QFile::exists(ini()));
+    }
+
+    void scrambleRoundTrip()
+    {
+        QCOMPARE(store_->Scramble(QByteArray()), QByteArray());
+        QCOMPARE(store_->Unscramble(QByteArray()), QByteArray());
+        QByteArray all;
+        for (int b = 0; b < 255; ++b)
+            all += char(b);
+        QCOMPARE(store_->Unscramble(store_->Scramble(all)), all);
+        QByteArray high;
+        for (int b = 255; b > 0; --b)
+            high += char(b);
+        QCOMPARE(store_->Unscramble(store_->Scramble(high)), high);
+        auto *random = QRandomGenerator::global();
+        for (int length = 1; length <= 255; ++length) {
+            QByteArray t(length, '\0');
+            for (char &c : t)
+                c = char(random->bounded(256));
+            const QByteArray s = store_->Scramble(t);
+            QCOMPARE(s.size(), t.size());
+            QCOMPARE(quint8(s.at(0)), quint8(quint8(t.at(0)) ^ quint8(store_->StartKey() >> 8)));
+            QCOMPARE(store_->Unscramble(s), t);
+        }
+        // Only bits 8 to 15 of the key count: 16-bit arithmetic gives the same bytes.
+        QByteArray expected;
+        quint16 key = quint16(store_->StartKey());
+        for (char c : all) {
+            const quint8 o = quint8(c) ^ quint8(key >> 8);
+            expected += char(o);
+            key = quint16((key + o) * quint16(store_->MultKey()) + quint16(store_->AddKey()));
+        }
+        QCOMPARE(store_->Scramble(all), expected);
+    }
+
+    void applicationNameAndWorkstation()
+    {
+        conn_->setConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=srv;Application Name=Other;Workstation ID=elsewhere"));
+        store_->WriteProfile();
+        platform::IniFile file(ini());
+        const QString section = store_->DefaultADOConnection();
+        QCOMPARE(section, QStringLiteral("srv."));
+        QCOMPARE(file.ReadString(section, "Application Name", ""), TADOConnectionINI::ApplicationTitle());
+        QCOMPARE(file.ReadString(section, "Workstation ID", "x"), GetComputerNameText());
+        // Every property in the collection's order, the provider first.
+        QStringList keys{QStringLiteral("Provider")};
+        for (int i = 0; i < conn_->Properties().Count(); ++i)
+            keys << conn_->Properties().Item(i).name;
+        QCOMPARE(file.ReadSection(section), keys);
+        QCOMPARE(file.ReadString(section, "Packet Size", ""), QStringLiteral("4096"));
+        QCOMPARE(file.ReadString("&&Main&&", "Ini Is Hide", ""), QStringLiteral("1"));
+        QCOMPARE(file.ReadString("&&Main&&", "Enabled Selected", ""), QStringLiteral("0"));
+    }
+
+    void profileNames_data()
+    {
+        QTest::addColumn<QString>("connectionString");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("catalog only keeps name") << "Provider=SQLite.1;Initial Catalog=db" << "Keep";
+        QTest::newRow("source first") << "Provider=SQLOLEDB.1;Initial Catalog=db;Data Source=srv" << "db";
+        QTest::newRow("catalog first") << "Provider=Other.1;Initial Catalog=db;Data Source=srv" << "srv.db";
+        QTest::newRow("empty source keeps name") << "Provider=Other.1;Data Source=;Initial Catalog=db" << "Keep";
+    }
+    void profileNames()
+    {
+        QFETCH(QString, connectionString);
+        QFETCH(QString, name);
+        store_->setDefaultADOConnection(QStringLiteral("Keep"));
+        conn_->setConnectionString(connectionString);
+        store_->ProfileNameFromProperties();
+        QCOMPARE(store_->DefaultADOConnection(), name);
+    }
+
+    void firstRunAndOwnerOnlyFile()
+    {
+        const mode_t old = ::umask(0);
+        builder_.answer = QStringLiteral("Provider=SQLite.1;Data Source=/x/demo.db");
+        conn_->setConnectionString(QStringLiteral("Provider=SQLite.1"));
+        store_->LoadProfile();
+        ::umask(old);
+        QCOMPARE(builder_.initial, QStringLiteral("Provider=SQLite.1"));
+        QCOMPARE(editor_.calls, 1);
+        QVERIFY(QFile::exists(ini()));
+        QCOMPARE(statOf(ini()).st_mode & 0777, mode_t(0600));
+        QCOMPARE(store_->DefaultADOConnection(), QStringLiteral("/x/demo.db."));
+        QCOMPARE(store_->DataSource(), QStringLiteral("/x/demo.db"));
+        QCOMPARE(platform::fileGetAttr(ini()), int(platform::faHidden));
+    }
+
+    void redefineProfile()
+    {
+        builder_.answer = QString();
+        QVERIFY(!store_->RedefineProfile());
+        QVERIFY(!QFile::exists(ini()));
+
+        builder_.answer = QStringLiteral("Provider=SQLite.1;Data Source=r.db");
+        QVERIFY(store_->RedefineProfile());
+        QCOMPARE(store_->DataSource(), QStringLiteral("r.db"));
+        const QByteArray written = readAll(ini());
+        builder_.answer = QString();
+        QVERIFY(!store_->RedefineProfile());
+        QCOMPARE(readAll(ini()), written);
+    }
+
+    void hidingKeepsOrDropsBits()
+    {
+        writeAll(ini(), "[&&Main&&]\r\n");
+        QVERIFY(platform::fileSetAttr(ini(), platform::faReadOnly | platform::faArchive));
+        store_->setIniIsHide(true);
+        QCOMPARE(platform::fileGetAttr(ini()), int(platform::faHidden));
+        QVERIFY(platform::fileSetAttr(ini(), platform::faHidden | platform::faReadOnly | platform::faArchive));
+        store_->setIniIsHide(false);
+        QCOMPARE(platform::fileGetAttr(ini()), platform::faReadOnly | platform::faArchive);
+        // Without a file the value is only stored.
+        QFile::remove(ini());
+        store_->setIniIsHide(true);
+        QVERIFY(store_->IniIsHide());
+    }
+
+    void enabledSelectedWrites()
+    {
+        store_->setEnabledSelected(false); // unchanged: no file made
+        QVERIFY(!QFile::exists(ini()));
+        store_->setEnabledSelected(true);
+        QCOMPARE(readAll(ini()), QByteArray("[&&Main&&]\r\nEnabled Selected=1\r\n"));
+        const ino_t inode = statOf(ini()).st_ino;
+        store_->setEnabledSelected(true);
+        QCOMPARE(statOf(ini()).st_ino, inode);
+        QCOMPARE(platform::fileGetAttr(ini()), 0); // not hidden here
+    }
+
+    void failures()
+    {
+        // A read-only file: the write error reaches the caller, the file is unchanged.
+        writeAll(ini(), "[&&Main&&]\r\nDefault ADOConnection=P\r\n[P]\r\nProvider=SQLite.1\r\n");
+        QVERIFY(platform::fileSetAttr(ini(), platform::faReadOnly));
+        const QByteArray before = readAll(ini());
+        conn_->setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=x.db"));
+        try {
+            store_->WriteProfile();
+            QFAIL("no error");
+        } catch (const platform::IniWriteError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to write to %1").arg(ini()));
+        }
+        QCOMPARE(readAll(ini()), before);
+        QCOMPARE(platform::fileGetAttr(ini()), int(platform::faReadOnly)); // not hidden
+        QVERIFY_THROWS_EXCEPTION(platform::IniWriteError, store_->setEnabledSelected(true));
+
+        // A folder that cannot be created (its parent is missing).
+        store_->setInitialDir(dir_->filePath(QStringLiteral("a/b")));
+        QVERIFY_THROWS_EXCEPTION(profiles::ProfileIoError, store_->WriteProfile());
+        // One missing level is created.
+        store_->setInitialDir(dir_->filePath(QStringLiteral("a")));
+        store_->WriteProfile();
+        QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("a/ADOConneciton.ini"))));
+    }
+
+    void damagedFile()
+    {
+        writeAll(ini(), "garbage\r\n[&&Main&&]\r\nDefault ADOConnection=\x80\xFF\r\nEnabled Selected=yes\r\n"
+                        "Ini is Hide=0x0\r\n[\x80\xFF]\r\nProvider=SQLite.1\r\nData Source=" + QByteArray(3000, 'd') + "\r\n");
+        store_->LoadProfile();
+        QVERIFY(!store_->EnabledSelected());
+        QVERIFY(!store_->IniIsHide());
+        QCOMPARE(conn_->Provider(), QStringLiteral("SQLite.1"));
+        QCOMPARE(store_->DataSource().size(), 2047);
+    }
+
+    void attributeFailureIsShown()
+    {
+        // A file whose attributes cannot be stored (a /proc file: no extended attributes
+        // and no companion file can be made there) is reported in a plain message box.
+        testsupport::ScriptedUiScope ui;
+        store_->setInitialDir(QStringLiteral("/proc/self"));
+        store_->setIniFileName(QStringLiteral("status"));
+        store_->setIniIsHide(true);
+        QVERIFY(store_->IniIsHide());
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.lastMessage().title, TADOConnectionINI::ApplicationTitle());
+        QVERIFY(!ui.lastMessage().text.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestADOConnectionINI)
+#include "tst_adoconnectionini.moc"
