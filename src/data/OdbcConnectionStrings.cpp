@@ -210,17 +210,18 @@ QString odbcPassThroughString(const ConnectionString &cs)
         while (base.endsWith(QLatin1Char(';')))
             base.chop(1);
         parts << base;
-    } else {
-        for (const auto &[name, value] : cs.items()) {
-            if (isOleDbName(name))
-                continue;
-            // A value already in ODBC braces ("DRIVER={SQLite3}") goes through as written.
-            const QString v = value.trimmed();
-            if (v.startsWith(QLatin1Char('{')) && v.endsWith(QLatin1Char('}')))
-                parts << name.trimmed() + QLatin1Char('=') + v;
-            else
-                addPair(parts, name.trimmed(), value);
-        }
+    }
+    // ODBC pairs beside Extended Properties go through too: a profile read back from the
+    // INI file joins its values unquoted, which splits "Extended Properties" at its ";".
+    for (const auto &[name, value] : cs.items()) {
+        if (isOleDbName(name) || odbcKeys(parts.join(QLatin1Char(';'))).contains(name.trimmed().toUpper()))
+            continue;
+        // A value already in ODBC braces ("DRIVER={SQLite3}") goes through as written.
+        const QString v = value.trimmed();
+        if (v.startsWith(QLatin1Char('{')) && v.endsWith(QLatin1Char('}')))
+            parts << name.trimmed() + QLatin1Char('=') + v;
+        else
+            addPair(parts, name.trimmed(), value);
     }
     QSet<QString> keys = odbcKeys(parts.join(QLatin1Char(';')));
     const QString source = cs.value(QStringLiteral("Data Source")).trimmed();

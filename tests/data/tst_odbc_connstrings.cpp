@@ -88,6 +88,10 @@ private slots:
         QTest::newRow("extended properties with user")
             << "Provider=MSDASQL.1;Password=pw;User ID=me;Extended Properties=\"DSN=Sales;\""
             << "DSN=Sales;UID=me;PWD=pw";
+        // a profile read back joins values unquoted: the ODBC pairs arrive split
+        QTest::newRow("extended properties split by a profile")
+            << "Provider=MSDASQL.1;Extended Properties=DRIVER={PostgreSQL Unicode};SERVER=h;PORT=5;DATABASE=d;Locale Identifier=1028"
+            << "DRIVER={PostgreSQL Unicode};SERVER=h;PORT=5;DATABASE=d";
         QTest::newRow("extended properties keep their own user")
             << "Provider=MSDASQL.1;User ID=other;Extended Properties=\"DSN=Sales;UID=me\"" << "DSN=Sales;UID=me";
         QTest::newRow("data source is the DSN")

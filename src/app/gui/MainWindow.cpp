@@ -279,6 +279,7 @@ void Tfm_ADO_Schema::bindHandlers()
             PageControl1Change();
         });
     });
+    bindSchemaCommands();
     // The items of later features stay unconnected until those features exist.
 }
 

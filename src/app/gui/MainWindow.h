@@ -124,6 +124,43 @@ public:
     void lbxTableNameClick();
     void btnRunClick();
 
+    // Schema menu (SchemaCommands.cpp): each handler runs its row of the command table.
+    void nsiCatalogsClick();
+    void nsiColumnPrivilegesClick();
+    void nsiColumnsClick();
+    void nsiIndexesClick();
+    void nsiKeyColumnUsageClick();
+    void nsiSchemataClick();
+    void nsiPrimaryKeysClick();
+    void nsiProcedureParametersClick();
+    void nsiProceduresClick();
+    void nsiProviderTypesClick();
+    void nsiStatisticsClick();
+    void nsiSQLLanguagesClick();
+    void nsiTableConstraints_TotalClick();
+    void nsiTableConstraints_OnlyOneTableClick();
+    void nsiTablePrivilegesClick();
+    void nsiTables_TtotalClick();
+    void nsiTables_TableClick();
+    void nsiTables_ViewClick();
+    void nsiTables_SystemTableClick();
+    void nsiTranslationsClick();
+    void nsiViews_TotalClick();
+    void nsiViews_TableClick();
+    void nsiCheckConstraintsClick();
+    void nSaveToXMLClick();
+    void ADODataSet1AfterClose();
+
+    // Each shows its message and returns false when the list has no current entry.
+    bool CheckTableSelected();
+    bool CheckFieldSelected();
+    bool CheckIndexSelected();
+    // Shows the rowset just opened in DBGrid1: 110-pixel columns, caption, panel 4.
+    void ShowSchemaRowset(const QString &name, const QString &status, bool toSchemaPage);
+    void SetCheckConstraintsEnabled(bool value);
+    // Runs the schema command of a menu item ("nsiColumns").
+    void runSchemaCommand(const char *item);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -133,6 +170,7 @@ private:
     void createStatusBar();
     void buildMainMenu();          // MainMenu.cpp
     void bindHandlers();
+    void bindSchemaCommands();     // SchemaCommands.cpp
     void bind(QAction *action, void (Tfm_ADO_Schema::*handler)());
 
     QList<QLabel *> panels_;
