@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, makes the demo database and runs the program on it.
-# The program finds build/demo/demo.db by itself (relative to its own folder,
-# build/src/app), so nothing is passed to it. The window runs on the current display;
-# with none, on a virtual one that is also served over VNC on localhost:5900.
+# The program takes its connection from the profile file ADOConneciton.ini in its own
+# folder; on a machine without one, this script writes a profile "demo" for the demo
+# database (the window shows it in the status bar). The window runs on the current
+# display; with none, on a virtual one that is also served over VNC on localhost:5900.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,15 @@ app=build/src/app/ADO_Schema
 if [[ ! -f "$db" ]]; then
     echo "run-demo: $db is missing" >&2
     exit 1
+fi
+
+profile=build/src/app/ADOConneciton.ini
+if [[ ! -f "$profile" ]]; then
+    # Windows profile-file layout, CR LF line ends; readable by its owner only.
+    ( umask 077
+      printf '[&&Main&&]\r\nDefault ADOConnection=demo\r\nEnabled Selected=0\r\nIni Is Hide=1\r\n' > "$profile"
+      printf '[demo]\r\nProvider=SQLite.1\r\nData Source=%s\r\nInitial Catalog=demo\r\n' \
+          "$(cd "$(dirname "$db")" && pwd)/$(basename "$db")" >> "$profile" )
 fi
 
 if [[ -n "${DISPLAY:-}" ]]; then

@@ -1,9 +1,11 @@
 // Program start: the application, its message boxes and dialogs, the main window shown
 // maximised, then the message loop until that window closes. Nothing is read from the
-// command line or the environment; the connection used until stored profiles exist is
-// the demo database found next to the build (see gui/ProgramStart.h).
+// command line or the environment: the connection comes from the profile file
+// ADOConneciton.ini in the executable's folder (a first run builds it in the dialogs).
 #include "gui/MainWindow.h"
 #include "gui/ProgramStart.h"
+#include "gui/ProfileStartOptions.h"
+#include "profiles/gui/AdoConEd.h"
 #include "gui/QtUiServices.h"
 #include "platform/UiServices.h"
 #include <QApplication>
@@ -15,7 +17,11 @@ int main(int argc, char **argv)
     platform::setUiServices(&services);
     int status = 0;
     {
-        std::unique_ptr<Tfm_ADO_Schema> window = gui::createMainWindow();
+        gui::ProfileStartOptions startOptions;
+        startOptions.loadAtStart = true;
+        startOptions.installDialogs = [](profiles::TADOConnectionINI &store) { profiles::InstallProfileDialogs(store); };
+        gui::setProfileStartOptions(startOptions);
+        std::unique_ptr<Tfm_ADO_Schema> window = gui::createMainWindow(false);
         window->showMaximized();
         status = app.exec();
     }

@@ -2,7 +2,7 @@
 // demo database: connection commands, status bar, page hints, the table list, the SQL
 // page and the error box of uncaught errors.
 #include "app/core/CommonUtils.h"
-#include "app/gui/DataGridView.h"
+#include "components/wDBGrid.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
@@ -385,13 +385,13 @@ private slots:
         w->cbxOpenDataSet->setChecked(true);
         clickItem(w->lbxTableName, rowOf(QStringLiteral("地區")));
         QVERIFY(w->ADODXML.Active());
-        QCOMPARE(w->DBGrid2->caption(), QStringLiteral("地區"));
+        QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("地區"));
         clickItem(w->lbxTableName, rowOf(QStringLiteral("order items")));
         QCOMPARE(ui.messages().size(), 1);
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
         QVERIFY(!w->ADODXML.Active());
         QVERIFY(!w->FXMLFromTable);
-        QCOMPARE(w->DBGrid2->caption(), QString());
+        QCOMPARE(w->DBGrid2->Caption(), QString());
     }
 
     // ---- page hints and CheckConnected ---------------------------------------------
@@ -560,20 +560,20 @@ private slots:
         clickItem(w->lbxTableName, first);
         QVERIFY(w->ADODXML.Active());
         QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From ") + tables[first]);
-        QCOMPARE(w->DBGrid2->caption(), tables[first]);
+        QCOMPARE(w->DBGrid2->Caption(), tables[first]);
         QVERIFY(w->FXMLFromTable);
         QCOMPARE(w->DBGrid2->model()->rowCount(), w->ADODXML.RecordCount());
         for (int row = first + 1; row < first + 3; ++row) {
             QTest::keyClick(w->lbxTableName, Qt::Key_Down);
             QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From ") + tables[row]);
-            QCOMPARE(w->DBGrid2->caption(), tables[row]);
+            QCOMPARE(w->DBGrid2->Caption(), tables[row]);
             QVERIFY(w->ADODXML.Active());
         }
         QCOMPARE(w->PageControl1->currentIndex(), 0); // the XML page stays behind
         // A double click both opens the rows and fills the lists.
         const int orders = rowOf(QStringLiteral("訂單"));
         doubleClickItem(w->lbxTableName, orders);
-        QCOMPARE(w->DBGrid2->caption(), QStringLiteral("訂單"));
+        QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("訂單"));
         QVERIFY(w->lbxFieldName->count() > 0);
         QVERIFY(messages().isEmpty());
     }

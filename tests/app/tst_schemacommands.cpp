@@ -2,7 +2,7 @@
 // full length, the values every row fills) and the commands driven through the menu,
 // offscreen, on a fresh copy of the demo SQLite database and, for the rowsets SQLite
 // does not give, on PostgreSQL through the ODBC provider.
-#include "app/gui/DataGridView.h"
+#include "components/wDBGrid.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/SchemaCommands.h"
 #include "app/gui/TableList.h"
@@ -316,7 +316,7 @@ private slots:
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
         QCOMPARE(w->FSchemaKey, QStringLiteral("siKeyColumnUsage"));
         QVERIFY(!w->ADODataSet1.Active());
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siTables_Total"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siTables_Total"));
         QCOMPARE(w->panelText(4), QStringLiteral("全部表格"));
     }
 
@@ -346,7 +346,7 @@ private slots:
             QCOMPARE(v, index);
         for (const QString &v : columnValues(w->ADODataSet1, QStringLiteral("TABLE_NAME")))
             QCOMPARE(v, QStringLiteral("客戶"));
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siIndexes"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siIndexes"));
         QCOMPARE(w->panelText(4), QStringLiteral("索引檔集"));
         QCOMPARE(w->FSchemaKey, QStringLiteral("siIndexes"));
     }
@@ -360,7 +360,7 @@ private slots:
         QVERIFY(messages().isEmpty());
         QCOMPARE(w->PageControl1->currentIndex(), 2);
         QCOMPARE(w->panelText(3), QString());
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siColumns"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siColumns"));
         QCOMPARE(w->panelText(4), QStringLiteral("欄位集"));
         const QStringList tables = columnValues(w->ADODataSet1, QStringLiteral("TABLE_NAME"));
         QVERIFY(!tables.isEmpty());
@@ -394,7 +394,7 @@ private slots:
         const QStringList got = columnValues(w->ADODataSet1, QStringLiteral("TABLE_TYPE"));
         const std::set<QString> distinct(got.begin(), got.end());
         QCOMPARE(QStringList(distinct.begin(), distinct.end()), types);
-        QCOMPARE(w->DBGrid1->caption(), caption);
+        QCOMPARE(w->DBGrid1->Caption(), caption);
         QCOMPARE(w->PageControl1->currentIndex(), 2);
     }
 
@@ -435,7 +435,7 @@ private slots:
         QCOMPARE(ui.lastMessage().text, expected);
         QVERIFY(!w->ADODataSet1.Active());
         QCOMPARE(w->FSchemaKey, key);
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siTables_Total"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siTables_Total"));
         QCOMPARE(w->panelText(4), QStringLiteral("全部表格"));
         QCOMPARE(w->PageControl1->currentIndex(), 0);
         QVERIFY(!w->nSaveToXML->isEnabled());
@@ -540,7 +540,7 @@ private slots:
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QVERIFY(w->ADODataSet1.Active());
         QVERIFY(columnValues(w->ADODataSet1, QStringLiteral("TABLE_NAME")).contains(QStringLiteral("價格")));
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siTableConstraints_Total"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siTableConstraints_Total"));
         QCOMPARE(w->panelText(4), QStringLiteral("表格限制_全部"));
         QCOMPARE(w->FSchemaKey, QStringLiteral("siTableConstraints"));
         QVERIFY(checkItem()->isEnabled());
@@ -550,7 +550,7 @@ private slots:
         QVERIFY(w->ADODataSet1.Active());
         QVERIFY(w->ADODataSet1.RecordCount() > 0);
         QVERIFY(!checkItem()->isEnabled());
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siCheckConstraints"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siCheckConstraints"));
         QCOMPARE(w->panelText(4), QStringLiteral("檢核限制"));
         QCOMPARE(w->FSchemaKey, QStringLiteral("siTableConstraints")); // left as it was
         QCOMPARE(w->PageControl1->currentIndex(), 2);
@@ -569,7 +569,7 @@ private slots:
         const QStringList tables = columnValues(w->ADODataSet1, QStringLiteral("TABLE_NAME"));
         QVERIFY(!tables.isEmpty());
         QCOMPARE(std::set<QString>(tables.begin(), tables.end()), std::set<QString>{QStringLiteral("價格")});
-        QCOMPARE(w->DBGrid1->caption(), QStringLiteral("siTableConstraints_OnlyOneTable"));
+        QCOMPARE(w->DBGrid1->Caption(), QStringLiteral("siTableConstraints_OnlyOneTable"));
     }
 };
 

@@ -1,10 +1,9 @@
 #include "MainWindow.h"
-#include "DataGridView.h"
-#include "DatasetTableModel.h"
 #include "SqlPageRunner.h"
 #include "TableList.h"
 #include "TableListBox.h"
 #include "app/core/CommonUtils.h"
+#include "components/wDBGrid.h"
 #include "data/DatabaseError.h"
 #include <QAction>
 #include <QCheckBox>
@@ -76,13 +75,13 @@ Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
 Tfm_ADO_Schema::~Tfm_ADO_Schema()
 {
     FormDestroy();
-    // The views outlive the datasets (children die with the base class): cut them off.
+    // The grids outlive the datasets (children die with the base class): cut them off.
+    DBGrid1->setDataSet(nullptr);
+    DBGrid2->setDataSet(nullptr);
     for (QObject *source : {static_cast<QObject *>(&ADODataSet1),
                             static_cast<QObject *>(&ADODXML),
                             static_cast<QObject *>(&ADOConnection1)})
         source->disconnect();
-    DBGrid1->setModel(nullptr);
-    DBGrid2->setModel(nullptr);
 }
 
 void Tfm_ADO_Schema::runCommand(const std::function<void()> &command)
@@ -162,24 +161,26 @@ void Tfm_ADO_Schema::createPages()
     indexLayout->setContentsMargins(0, 0, 0, 0);
     indexLayout->addWidget(lbxIndexFile);
 
-    // Pages 2 and 4: the Schema and XML grids.
-    auto grid = [](QWidget *sheet, const char *name, int rowHeight, bool wholeRows) {
-        auto *view = new DataGridView(sheet);
+    // Pages 2 and 4: the Schema grid selects whole rows and is never typed into; the XML
+    // grid keeps the grid's default options, so its rows are edited in place.
+    auto grid = [](QWidget *sheet, const char *name, data::Dataset *dataset,
+                   components::TDBGridOptions options, int rowHeight) {
+        auto *view = new components::TwDBGrid(sheet);
         view->setObjectName(QString::fromLatin1(name));
-        view->verticalHeader()->setDefaultSectionSize(rowHeight);
-        if (wholeRows)
-            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setOptions(options);
+        view->setDefaultRowHeight(rowHeight);
+        view->setDataSet(dataset);
         auto *layout = new QVBoxLayout(sheet);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
         return view;
     };
-    DBGrid1 = grid(TabSheet3, "DBGrid1", 24, true);
-    DBGrid2 = grid(TabSheet5, "DBGrid2", 20, false);
-    schemaModel_ = new DatasetTableModel(&ADODataSet1, this);
-    xmlModel_ = new DatasetTableModel(&ADODXML, this);
-    DBGrid1->setModel(schemaModel_);
-    DBGrid2->setModel(xmlModel_);
+    using namespace components;
+    DBGrid1 = grid(TabSheet3, "DBGrid1", &ADODataSet1,
+                   dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                       dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit,
+                   24);
+    DBGrid2 = grid(TabSheet5, "DBGrid2", &ADODXML, kDefaultGridOptions, 20);
 
     // Page 3: the SQL editor over a bottom panel holding the run button.
     redSQLText = new QTextEdit(TabSheet4);
@@ -251,6 +252,7 @@ void Tfm_ADO_Schema::bindHandlers()
     bind(nADODisconnect, &Tfm_ADO_Schema::nADODisconnectClick);
     bind(nADOVersion, &Tfm_ADO_Schema::nADOVersionClick);
     bind(Close1, &Tfm_ADO_Schema::Close1Click);
+    bindProfileCommands();
 
     auto button = [this](QPushButton *b, void (Tfm_ADO_Schema::*handler)()) {
         connect(b, &QPushButton::clicked, this,
@@ -271,6 +273,7 @@ void Tfm_ADO_Schema::bindHandlers()
     connect(&ADODataSet1, &data::Dataset::stateChanged, this,
             &Tfm_ADO_Schema::DataSource1StateChange);
     connect(&ADODXML, &data::Dataset::afterClose, this, &Tfm_ADO_Schema::ADODXMLAfterClose);
+    bindGridSettings();
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (pageChangeFromCode_)
             return;
@@ -320,6 +323,7 @@ void Tfm_ADO_Schema::FormCreate()
     SaveDialog1.initialDir = exeDir;
     OpenDialog1.initialDir = exeDir;
     FScriptLines = std::make_unique<QStringList>();
+    ProfileStart();
 }
 
 void Tfm_ADO_Schema::FormShow()

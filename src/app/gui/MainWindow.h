@@ -6,6 +6,7 @@
 #include "data/Connection.h"
 #include "data/Dataset.h"
 #include "platform/UiServices.h"
+#include "profiles/ADOConnectionINI.h"
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -24,10 +25,10 @@ class QTabWidget;
 class QTextEdit;
 class QTreeWidget;
 
+namespace components { class TwDBGrid; }
+
 namespace gui {
 
-class DataGridView;
-class DatasetTableModel;
 class SqlPageRunner;
 class TableList;
 class TableListBox;
@@ -68,8 +69,8 @@ public:
     QListWidget *lbxFieldName = nullptr;
     QListWidget *lbxIndexFile = nullptr;
     QCheckBox *cbxOpenDataSet = nullptr;
-    DataGridView *DBGrid1 = nullptr;
-    DataGridView *DBGrid2 = nullptr;
+    components::TwDBGrid *DBGrid1 = nullptr; // Schema grid, page 2
+    components::TwDBGrid *DBGrid2 = nullptr; // XML grid, page 4
     QTextEdit *redSQLText = nullptr;
     QWidget *Panel1 = nullptr;
     QPushButton *btnRun = nullptr;
@@ -83,6 +84,7 @@ public:
 
     // --- components ----------------------------------------------------------------------
     data::Connection ADOConnection1;
+    profiles::TADOConnectionINI ADOConnectionINI1; // the connection profiles
     data::Dataset ADODataSet1;  // the Schema dataset
     data::Dataset ADODXML;      // the XML dataset
     data::CommandQuery adotqCommand;
@@ -117,6 +119,12 @@ public:
     void ADOConnection1AfterDisconnect();
     void DataSource1StateChange();
     void ADODXMLAfterClose();
+    // Grid display settings (column visibility of DBGrid1, labels of DBGrid2).
+    void N12Click();
+    void DBGrid1DblClick();
+    void ADODXMLAfterOpen();
+    void N10Click();
+    void DBGrid2DblClick();
     void PageControl1Changing();
     void PageControl1Change();
     void btnGetTableNameClick();
@@ -170,15 +178,21 @@ private:
     void createStatusBar();
     void buildMainMenu();          // MainMenu.cpp
     void bindHandlers();
+    // Connection profiles (ProfileCommands.cpp).
+    void bindProfileCommands();
+    void ProfileStart();
+    void ProfileTail();
+    void UpdateProviderMenus();
+    void nReDefineADOConnectionStringClick();
+    void nGetADOSelectedClick();
     void bindSchemaCommands();     // SchemaCommands.cpp
+    void bindGridSettings();       // GridSettingsHandlers.cpp
     void bind(QAction *action, void (Tfm_ADO_Schema::*handler)());
 
     QList<QLabel *> panels_;
     QHash<QString, QAction *> menuItems_;
     QHash<QString, QMenu *> menus_;
     QStringList menuOrder_;
-    DatasetTableModel *schemaModel_ = nullptr;
-    DatasetTableModel *xmlModel_ = nullptr;
     std::unique_ptr<TableList> tableList_;
     std::unique_ptr<SqlPageRunner> sqlRunner_;
     bool pageChangeFromCode_ = false;

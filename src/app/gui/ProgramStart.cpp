@@ -21,10 +21,10 @@ QString demoConnectionString()
     return {};
 }
 
-std::unique_ptr<Tfm_ADO_Schema> createMainWindow()
+std::unique_ptr<Tfm_ADO_Schema> createMainWindow(bool demoConnection)
 {
     auto window = std::make_unique<Tfm_ADO_Schema>();
-    const QString demo = demoConnectionString();
+    const QString demo = demoConnection ? demoConnectionString() : QString();
     if (!demo.isEmpty())
         window->ADOConnection1.setConnectionString(demo);
     // A maximised window may get its size only after it is shown (or never, without a

@@ -16,8 +16,9 @@ class Tfm_ADO_Schema;
 // design-time connection string.
 QString demoConnectionString();
 
-// Creates the main window sized to the screen's available area and gives it the demo
-// connection when there is one. Not shown yet.
-std::unique_ptr<Tfm_ADO_Schema> createMainWindow();
+// Creates the main window sized to the screen's available area; with demoConnection it
+// gets the demo connection when there is one (the benchmark and the screenshot tool; the
+// program itself takes its connection from the profile file). Not shown yet.
+std::unique_ptr<Tfm_ADO_Schema> createMainWindow(bool demoConnection = true);
 
 } // namespace gui

@@ -2,7 +2,7 @@
 // the commands share (list checks, showing the rowset, saving it as XML, the enabling of
 // "檢核").
 #include "SchemaCommands.h"
-#include "DataGridView.h"
+#include "components/wDBGrid.h"
 #include "MainWindow.h"
 #include "TableList.h"
 #include "TableListBox.h"
@@ -231,6 +231,7 @@ void Tfm_ADO_Schema::runSchemaCommand(const char *item)
     if (c.apply) {
 #ifdef ADO_HAVE_SCHEMA_SETTINGS
         schema::ApplySchemaVisibility(&ADODataSet1, FSchemaIniFile, c.settingsSection());
+        DBGrid1->LayoutChanged(); // visible flags are plain field values: show them now
 #endif
     }
 }
@@ -255,7 +256,7 @@ void Tfm_ADO_Schema::nSaveToXMLClick()
         return;
     }
     // No folder: the file goes to the process's current folder.
-    const QString fileName = DBGrid1->caption() + QStringLiteral(".XML");
+    const QString fileName = DBGrid1->Caption() + QStringLiteral(".XML");
     ADODataSet1.SaveToFile(fileName, data::pfXML);
     ShowProgramMessage(this, QStringLiteral("存檔成功!!\n\r檔案名稱：") + fileName);
 }

@@ -1,8 +1,8 @@
 // Handlers of the table list on page 0: fetch the names, show a table's fields and
 // indexes, open a table's rows on a click when the box is ticked.
-#include "DataGridView.h"
 #include "MainWindow.h"
 #include "TableList.h"
+#include "components/wDBGrid.h"
 #include <QCheckBox>
 
 namespace gui {
