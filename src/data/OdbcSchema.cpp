@@ -877,8 +877,21 @@ std::unique_ptr<ResultSet> OdbcSession::schemaProviderTypes(const std::vector<QV
 {
     // Restrictions: DATA_TYPE, BEST_MATCH.
     SchemaRowsetBuilder builder(QStringLiteral("PROVIDER_TYPES"));
-    Handle st = newStatement(0);
-    const auto rows = catalogRows(st, SQLGetTypeInfoW(st, SQL_ALL_TYPES), QStringLiteral("SQLGetTypeInfo"));
+    std::vector<CatalogRow> rows;
+    if (dialect() == Dialect::SqlServer) {
+        // FreeTDS's SQLGetTypeInfoW jumps to the driver manager's own entry and fails
+        // with an invalid handle; the server's catalog procedure gives the same columns.
+        const auto types = query(QStringLiteral("{call sp_datatype_info(0, 3)}"));
+        for (size_t row = 0; row < types->rows.rowCount(); ++row) {
+            CatalogRow r;
+            for (size_t c = 0; c < types->columns.size(); ++c)
+                r.values.push_back(types->rows.columns[c].value(row, types->columns[c].type));
+            rows.push_back(std::move(r));
+        }
+    } else {
+        Handle st = newStatement(0);
+        rows = catalogRows(st, SQLGetTypeInfoW(st, SQL_ALL_TYPES), QStringLiteral("SQLGetTypeInfo"));
+    }
     std::vector<int> seen;
     for (const auto &row : rows) {
         const int sqlType = int(number(row.at(1)).value_or(0));
