@@ -37,8 +37,8 @@ public:
     virtual long long execute(const QString &sql, const Params &params = {},
                               int timeoutSeconds = 0) = 0;
 
-    // An OLE DB schema rowset ("TABLES", "COLUMNS", ...) with the layout of the OLE DB
-    // specification. restrictions are positional; an invalid QVariant means "any".
+    // An OLE DB schema rowset ("TABLES", "COLUMNS", ...) with OLE DB's own column layout
+    // (SchemaLayouts.h). restrictions are positional; an invalid QVariant means "any".
     virtual std::unique_ptr<ResultSet> openSchema(const QString &rowset,
                                                   const std::vector<QVariant> &restrictions) = 0;
 

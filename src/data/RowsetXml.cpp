@@ -291,7 +291,7 @@ char *writeDateTime(char *o, int64_t msecs)
 
 enum class ValueFormat { Integer, Boolean, Float, Money, DateTime, Text, Hex };
 
-struct TypeSpec {
+struct XmlTypeMapping {
     const char *dtType;
     const char *dbType; // nullptr: none
     int maxLength;      // -1: from the column's size; 0: not written
@@ -323,7 +323,7 @@ TFieldType writtenType(const ColumnInfo &info, const ColumnStore &store)
     return ftWideString;
 }
 
-TypeSpec specFor(TFieldType t, const ColumnInfo &info)
+XmlTypeMapping xmlTypeOf(TFieldType t, const ColumnInfo &info)
 {
     switch (t) {
     case ftString: return {"string", "str", -1, false, false, false, ValueFormat::Text};
@@ -386,7 +386,7 @@ public:
             const ColumnInfo &info = columns[c];
             const ColumnStore &store = rows.columns[c];
             const TFieldType type = writtenType(info, store);
-            const TypeSpec spec = specFor(type, info);
+            const XmlTypeMapping mapping = xmlTypeOf(type, info);
             const bool isLong = info.isLong || isBlobType(type);
             const bool sameType = type == info.type;
 
@@ -413,23 +413,23 @@ public:
             endTag(">\r\n");
 
             startTag("\t\t\t", "s:datatype", "\t\t\t");
-            attribute("dt:type", spec.dtType);
-            if (spec.dbType)
-                attribute("rs:dbtype", spec.dbType);
-            if (spec.maxLength > 0) {
-                attribute("dt:maxLength", std::to_string(spec.maxLength));
-            } else if (spec.maxLength < 0) {
+            attribute("dt:type", mapping.dtType);
+            if (mapping.dbType)
+                attribute("rs:dbtype", mapping.dbType);
+            if (mapping.maxLength > 0) {
+                attribute("dt:maxLength", std::to_string(mapping.maxLength));
+            } else if (mapping.maxLength < 0) {
                 int size = sameType ? info.size : 0;
                 if (size <= 0 && isLong)
-                    size = (spec.format == ValueFormat::Text && !spec.dbType) ? 1073741823 : 2147483647;
+                    size = (mapping.format == ValueFormat::Text && !mapping.dbType) ? 1073741823 : 2147483647;
                 if (size > 0)
                     attribute("dt:maxLength", std::to_string(size));
             }
-            if (spec.scale)
+            if (mapping.scale)
                 attribute("rs:scale", std::to_string(sameType ? info.scale : 0));
-            if (spec.precision)
+            if (mapping.precision)
                 attribute("rs:precision", std::to_string(sameType ? info.precision : 0));
-            if (spec.fixed || (info.fixedLength && sameType && !isLong))
+            if (mapping.fixed || (info.fixedLength && sameType && !isLong))
                 attribute("rs:fixedlength", "true");
             if (isLong)
                 attribute("rs:long", "true");
@@ -438,7 +438,7 @@ public:
             endTag("/>\r\n");
             out_.put("\t\t</s:AttributeType>\r\n");
 
-            plans.push_back({&store, " " + names[c] + "='", spec.format});
+            plans.push_back({&store, " " + names[c] + "='", mapping.format});
         }
         out_.put("\t\t<s:extends type='rs:rowbase'/>\r\n\t</s:ElementType>\r\n</s:Schema>\r\n");
 
