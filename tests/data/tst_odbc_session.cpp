@@ -14,38 +14,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/ResultHelpers.h"
+
 using namespace data;
+using namespace testsupport;
 
 namespace {
-
-int columnIndex(const ResultSet &rs, const QString &name)
-{
-    for (size_t i = 0; i < rs.columns.size(); ++i)
-        if (rs.columns[i].name == name)
-            return int(i);
-    return -1;
-}
-
-QVariant cell(const ResultSet &rs, size_t row, const QString &column)
-{
-    const int c = columnIndex(rs, column);
-    if (c < 0)
-        return QStringLiteral("<no column %1>").arg(column);
-    return rs.rows.columns[size_t(c)].value(row, rs.columns[size_t(c)].type);
-}
-
-QVariant cell(const ResultSet &rs, size_t row, int column)
-{
-    return rs.rows.columns[size_t(column)].value(row, rs.columns[size_t(column)].type);
-}
-
-QStringList columnTexts(const ResultSet &rs, const QString &column)
-{
-    QStringList out;
-    for (size_t r = 0; r < rs.rows.rowCount(); ++r)
-        out << cell(rs, r, column).toString();
-    return out;
-}
 
 const ColumnInfo *info(const ResultSet &rs, const QString &name)
 {

@@ -8,7 +8,10 @@
 #include <QtTest>
 #include <sqlite3.h>
 
+#include "support/ResultHelpers.h"
+
 using namespace data;
+using namespace testsupport;
 
 namespace {
 
@@ -60,16 +63,6 @@ struct Loaded {
         return {values, modified};
     }
 };
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 } // namespace
 
@@ -176,8 +169,8 @@ private slots:
         auto l = load(QStringLiteral("無鍵"));
         const QString before = dump(QStringLiteral("SELECT * FROM 無鍵 ORDER BY rowid"));
         auto [values, modified] = l.edit(0, {{QStringLiteral("數量"), 9}});
-        QCOMPARE(errorOf([&] { l.writer->update(l.rs->rows, 0, values, modified); }), kNotUnique);
-        QCOMPARE(errorOf([&] { l.writer->remove(l.rs->rows, 1); }), kNotUnique);
+        QCOMPARE(errorTextOf([&] { l.writer->update(l.rs->rows, 0, values, modified); }), kNotUnique);
+        QCOMPARE(errorTextOf([&] { l.writer->remove(l.rs->rows, 1); }), kNotUnique);
         QCOMPARE(dump(QStringLiteral("SELECT * FROM 無鍵 ORDER BY rowid")), before);
         QCOMPARE(session->query(QStringLiteral("SELECT 1"))->rows.rowCount(), size_t(1));
         // No transaction was left open: another connection can write.
@@ -202,7 +195,7 @@ private slots:
         auto l = load(QStringLiteral("產品"));
         exec(otherUser.constData());
         auto [values, modified] = l.edit(0, {{QStringLiteral("單價"), 2.0}});
-        QCOMPARE(errorOf([&] { l.writer->update(l.rs->rows, 0, values, modified); }), kChanged);
+        QCOMPARE(errorTextOf([&] { l.writer->update(l.rs->rows, 0, values, modified); }), kChanged);
         QCOMPARE(dump(QStringLiteral("SELECT 編號, 單價 FROM 產品 ORDER BY 編號")), afterwards);
     }
 
@@ -210,10 +203,10 @@ private slots:
     {
         auto l = load(QStringLiteral("產品"));
         auto [values, modified] = l.edit(1, {{QStringLiteral("名稱"), QStringLiteral("茶葉")}, {QStringLiteral("單價"), 1.0}});
-        QCOMPARE(errorOf([&] { l.writer->update(l.rs->rows, 1, values, modified); }),
+        QCOMPARE(errorTextOf([&] { l.writer->update(l.rs->rows, 1, values, modified); }),
                  QStringLiteral("UNIQUE constraint failed: 產品.名稱"));
         auto [iv, im] = l.fresh({{QStringLiteral("單價"), 5.0}}); // 名稱 NOT NULL
-        QCOMPARE(errorOf([&] { l.writer->insert(iv, im); }), QStringLiteral("NOT NULL constraint failed: 產品.名稱"));
+        QCOMPARE(errorTextOf([&] { l.writer->insert(iv, im); }), QStringLiteral("NOT NULL constraint failed: 產品.名稱"));
         QCOMPARE(dump(QStringLiteral("SELECT 編號, 名稱, 單價 FROM 產品 ORDER BY 編號")),
                  QStringLiteral("1,茶葉,120.5;2,咖啡,99"));
         exec("UPDATE 產品 SET 單價 = 3 WHERE 編號 = 2"); // nothing holds the file
@@ -253,7 +246,7 @@ private slots:
         auto l = load(QStringLiteral("產品"));
         l.writer->remove(l.rs->rows, 1);
         QCOMPARE(dump(QStringLiteral("SELECT 編號 FROM 產品")), QStringLiteral("1"));
-        QCOMPARE(errorOf([&] { l.writer->remove(l.rs->rows, 1); }), kChanged);
+        QCOMPARE(errorTextOf([&] { l.writer->remove(l.rs->rows, 1); }), kChanged);
         auto k = load(QStringLiteral("無鍵"));
         k.writer->remove(k.rs->rows, 2); // the unique 乙 row, by all its values
         QCOMPARE(dump(QStringLiteral("SELECT count(*) FROM 無鍵")), QStringLiteral("2"));
@@ -277,7 +270,7 @@ private slots:
         auto l = load(QStringLiteral("無鍵"));
         session->execute(QStringLiteral("BEGIN; INSERT INTO 無鍵 VALUES ('丁', 4, NULL)"));
         auto [values, modified] = l.edit(0, {{QStringLiteral("數量"), 9}});
-        QCOMPARE(errorOf([&] { l.writer->update(l.rs->rows, 0, values, modified); }), kNotUnique);
+        QCOMPARE(errorTextOf([&] { l.writer->update(l.rs->rows, 0, values, modified); }), kNotUnique);
         session->execute(QStringLiteral("COMMIT"));
         QCOMPARE(dump(QStringLiteral("SELECT count(*) FROM 無鍵 WHERE 名稱 = '丁'")), QStringLiteral("1"));
     }

@@ -10,48 +10,12 @@
 #include <QtTest>
 #include <sqlite3.h>
 
+#include "support/ResultHelpers.h"
+
 using namespace data;
+using namespace testsupport;
 
 namespace {
-
-int columnIndex(const ResultSet &rs, const QString &name)
-{
-    for (size_t i = 0; i < rs.columns.size(); ++i)
-        if (rs.columns[i].name == name)
-            return int(i);
-    return -1;
-}
-
-QVariant cell(const ResultSet &rs, size_t row, const QString &column)
-{
-    const int c = columnIndex(rs, column);
-    if (c < 0)
-        return QStringLiteral("<no column %1>").arg(column);
-    return rs.rows.columns[size_t(c)].value(row, rs.columns[size_t(c)].type);
-}
-
-QVariant cell(const ResultSet &rs, size_t row, int column)
-{
-    return rs.rows.columns[size_t(column)].value(row, rs.columns[size_t(column)].type);
-}
-
-QStringList columnTexts(const ResultSet &rs, const QString &column)
-{
-    QStringList out;
-    for (size_t r = 0; r < rs.rows.rowCount(); ++r)
-        out << cell(rs, r, column).toString();
-    return out;
-}
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 } // namespace
 
@@ -101,7 +65,7 @@ private slots:
     void missingFileIsAnErrorAndNotCreated()
     {
         const QString missing = dir.filePath(QStringLiteral("無此檔.db"));
-        const QString text = errorOf([&] { open(missing); });
+        const QString text = errorTextOf([&] { open(missing); });
         QVERIFY2(text.contains(missing), qPrintable(text));
         QVERIFY(!QFile::exists(missing));
         // Asking for creation makes a new, empty database.
@@ -117,7 +81,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(4096, 'x'));
         f.close();
-        const QString text = errorOf([&] { open(junk); });
+        const QString text = errorTextOf([&] { open(junk); });
         QVERIFY2(text.contains(QStringLiteral("not a database")), qPrintable(text));
     }
 
@@ -136,7 +100,7 @@ private slots:
         session.reset();
         auto ro = open(dbFile, QStringLiteral(";Mode=Read"));
         QCOMPARE(ro->query(QStringLiteral("SELECT count(*) FROM 產品"))->rows.rowCount(), size_t(1));
-        const QString text = errorOf([&] { ro->execute(QStringLiteral("DELETE FROM 產品")); });
+        const QString text = errorTextOf([&] { ro->execute(QStringLiteral("DELETE FROM 產品")); });
         QVERIFY2(text.contains(QStringLiteral("readonly")), qPrintable(text));
     }
 
@@ -442,8 +406,8 @@ private slots:
     {
         QFETCH(QString, sql);
         QFETCH(QString, expected);
-        QCOMPARE(errorOf([&] { session->query(sql); }), expected);
-        QCOMPARE(errorOf([&] { session->execute(sql); }), expected);
+        QCOMPARE(errorTextOf([&] { session->query(sql); }), expected);
+        QCOMPARE(errorTextOf([&] { session->execute(sql); }), expected);
     }
 
     void timeoutInterruptsAndSessionStaysUsable()
@@ -647,7 +611,7 @@ private slots:
 
     void unsupportedRowsetNamesItself()
     {
-        const QString text = errorOf([&] { session->openSchema(QStringLiteral("VIEWS"), {}); });
+        const QString text = errorTextOf([&] { session->openSchema(QStringLiteral("VIEWS"), {}); });
         QVERIFY2(text.contains(QStringLiteral("VIEWS")) && text.contains(QStringLiteral("does not supply")), qPrintable(text));
     }
 };
