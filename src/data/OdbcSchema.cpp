@@ -257,6 +257,22 @@ std::vector<OdbcSession::TableRef> OdbcSession::tablesFor(const QVariant &catalo
     return out;
 }
 
+std::optional<std::vector<OdbcSession::TableRef>> OdbcSession::restrictedTables(const std::vector<QVariant> &r,
+                                                                             size_t tableIndex)
+{
+    QVariant catalogArg;
+    if (given(r, 0)) {
+        if (supportsCatalogs())
+            catalogArg = textAt(r, 0);
+        else if (textAt(r, 0) != defaultDatabase())
+            return std::nullopt;
+    }
+    // The per-table functions need one table: without a table restriction, every table.
+    if (given(r, tableIndex))
+        return std::vector<TableRef>{{catalogArg.toString(), textAt(r, 1), textAt(r, tableIndex)}};
+    return tablesFor(catalogArg, given(r, 1) ? r[1] : QVariant(), QVariant());
+}
+
 // ---- TABLES -------------------------------------------------------------------------
 
 std::unique_ptr<ResultSet> OdbcSession::schemaTables(const std::vector<QVariant> &r)
@@ -395,19 +411,10 @@ std::unique_ptr<ResultSet> OdbcSession::schemaColumns(const std::vector<QVariant
 std::unique_ptr<ResultSet> OdbcSession::schemaIndexes(const std::vector<QVariant> &r)
 {
     SchemaRowsetBuilder builder(QStringLiteral("INDEXES"));
-    QVariant catalogArg;
-    if (given(r, 0)) {
-        if (supportsCatalogs())
-            catalogArg = textAt(r, 0);
-        else if (textAt(r, 0) != defaultDatabase())
-            return builder.finish();
-    }
-    // SQLStatistics needs one table: without a table restriction, ask for every table.
-    std::vector<TableRef> tables;
-    if (given(r, 4))
-        tables.push_back({catalogArg.toString(), textAt(r, 1), textAt(r, 4)});
-    else
-        tables = tablesFor(catalogArg, given(r, 1) ? r[1] : QVariant(), QVariant());
+    const auto restricted = restrictedTables(r, 4);
+    if (!restricted)
+        return builder.finish();
+    const std::vector<TableRef> &tables = *restricted;
 
     // How the source orders NULLs, in OLE DB terms.
     int nullCollation = 4; // NC_LOW
@@ -515,18 +522,10 @@ std::unique_ptr<ResultSet> OdbcSession::schemaIndexes(const std::vector<QVariant
 std::unique_ptr<ResultSet> OdbcSession::schemaPrimaryKeys(const std::vector<QVariant> &r)
 {
     SchemaRowsetBuilder builder(QStringLiteral("PRIMARY_KEYS"));
-    QVariant catalogArg;
-    if (given(r, 0)) {
-        if (supportsCatalogs())
-            catalogArg = textAt(r, 0);
-        else if (textAt(r, 0) != defaultDatabase())
-            return builder.finish();
-    }
-    std::vector<TableRef> tables;
-    if (given(r, 2))
-        tables.push_back({catalogArg.toString(), textAt(r, 1), textAt(r, 2)});
-    else
-        tables = tablesFor(catalogArg, given(r, 1) ? r[1] : QVariant(), QVariant());
+    const auto restricted = restrictedTables(r, 2);
+    if (!restricted)
+        return builder.finish();
+    const std::vector<TableRef> &tables = *restricted;
     const QString current = supportsCatalogs() ? QString() : defaultDatabase();
     for (const TableRef &t : tables) {
         Arg cat, sch, tab;

@@ -100,6 +100,10 @@ private:
         QString catalog, schema, name;
     };
     std::vector<TableRef> tablesFor(const QVariant &catalog, const QVariant &schema, const QVariant &table);
+    // The tables a per-table function (SQLStatistics, SQLPrimaryKeys) is called for:
+    // catalog r[0], schema r[1], table r[tableIndex]; nullopt when the catalog names
+    // another database of a source without catalogs.
+    std::optional<std::vector<TableRef>> restrictedTables(const std::vector<QVariant> &r, size_t tableIndex);
 
     odbc::Handle env_;
     odbc::Handle dbc_;
