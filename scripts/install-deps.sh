@@ -9,6 +9,7 @@ packages=(
     unixodbc unixodbc-dev tdsodbc odbc-postgresql
     libsqlite3-dev sqlite3 postgresql
     xvfb xauth x11vnc imagemagick
+    python3-xlrd python3-olefile
 )
 
 missing=()

@@ -560,7 +560,8 @@ void TwDBGrid::handleKey(int key, Qt::KeyboardModifiers shift, const QString &te
     QChar ch;
     if (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)
         ch = QLatin1Char('\r');
-    else if (text.size() == 1 && text[0] >= QLatin1Char(' ') && text[0] != QChar(0x7f))
+    else if (text.size() == 1 && text[0] >= QLatin1Char(' ') && text[0] != QChar(0x7f) &&
+             !(shift & Qt::ControlModifier)) // Ctrl+P and the other hot keys type nothing
         ch = text[0];
     if (!ch.isNull())
         keyPress(ch);

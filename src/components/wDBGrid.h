@@ -136,12 +136,32 @@ public:
     TColumnClickSimpleEvent OnColumnLeftClick;
     TColumnClickSimpleEvent OnColumnRightClick;
     TColumnClickSimpleEvent OnColumnMiddleClick;
-    // Export hot keys (Ctrl+E spreadsheet, Ctrl+L XML load, Ctrl+P text, Ctrl+X XML); the
-    // export operations are attached here; unset they do nothing.
-    std::function<void(TwDBGrid *grid, const QString &caption)> ExportSpreadsheet;
-    std::function<void(TwDBGrid *grid)> LoadXml;
-    std::function<void(TwDBGrid *grid, const QString &caption)> ExportText;
-    std::function<void(TwDBGrid *grid, const QString &caption)> ExportXml;
+    // Export hot keys (Ctrl+E spreadsheet, Ctrl+L XML load, Ctrl+P text, Ctrl+X XML): the
+    // grid's own exports with its Caption, unless the owner attaches others.
+    std::function<void(TwDBGrid *grid, const QString &caption)> ExportSpreadsheet =
+        [](TwDBGrid *grid, const QString &caption) { grid->ExportToSpreadsheet(caption); };
+    std::function<void(TwDBGrid *grid)> LoadXml = [](TwDBGrid *grid) { grid->LoadFromXML(); };
+    std::function<void(TwDBGrid *grid, const QString &caption)> ExportText =
+        [](TwDBGrid *grid, const QString &caption) { grid->ExportToText(caption); };
+    std::function<void(TwDBGrid *grid, const QString &caption)> ExportXml =
+        [](TwDBGrid *grid, const QString &caption) { grid->ExportToXML(caption); };
+
+    // --- exports (GridExport.cpp) -----------------------------------------------------------
+    // Each writes FExportDir/FExportName plus ".Txt", ".xls" or ".xml" (SetExportTarget),
+    // through a temporary file renamed over the target, and then beeps and shows where
+    // the file went. Text and spreadsheet exports need a dataset in browse state with
+    // records (false, nothing shown, otherwise); they read the rows without moving the
+    // current record. File errors of the text and XML exports are thrown to the caller.
+    bool ExportToText(const QString &fileName);
+    // Refuses, before writing, a dataset that does not fit one sheet; asks whether to open
+    // the workbook only where a spreadsheet application is installed.
+    bool ExportToSpreadsheet(const QString &fileName);
+    bool ExportToXML(const QString &fileName);
+    // Closes the dataset and loads the chosen XML file into it; false when cancelled.
+    bool LoadFromXML();
+    void SetExportTarget(const QString &fileName);
+    QString ExportDir() const { return FExportDir; }
+    QString ExportName() const { return FExportName; }
 
     // --- state ------------------------------------------------------------------------------
     bool EditorMode() const;
@@ -240,6 +260,9 @@ private:
     bool FEnterSimulated = false;
     TDBGridOptions FSavedOptions = 0;
     bool optionsSaved_ = false;
+    // Folder and base name of the last export file.
+    QString FExportDir;
+    QString FExportName;
     // Press tracked for the cell-click notification.
     int pressCol_ = -1;
     int pressRow_ = -1;

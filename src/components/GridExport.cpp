@@ -1,0 +1,172 @@
+// The exports of TwDBGrid: tab-separated text, .xls workbook and rowset XML files of the
+// dataset it shows, and loading such an XML file back. The files themselves are written
+// by the exchange library; this part picks the columns, checks the grid's state and
+// talks to the user.
+#include "wDBGrid.h"
+#include "data/Dataset.h"
+#include "data/Field.h"
+#include "exchange/DatasetWorkbook.h"
+#include "exchange/ExportError.h"
+#include "exchange/ExportTarget.h"
+#include "exchange/SpreadsheetApp.h"
+#include "exchange/TabTextExport.h"
+#include "exchange/Worksheet.h"
+#include "platform/UiServices.h"
+#include <QCoreApplication>
+#include <QDateTime>
+
+namespace components {
+
+namespace {
+
+const QString kTextExtension = QStringLiteral(".Txt");
+const QString kSheetExtension = QStringLiteral(".xls");
+const QString kXmlExtension = QStringLiteral(".xml");
+
+bool browsingWithRecords(const data::Dataset *ds)
+{
+    return ds && ds->State() == data::dsBrowse && !ds->IsEmpty();
+}
+
+// The text file takes every column but blobs, hidden ones included.
+std::vector<exchange::TextColumn> textColumns(const TwDBGrid &grid)
+{
+    std::vector<exchange::TextColumn> columns;
+    for (int i = 0; i < grid.ColumnCount(); ++i) {
+        const data::Field *f = grid.Columns(i)->Field();
+        if (f && !f->IsBlob())
+            columns.push_back({grid.Columns(i)->TitleCaption(), f->Index()});
+    }
+    return columns;
+}
+
+// A line ends with the value of the grid's last column; when that column is not
+// exported, every value is followed by a tab.
+bool linesEndWithTab(const TwDBGrid &grid)
+{
+    if (grid.ColumnCount() == 0)
+        return false;
+    const data::Field *last = grid.Columns(grid.ColumnCount() - 1)->Field();
+    return !last || last->IsBlob();
+}
+
+// The workbook takes the visible columns but blobs; text fields keep their text.
+std::vector<exchange::SheetColumn> sheetColumns(const TwDBGrid &grid)
+{
+    std::vector<exchange::SheetColumn> columns;
+    for (int i = 0; i < grid.ColumnCount(); ++i) {
+        const TCheckColumn *c = grid.Columns(i);
+        const data::Field *f = c->Field();
+        if (f && !f->IsBlob() && c->Visible())
+            columns.push_back({c->TitleCaption(), f->Index(), isTextField(f)});
+    }
+    return columns;
+}
+
+void plainMessage(QObject *owner, const QString &text)
+{
+    platform::ui().showMessage(owner, QCoreApplication::applicationName(), text, platform::MessageIcon::None, false);
+}
+
+} // namespace
+
+void TwDBGrid::SetExportTarget(const QString &fileName)
+{
+    const exchange::ExportTarget target = exchange::exportTargetFor(fileName, QCoreApplication::applicationDirPath());
+    FExportDir = target.dir;
+    FExportName = target.name;
+}
+
+namespace {
+
+void showExportDone(QObject *owner, const exchange::ExportTarget &target, const QString &extension,
+                    qint64 valuesWithReplacements = 0)
+{
+    QString text = exchange::exportDoneMessage(target.name + extension, target.dir);
+    if (valuesWithReplacements > 0)
+        text += QStringLiteral("\n\r其中 %1 項文字含有 Big5 (code page 950) 無法表示的字元，已以 \"?\" 代替寫入!!")
+                    .arg(valuesWithReplacements);
+    platform::ui().beep();
+    plainMessage(owner, text);
+}
+
+} // namespace
+
+bool TwDBGrid::ExportToText(const QString &fileName)
+{
+    const data::Dataset *ds = DataSet();
+    if (!browsingWithRecords(ds))
+        return false;
+    SetExportTarget(fileName);
+    const exchange::ExportTarget target{FExportDir, FExportName};
+    const exchange::TextExportResult result =
+        exchange::writeTabText(target.filePath(kTextExtension), *ds, textColumns(*this), linesEndWithTab(*this));
+    showExportDone(this, target, kTextExtension, result.valuesWithReplacements);
+    return true;
+}
+
+bool TwDBGrid::ExportToSpreadsheet(const QString &fileName)
+{
+    const data::Dataset *ds = DataSet();
+    if (!browsingWithRecords(ds))
+        return false;
+    SetExportTarget(fileName);
+    const exchange::ExportTarget target{FExportDir, FExportName};
+    const std::vector<exchange::SheetColumn> columns = sheetColumns(*this);
+    try {
+        exchange::Worksheet::checkFits(exchange::kSheetHeaderRows + ds->RecordCount(), qint64(columns.size()));
+    } catch (const exchange::SheetLimitError &e) {
+        plainMessage(this, e.message());
+        return false;
+    }
+    const exchange::SpreadsheetApp app = exchange::findSpreadsheetApp();
+    const bool openAfterwards =
+        app.found() && platform::ui().askYesNo(this, QStringLiteral("程式執行確認"), QStringLiteral("是否進入 Excel 編修模式？"));
+    const QString path = target.filePath(kSheetExtension);
+    try {
+        exchange::writeDatasetWorkbook(path, *ds, columns, QDateTime::currentDateTime());
+    } catch (const exchange::ExportError &e) {
+        plainMessage(this, e.message()); // the file's own error, or a value a sheet cannot hold
+        return false;
+    }
+    showExportDone(this, target, kSheetExtension);
+    if (openAfterwards && !platform::ui().launchProgram(app.program, app.argumentsFor(path)))
+        plainMessage(this, QStringLiteral("無法啟動Excel!!"));
+    return true;
+}
+
+bool TwDBGrid::ExportToXML(const QString &fileName)
+{
+    data::Dataset *ds = DataSet();
+    if (!ds || ds->State() != data::dsBrowse) {
+        platform::ui().beep();
+        plainMessage(this, QStringLiteral("請先確認資料來源及是否在瀏覽中!!"));
+        return false;
+    }
+    SetExportTarget(fileName);
+    const exchange::ExportTarget target{FExportDir, FExportName};
+    ds->SaveToFile(target.filePath(kXmlExtension), data::pfXML);
+    showExportDone(this, target, kXmlExtension);
+    return true;
+}
+
+bool TwDBGrid::LoadFromXML()
+{
+    data::Dataset *ds = DataSet();
+    if (!ds) {
+        platform::ui().beep();
+        plainMessage(this, QStringLiteral("本資料集不支援 XML !!"));
+        return false;
+    }
+    ds->Close();
+    platform::FileDialogRequest request;
+    request.filter = QStringLiteral("XML 檔案|*.xml");
+    request.initialDir = QCoreApplication::applicationDirPath();
+    const QString file = platform::ui().chooseOpenFile(this, request);
+    if (file.isEmpty())
+        return false;
+    ds->LoadFromFile(file);
+    return true;
+}
+
+} // namespace components
