@@ -105,7 +105,11 @@ bool isWide(char32_t c)
 TypedCell convertTypedText(const QString &text)
 {
     TypedCell cell;
-    if (text.isEmpty() || asNumber(text, cell) || asDateOrTime(text, cell))
+    // Every number, date and time starts with a digit, a sign or a point.
+    if (text.isEmpty() || !(text[0].isDigit() || text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+') ||
+                            text[0] == QLatin1Char('.')))
+        return cell;
+    if (asNumber(text, cell) || asDateOrTime(text, cell))
         return cell;
     return TypedCell{};
 }
