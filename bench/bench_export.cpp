@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -118,7 +119,7 @@ int main(int argc, char **argv)
         t.start();
         grid.ExportToText(work + QStringLiteral("/T"));
         exportMs = ms(t);
-        peakGrowthMb = (readStatusKb("VmHWM:") - rssBefore) / 1024.0;
+        peakGrowthMb = std::max(peakGrowthMb, (readStatusKb("VmHWM:") - rssBefore) / 1024.0);
     }
     const double textMb = mb(double(QFileInfo(work + QStringLiteral("/T.Txt")).size()));
     const double shellMb = mb(double(QFileInfo(shellOut).size()));

@@ -10,28 +10,53 @@ namespace {
 
 constexpr int kMaxSignificantDigits = 15;
 
-int significantDigits(const QString &mantissa)
+// A decimal number: sign, digits with at most one point, an optional exponent of up to
+// three digits. Significant digits are counted in the mantissa (leading zeros, and
+// trailing zeros after a point, do not count).
+bool isPlainNumber(const QString &text, int &significant)
 {
-    QString digits;
-    for (QChar c : mantissa)
-        if (c.isDigit())
-            digits += c;
-    qsizetype first = 0;
-    while (first < digits.size() && digits[first] == QLatin1Char('0'))
-        ++first;
-    qsizetype last = digits.size();
-    if (mantissa.contains(QLatin1Char('.')))
-        while (last > first && digits[last - 1] == QLatin1Char('0'))
-            --last;
-    return int(last - first);
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    int digits = 0, leadingZeros = 0, trailingZeros = 0;
+    bool point = false, nonZeroSeen = false;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= '0' && c <= '9') {
+            ++digits;
+            if (c == '0' && !nonZeroSeen)
+                ++leadingZeros;
+            trailingZeros = (c == '0') ? trailingZeros + 1 : 0;
+            nonZeroSeen = nonZeroSeen || c != '0';
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return false;
+    significant = digits - leadingZeros - (point && nonZeroSeen ? trailingZeros : 0);
+    if (!nonZeroSeen)
+        significant = 0;
+    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        ++i;
+        if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+            ++i;
+        int expDigits = 0;
+        for (; i < n && text[i].unicode() >= '0' && text[i].unicode() <= '9'; ++i)
+            ++expDigits;
+        if (expDigits == 0 || expDigits > 3)
+            return false;
+    }
+    return i == n;
 }
 
 bool asNumber(const QString &text, TypedCell &cell)
 {
-    static const QRegularExpression number(
-        QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?$)"));
-    const QRegularExpressionMatch m = number.match(text);
-    if (!m.hasMatch() || significantDigits(m.captured(1)) > kMaxSignificantDigits)
+    int significant = 0;
+    if (!isPlainNumber(text, significant) || significant > kMaxSignificantDigits)
         return false;
     bool ok = false;
     const double value = text.toDouble(&ok);
@@ -68,6 +93,8 @@ bool asDateOrTime(const QString &text, TypedCell &cell)
     static const QRegularExpression dateTime(QStringLiteral(
         R"(^(\d{4})([/-])(\d{1,2})\2(\d{1,2})(?: (\d{1,2}):(\d{2})(?::(\d{2}))?)?$)"));
     static const QRegularExpression timeOnly(QStringLiteral(R"(^(\d{1,2}):(\d{2})(?::(\d{2}))?$)"));
+    if (text.size() < 4 || text.size() > 19)
+        return false;
     if (const QRegularExpressionMatch t = timeOnly.match(text); t.hasMatch()) {
         double fraction = 0;
         if (!timeFraction(t.captured(1), t.captured(2), t.captured(3), fraction))
@@ -117,8 +144,17 @@ TypedCell convertTypedText(const QString &text)
 int displayWidthOf(const QString &text)
 {
     int width = 0;
-    for (char32_t c : text.toUcs4())
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x1100) {
+            ++width;
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
         width += isWide(c) ? 2 : 1;
+    }
     return width;
 }
 
