@@ -68,17 +68,6 @@ void plainMessage(QObject *owner, const QString &text)
     platform::ui().showMessage(owner, QCoreApplication::applicationName(), text, platform::MessageIcon::None, false);
 }
 
-} // namespace
-
-void TwDBGrid::SetExportTarget(const QString &fileName)
-{
-    const exchange::ExportTarget target = exchange::exportTargetFor(fileName, QCoreApplication::applicationDirPath());
-    FExportDir = target.dir;
-    FExportName = target.name;
-}
-
-namespace {
-
 void showExportDone(QObject *owner, const exchange::ExportTarget &target, const QString &extension,
                     qint64 valuesWithReplacements = 0)
 {
@@ -91,6 +80,13 @@ void showExportDone(QObject *owner, const exchange::ExportTarget &target, const 
 }
 
 } // namespace
+
+void TwDBGrid::SetExportTarget(const QString &fileName)
+{
+    const exchange::ExportTarget target = exchange::exportTargetFor(fileName, QCoreApplication::applicationDirPath());
+    FExportDir = target.dir;
+    FExportName = target.name;
+}
 
 bool TwDBGrid::ExportToText(const QString &fileName)
 {
