@@ -1,10 +1,14 @@
 #include "wDBGrid.h"
 #include "DatasetModel.h"
+#include "GridEditor.h"
+#include "GridGuarded.h"
 #include "ImeSwitch.h"
 #include "data/DatabaseError.h"
 #include "data/Dataset.h"
 #include "data/Field.h"
 #include "platform/UiServices.h"
+#include <QAbstractButton>
+#include <algorithm>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -15,23 +19,6 @@
 #include <QWheelEvent>
 
 namespace components {
-
-// Errors of the dataset end the key or click that caused them and are reported as the
-// application reports any error; a silent abort just ends it.
-template <typename F> void TwDBGrid::guarded(F &&body)
-{
-    try {
-        body();
-        return;
-    } catch (const EAbort &) {
-    } catch (const data::DatabaseError &e) {
-        reportError(e.message());
-    } catch (const std::exception &e) {
-        reportError(QString::fromUtf8(e.what()));
-    }
-    syncing_ = false;
-    syncCurrent();
-}
 
 TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetModel(this))
 {
@@ -57,12 +44,15 @@ TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetMode
     verticalHeader()->setFixedWidth(16);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 
-    editor_ = new QLineEdit(viewport());
-    editor_->setObjectName(QStringLiteral("InplaceEditor"));
-    editor_->setFrame(false);
+    editor_ = new GridEditor(viewport());
     editor_->hide();
-    editor_->installEventFilter(this);
+    editor_->offerToGrid = [this](QKeyEvent *event) { return routeKey(event); };
     connect(editor_, &QLineEdit::textEdited, this, [this] { guarded([this] { editorEdited(); }); });
+    // Presses on the title row and the indicator column are the grid's presses too.
+    for (QWidget *header : {horizontalHeader()->viewport(), verticalHeader()->viewport()})
+        header->installEventFilter(this);
+    if (auto *corner = findChild<QAbstractButton *>())
+        corner->installEventFilter(this);
 
     connect(model_, &DatasetModel::wasReset, this, [this] {
         if (rebuildPending_ || !LinkActive() || int(columns_.size()) != (dataset_ ? dataset_->FieldCount() : 0))
@@ -100,8 +90,10 @@ void TwDBGrid::setDataSet(data::Dataset *dataset)
             if (dataset_ && dataset_->State() == data::dsInsert)
                 insertModified_ = true;
         });
-        // A post started elsewhere still takes the text typed into the editor.
+        // A post started elsewhere, or a move that posts or cancels the edit, still takes
+        // the text typed into the editor.
         connect(dataset_, &data::Dataset::beforePost, this, &TwDBGrid::UpdateData);
+        connect(dataset_, &data::Dataset::checkingBrowseMode, this, &TwDBGrid::UpdateData);
         connect(dataset_, &QObject::destroyed, this, [this] {
             hideEditor();
             columns_.clear();
@@ -146,6 +138,7 @@ void TwDBGrid::rebuildColumns()
         for (int i = 0; i < dataset_->FieldCount(); ++i)
             columns_.push_back(std::make_unique<TCheckColumn>(this, i, dataset_->Fields(i)->FieldName()));
     applyColumnVisibility();
+    applyDefaultColumnWidths();
     for (int i = 0; i < ColumnCount(); ++i)
         if (!columnHidden(i)) {
             setSelectedIndex(i);
@@ -153,6 +146,33 @@ void TwDBGrid::rebuildColumns()
         }
     if (selected_ < 0 && ColumnCount() > 0)
         setSelectedIndex(0);
+}
+
+namespace {
+
+// Column widths in characters of the grid's font: a one-character code still shows its
+// title's first letters, and one long text field does not push the rest off screen.
+constexpr int kMinColumnChars = 3;
+constexpr int kMaxColumnChars = 40;
+constexpr int kCellMargin = 8; // both sides of the text together
+
+} // namespace
+
+// A new dataset's columns are as wide as their fields' display widths (and at least as
+// wide as their titles), within the bounds above.
+void TwDBGrid::applyDefaultColumnWidths()
+{
+    for (int i = 0; i < ColumnCount() && i < model_->columnCount(); ++i)
+        horizontalHeader()->resizeSection(i, defaultColumnWidth(i));
+}
+
+int TwDBGrid::defaultColumnWidth(int column) const
+{
+    const data::Field *f = columns_[size_t(column)]->Field();
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int chars = std::clamp(f ? f->DisplayWidth() : kMinColumnChars, kMinColumnChars, kMaxColumnChars);
+    const int title = horizontalHeader()->fontMetrics().horizontalAdvance(columns_[size_t(column)]->TitleCaption());
+    return std::min(std::max(chars * charWidth, title), kMaxColumnChars * charWidth) + kCellMargin;
 }
 
 void TwDBGrid::applyColumnVisibility()
@@ -347,13 +367,19 @@ void TwDBGrid::hideEditor()
 {
     if (!editor_)
         return;
-    const bool hadFocus = editor_->hasFocus();
     editorOpen_ = false;
     editorModified_ = false;
     editorRow_ = -1;
-    editor_->hide();
-    if (hadFocus)
+    // The focus comes back to the grid before the editor goes: hiding the focused editor
+    // would hand the focus on as a Tab does.
+    if (editor_->hasFocus() || window()->focusWidget() == editor_)
         setFocus();
+    editor_->hide();
+}
+
+QLineEdit *TwDBGrid::InplaceEditor() const
+{
+    return editor_;
 }
 
 void TwDBGrid::placeEditor()
@@ -429,7 +455,7 @@ void TwDBGrid::deleteRecord()
     if (!LinkActive() || readOnly_ || !dataset_->CanModify() || dataset_->IsEmpty())
         return;
     if ((options_ & dgConfirmDelete) &&
-        !platform::ui().askYesNo(this, QStringLiteral("Confirm"), QStringLiteral("Delete record?")))
+        !platform::ui().askYesNo(this, QStringLiteral("程式執行確認"), QStringLiteral("是否刪除此筆資料?")))
         return;
     hideEditor();
     dataset_->Delete();
@@ -493,6 +519,8 @@ void TwDBGrid::baseKeyDown(int &key, Qt::KeyboardModifiers shift)
         tabStep(true);
         break;
     case Qt::Key_Escape:
+        if (ctrl)
+            break; // Ctrl+Esc is no cancel
         hideEditor();
         if (editing())
             dataset_->Cancel();
@@ -550,203 +578,6 @@ void TwDBGrid::reportError(const QString &text)
 {
     platform::ui().showMessage(this, QCoreApplication::applicationName(), text,
                                platform::MessageIcon::Stop, false);
-}
-
-void TwDBGrid::handleKey(int key, Qt::KeyboardModifiers shift, const QString &text)
-{
-    const int pressed = key;
-    keyDown(key, shift);
-    // The character of the key follows its key-down, as the platform sends it.
-    QChar ch;
-    if (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)
-        ch = QLatin1Char('\r');
-    else if (text.size() == 1 && text[0] >= QLatin1Char(' ') && text[0] != QChar(0x7f) &&
-             !(shift & Qt::ControlModifier)) // Ctrl+P and the other hot keys type nothing
-        ch = text[0];
-    if (!ch.isNull())
-        keyPress(ch);
-}
-
-bool TwDBGrid::event(QEvent *event)
-{
-    // Tab and Shift+Tab belong to the grid's key handling, not to focus changes.
-    if (event->type() == QEvent::KeyPress) {
-        auto *k = static_cast<QKeyEvent *>(event);
-        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
-            keyPressEvent(k);
-            return true;
-        }
-    }
-    return QTableView::event(event);
-}
-
-void TwDBGrid::keyPressEvent(QKeyEvent *event)
-{
-    if (editorOpen_ && editor_->isVisible()) {
-        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
-                       event->isAutoRepeat(), ushort(event->count()));
-        QCoreApplication::sendEvent(editor_, &copy);
-        event->accept();
-        return;
-    }
-    guarded([&] { handleKey(event->key(), event->modifiers(), event->text()); });
-    event->accept();
-}
-
-bool TwDBGrid::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched != editor_ || event->type() != QEvent::KeyPress)
-        return QTableView::eventFilter(watched, event);
-    auto *k = static_cast<QKeyEvent *>(event);
-    switch (k->key()) {
-    case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_PageUp: case Qt::Key_PageDown:
-    case Qt::Key_Escape: case Qt::Key_Tab: case Qt::Key_Backtab: case Qt::Key_Return:
-    case Qt::Key_Enter: case Qt::Key_F2:
-        guarded([&] { handleKey(k->key(), k->modifiers(), k->text()); });
-        return true;
-    default:
-        break;
-    }
-    const QString text = k->text();
-    if (text.size() == 1 && text[0] >= QLatin1Char(' ') && text[0] != QChar(0x7f) &&
-        !(k->modifiers() & Qt::ControlModifier)) {
-        QChar ch = text[0];
-        bool consumed = false;
-        guarded([&] {
-            keyPress(ch);
-            if (ch.isNull()) {
-                consumed = true;
-            } else if (ch != text[0]) {
-                editor_->insert(QString(ch));
-                editorEdited();
-                consumed = true;
-            }
-        });
-        return consumed;
-    }
-    return false;
-}
-
-void TwDBGrid::CellAtPoint(const QPoint &viewportPos, int &aCol, int &aRow) const
-{
-    const int row = rowAt(viewportPos.y());
-    const int col = columnAt(viewportPos.x());
-    if (row < 0 || col < 0) {
-        aCol = aRow = -1;
-        return;
-    }
-    aRow = row + ((options_ & dgTitles) ? 1 : 0);
-    aCol = col + ((options_ & dgIndicator) ? 1 : 0);
-}
-
-void TwDBGrid::mousePressEvent(QMouseEvent *event)
-{
-    setFocus();
-    pressCol_ = pressRow_ = -1;
-    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton)
-        return;
-    guarded([&] {
-        const QPoint pos = event->position().toPoint();
-        if (LinkActive() && editing()) {
-            const int row = rowAt(pos.y());
-            if (row >= 0 && row == dataset_->currentRow()) {
-                if (columnAt(pos.x()) != selected_)
-                    fireEnterDown();
-            } else if (dataset_->State() == data::dsInsert) {
-                hideEditor();
-                dataset_->Cancel();
-            } else {
-                fireEnterDown();
-                fireBeforePost();
-                UpdateData();
-                dataset_->Post();
-            }
-        }
-        // The base press: select the cell under the pointer (rows may have moved above).
-        if (LinkActive()) {
-            const int row = rowAt(pos.y());
-            const int col = columnAt(pos.x());
-            if (row >= 0 && col >= 0) {
-                const bool sameCell = row == dataset_->currentRow() && col == selected_;
-                if (row != dataset_->currentRow()) {
-                    UpdateData();
-                    hideEditor();
-                    dataset_->MoveBy(row - dataset_->currentRow());
-                }
-                setSelectedIndex(col);
-                syncCurrent();
-                pressRow_ = row;
-                pressCol_ = col;
-                if (sameCell && event->button() == Qt::LeftButton && !editorOpen_)
-                    showEditor(nullptr);
-            }
-        }
-        if (event->button() == Qt::LeftButton)
-            imeStep();
-    });
-    event->accept();
-}
-
-void TwDBGrid::mouseMoveEvent(QMouseEvent *event)
-{
-    event->accept(); // no drag selection: the current record is the dataset's
-}
-
-void TwDBGrid::mouseReleaseEvent(QMouseEvent *event)
-{
-    guarded([&] {
-        const QPoint pos = event->position().toPoint();
-        const int row = rowAt(pos.y());
-        const int col = columnAt(pos.x());
-        if (LinkActive() && pressCol_ >= 0 && row == pressRow_ && col == pressCol_)
-            cellClick(col);
-        if (OnClick)
-            OnClick(this);
-    });
-    pressCol_ = pressRow_ = -1;
-    event->accept();
-}
-
-void TwDBGrid::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    guarded([&] {
-        if (OnDblClick)
-            OnDblClick(this);
-    });
-    event->accept();
-}
-
-// A click on a check field toggles it when the column can be written and whole rows are
-// not being selected.
-void TwDBGrid::cellClick(int column)
-{
-    if (!(options_ & dgRowSelect) && !columnReadOnly(column) && isCheckField(SelectedField()))
-        ToggleCheckField();
-    if (OnCellClick && column >= 0 && column < ColumnCount())
-        OnCellClick(columns_[size_t(column)].get());
-}
-
-bool TwDBGrid::DoMouseWheel(int delta)
-{
-    if (!dataset_ || dataset_->State() == data::dsInactive)
-        return false;
-    if (delta < 0) {
-        UpdateData();
-        hideEditor();
-        dataset_->Next();
-    } else if (delta > 0) {
-        UpdateData();
-        hideEditor();
-        dataset_->Prior();
-    }
-    return true;
-}
-
-void TwDBGrid::wheelEvent(QWheelEvent *event)
-{
-    bool handled = true;
-    guarded([&] { handled = DoMouseWheel(event->angleDelta().y()); });
-    event->setAccepted(handled);
 }
 
 // Leaving the grid drops a new record nobody has typed into.

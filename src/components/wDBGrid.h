@@ -19,6 +19,7 @@ class QLineEdit;
 namespace components {
 
 class DatasetModel;
+class GridEditor;
 
 // Ends a key or click silently after a validation message (nothing more happens and
 // nothing more is reported).
@@ -165,7 +166,7 @@ public:
 
     // --- state ------------------------------------------------------------------------------
     bool EditorMode() const;
-    QLineEdit *InplaceEditor() const { return editor_; }
+    QLineEdit *InplaceEditor() const;
     // Stores an open editor's text in its field (no-op when closed or unchanged).
     void UpdateData();
     // Grid column and row under a point of the viewport (row 0 the title row and
@@ -183,6 +184,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
@@ -208,8 +210,23 @@ private:
     void fireEnterDown();
     void fireBeforePost();
 
+    // Where keys enter (GridKeyRouting.cpp): from the grid or its editor, through the
+    // key-down and key-press handling; true when the open editor may still take the key.
+    bool routeKey(QKeyEvent *event);
+    bool dispatchKey(int key, Qt::KeyboardModifiers shift, const QString &text);
+    // Presses on cells, titles and the indicator column (GridMouse.cpp). Grid columns
+    // and rows count the indicator column and the title row when they are shown.
+    void gridCellAt(const QWidget *source, const QPoint &pos, int &gridCol, int &gridRow) const;
+    void pressAt(const QWidget *source, const QPoint &pos, Qt::MouseButton button);
+    void finishEditOnPress(int gridCol, int gridRow);
+    void basePress(int gridCol, int gridRow, Qt::MouseButton button);
+    int titleRows() const { return (options_ & dgTitles) ? 1 : 0; }
+    int indicatorColumns() const { return (options_ & dgIndicator) ? 1 : 0; }
+    // Column widths from the fields' display widths in the grid's font.
+    void applyDefaultColumnWidths();
+    int defaultColumnWidth(int column) const;
+
     // Base grid behaviour.
-    void handleKey(int key, Qt::KeyboardModifiers shift, const QString &text);
     void colEnter();
     void colExit();
     void cellClick(int column);
@@ -237,7 +254,7 @@ private:
     QPointer<data::Dataset> dataset_;
     DatasetModel *model_;
     std::vector<std::unique_ptr<TCheckColumn>> columns_;
-    QLineEdit *editor_ = nullptr;
+    GridEditor *editor_ = nullptr;
     bool editorOpen_ = false;
     bool editorModified_ = false;
     int editorRow_ = -1;

@@ -218,6 +218,7 @@ void Dataset::checkBrowse()
 {
     checkActive();
     if (state_ == dsEdit || state_ == dsInsert) {
+        emit checkingBrowseMode();
         if (std::find(modified_.begin(), modified_.end(), true) != modified_.end())
             Post();
         else

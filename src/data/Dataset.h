@@ -134,6 +134,10 @@ signals:
     void recordChanged(int row);    // values of one visible row changed
     void dataReset();               // rows inserted, deleted, reordered or reloaded
     void fieldChanged(int field);   // a field of the edit buffer changed
+    // A pending edit is about to be posted or cancelled because the cursor moves or rows
+    // are added: controls store what they still hold first, so the post-or-cancel rule
+    // sees every change.
+    void checkingBrowseMode();
 
 private:
     void setState(TDataSetState state);

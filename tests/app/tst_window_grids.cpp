@@ -1,7 +1,9 @@
 // The two data grids of the main window (offscreen, on a fresh copy of the demo SQLite
-// database): their options and row heights, editing through the XML grid, and the display
-// settings stored from the menu and applied again by the schema commands and the table
-// list. The visibility and label dialogs are worked by a dialog runner, never shown.
+// database): their options, row heights and column widths, editing through the XML grid
+// as a person types into it, and the display settings stored from the menu and applied
+// again by the schema commands and the table list. The window is active and keys go to
+// its focused widget; the visibility and label dialogs are shown and worked by clicks and
+// keys from a dialog runner in place of their modal loop.
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
@@ -11,6 +13,7 @@
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"
 #include "schema/ReSchemaVisible.h"
+#include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
 #include <QCheckBox>
@@ -78,8 +81,7 @@ private:
         w->ADOConnection1.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
         w->FSchemaIniFile = iniFile;
         w->resize(1000, 700);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(drive::showActive(w.get()));
         ui.clearRecords();
     }
     int rowOf(const QString &table) const
@@ -164,8 +166,9 @@ private slots:
         for (int i = 0; i < w->ADODataSet1.FieldCount(); ++i)
             QCOMPARE(w->DBGrid1->horizontalHeader()->sectionSize(i), 110);
         QCOMPARE(w->DBGrid1->verticalHeader()->sectionSize(0), 24);
-        w->DBGrid1->setFocus();
-        QTest::keyClicks(w->DBGrid1, QStringLiteral("x"));
+        drive::clickCell(w->DBGrid1, 0, 1);
+        QCOMPARE(drive::focused(), w->DBGrid1);
+        drive::type(QStringLiteral("x"));
         QCOMPARE(w->ADODataSet1.State(), data::dsBrowse);
         QVERIFY(!w->DBGrid1->EditorMode());
         QVERIFY(ui.messages().isEmpty());
@@ -180,18 +183,64 @@ private slots:
         w->showPage(4);
         TwDBGrid *grid = w->DBGrid2;
         QCOMPARE(grid->verticalHeader()->sectionSize(0), 20);
-        grid->setFocus();
-        w->ADODXML.First();
         const QString code = w->ADODXML.FieldByName(QStringLiteral("地區代碼"))->AsString();
-        grid->setSelectedIndex(1);
-        QTest::keyClicks(grid, QStringLiteral("Zone9"));
+        drive::clickCell(grid, 0, 1);
+        drive::type(QStringLiteral("Zone9"));
         QVERIFY(grid->EditorMode());
+        QCOMPARE(drive::focused(), grid->InplaceEditor());
         QCOMPARE(w->ADODXML.State(), data::dsEdit);
-        QTest::keyClick(grid, Qt::Key_Down); // leaving the row posts it
+        drive::press(Qt::Key_Down); // leaving the row posts it
         QCOMPARE(w->ADODXML.State(), data::dsBrowse);
         QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
         QCOMPARE(sqliteValue(dbFile, QStringLiteral("select 地區名稱 from 地區 where 地區代碼 = '%1'").arg(code)),
                  QStringLiteral("Zone9"));
+    }
+
+    // The new user's path: tick the box, click 客戶, go to the XML page, click a cell,
+    // type, press Shift, Enter, Down. Nothing crashes, Enter goes to the next column and
+    // leaving the record stores what was typed.
+    void typingInTheCustomerGrid()
+    {
+        fetchTables();
+        w->cbxOpenDataSet->setChecked(true);
+        clickTable(QStringLiteral("客戶"));
+        w->showPage(4);
+        TwDBGrid *grid = w->DBGrid2;
+        const int contact = w->ADODXML.FieldByName(QStringLiteral("聯絡人"))->Index();
+        const int phone = w->ADODXML.FieldByName(QStringLiteral("電話"))->Index();
+        const QString id = w->ADODXML.Fields(0)->AsString();
+        drive::clickCell(grid, 0, contact);
+        drive::type(QStringLiteral("Ab"));
+        drive::press(Qt::Key_Shift, Qt::ShiftModifier);
+        QCOMPARE(drive::focused(), grid->InplaceEditor());
+        QCOMPARE(grid->InplaceEditor()->text(), QStringLiteral("Ab"));
+        drive::press(Qt::Key_Return);
+        QCOMPARE(grid->SelectedIndex(), phone);
+        QCOMPARE(drive::focused(), grid);
+        drive::press(Qt::Key_Down);
+        QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+        QCOMPARE(w->ADODXML.RecNo(), 2);
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QCOMPARE(sqliteValue(dbFile, QStringLiteral("select 聯絡人 from 客戶 where 客戶編號 = %1").arg(id)),
+                 QStringLiteral("Ab"));
+    }
+
+    // The XML grid sizes its columns from the fields (a two-character code is narrow, the
+    // long address is held to the bound); the Schema grid keeps its 110 pixels.
+    void xmlGridColumnWidths()
+    {
+        fetchTables();
+        w->cbxOpenDataSet->setChecked(true);
+        clickTable(QStringLiteral("客戶"));
+        QHeaderView *header = w->DBGrid2->horizontalHeader();
+        const int digit = w->DBGrid2->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        auto width = [&](const char *field) {
+            return header->sectionSize(w->ADODXML.FieldByName(QString::fromUtf8(field))->Index());
+        };
+        QCOMPARE(width("地址"), 40 * digit + 8);
+        QVERIFY(width("地區代碼") < width("客戶名稱"));
+        QVERIFY(width("客戶名稱") < width("地址"));
+        QCOMPARE(width("地區代碼"), header->fontMetrics().horizontalAdvance(QStringLiteral("地區代碼")) + 8);
     }
 
     void storedVisibilityAppliedByLaterCommand()
@@ -213,10 +262,13 @@ private slots:
         RunnerScope runner([&](QDialog *d) {
             auto *dlg = qobject_cast<schema::Tfm_ReSchemaVisible *>(d);
             QVERIFY(dlg);
-            dlg->FormShow();
+            QVERIFY(drive::showActive(dlg));
             QCOMPARE(dlg->CheckListBox1->count(), fields);
-            dlg->CheckListBox1->item(1)->setCheckState(Qt::Unchecked);
-            dlg->CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
+            for (int entry : {1, 3}) {
+                drive::clickCell(dlg->CheckListBox1, entry, 0);
+                drive::press(Qt::Key_Space);
+                QCOMPARE(dlg->CheckListBox1->item(entry)->checkState(), Qt::Unchecked);
+            }
         });
         doubleClick(w->DBGrid1);
         QCOMPARE(runner.runs, 1);
@@ -257,11 +309,16 @@ private slots:
         RunnerScope runner([&](QDialog *d) {
             auto *dlg = qobject_cast<schema::Tfm_ReFieldDisplayLabel *>(d);
             QVERIFY(dlg);
-            dlg->FormShow();
+            QVERIFY(drive::showActive(dlg));
             QCOMPARE(dlg->lbFields->count(), 2);
-            dlg->lbFields->setCurrentRow(0);
-            dlg->edDisplayLabel->setText(QStringLiteral("代碼"));
-            QTest::keyClick(dlg->edDisplayLabel, Qt::Key_Return);
+            drive::clickCell(dlg->lbFields, 0, 0);
+            QCOMPARE(dlg->edDisplayLabel->text(), QStringLiteral("地區代碼"));
+            QTest::mouseClick(dlg->edDisplayLabel, Qt::LeftButton);
+            QCOMPARE(drive::focused(), dlg->edDisplayLabel);
+            drive::press(Qt::Key_A, Qt::ControlModifier);
+            drive::type(QStringLiteral("代碼"));
+            drive::press(Qt::Key_Return);
+            QVERIFY(dlg->isVisible()); // Enter renames the entry; it does not close the dialog
         });
         doubleClick(w->DBGrid2);
         QCOMPARE(runner.runs, 1);

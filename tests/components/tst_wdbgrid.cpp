@@ -1,12 +1,22 @@
-// The data-entry grid driven by key presses and clicks over a real SQLite table.
+// The data-entry grid over a real SQLite table, in an active window, driven as a person
+// drives it: keys through the focused window to whatever has the focus (the grid or its
+// in-place editor), presses at the position of a cell, a title or an indicator.
 #include "components/ImeSwitch.h"
 #include "components/wDBGrid.h"
 #include "data/Connection.h"
+#include "data/DatabaseError.h"
 #include "data/Dataset.h"
 #include "data/Field.h"
+#include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QAbstractButton>
+#include <functional>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
@@ -30,11 +40,14 @@ void execSql(sqlite3 *db, const char *sql)
     }
 }
 
+// The grid in a window of its own, beside another widget the focus can go to.
 struct Grid {
     QTemporaryDir dir;
     data::Connection conn;
     data::Dataset ds;
+    QWidget window;
     TwDBGrid grid;
+    QLineEdit other;
     QStringList log;
 
     explicit Grid(int rows = 3)
@@ -55,7 +68,10 @@ struct Grid {
         conn.Open();
         ds.setConnection(&conn);
         ds.setCommandText(QStringLiteral("Select * From people"));
-        grid.resize(700, 400);
+        auto *layout = new QHBoxLayout(&window);
+        layout->addWidget(&grid, 1);
+        layout->addWidget(&other);
+        window.resize(900, 400);
         grid.setDataSet(&ds);
         ds.Open();
         ds.Fields(cId)->setReadOnly(true);
@@ -63,15 +79,21 @@ struct Grid {
         grid.LayoutChanged();
         grid.OnEnterDown = [this](QObject *) { log << QStringLiteral("EnterDown"); };
         grid.OnBeforePost = [this](QObject *) { log << QStringLiteral("BeforePost"); };
-        grid.show();
     }
-    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(&grid, Qt::Key(k), m); }
-    void type(const QString &text) { QTest::keyClicks(&grid, text); }
-    QPoint cellPos(int row, int col) { return grid.visualRect(grid.model()->index(row, col)).center(); }
-    void click(int row, int col, Qt::MouseButton b = Qt::LeftButton)
+    // Shows the window, waits until it is active and puts the focus in the grid. Use in
+    // QVERIFY before the first key.
+    bool show()
     {
-        QTest::mouseClick(grid.viewport(), b, Qt::NoModifier, cellPos(row, col));
+        if (!drive::showActive(&window))
+            return false;
+        grid.setFocus();
+        return drive::focused() == &grid;
     }
+    // Keys go where a person's go: to the focused widget of the active window.
+    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { drive::press(Qt::Key(k), m); }
+    void type(const QString &text) { drive::type(text); }
+    void click(int row, int col, Qt::MouseButton b = Qt::LeftButton) { drive::clickCell(&grid, row, col, b); }
+    bool editorHasFocus() const { return grid.EditorMode() && drive::focused() == grid.InplaceEditor(); }
     QString stored(int id, const char *column)
     {
         data::Dataset check;
@@ -122,6 +144,16 @@ private slots:
     void baseGridKeys();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
+    void keysWithEditorOpen_data();
+    void keysWithEditorOpen();
+    void columnAfterClosingEditor_data();
+    void columnAfterClosingEditor();
+    void typedTextSurvivesDatasetMove_data();
+    void typedTextSurvivesDatasetMove();
+    void badTextStopsDatasetMove();
+    void pressOnTitleOrIndicator_data();
+    void pressOnTitleOrIndicator();
+    void columnWidthsFollowDisplayWidths();
 };
 
 void TestWDBGrid::defaults()
@@ -147,6 +179,7 @@ void TestWDBGrid::modelReadsDatasetLazily()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(5);
+    QVERIFY(t.show());
     QAbstractItemModel *m = t.grid.model();
     QCOMPARE(m->rowCount(), 5);
     QCOMPARE(m->columnCount(), int(cCount));
@@ -171,6 +204,7 @@ void TestWDBGrid::enterOnLastColumnOfLastRecordAppends()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.ds.Last();
     t.grid.setSelectedIndex(cNote);
     t.key(Qt::Key_Return);
@@ -194,6 +228,7 @@ void TestWDBGrid::enterWalksColumnsAndStopsWhenNothingIsWritable()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.grid.setSelectedIndex(cName);
     t.ds.Fields(cCity)->setReadOnly(true);
     t.ds.Fields(cQty)->setVisible(false);
@@ -222,6 +257,7 @@ void TestWDBGrid::requiredFieldStopsEnter()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(2);
+    QVERIFY(t.show());
     t.ds.Fields(cName)->setRequired(true);
     t.ds.Fields(cName)->setDisplayLabel(QStringLiteral("姓名"));
     t.ds.Last();
@@ -273,6 +309,7 @@ void TestWDBGrid::downWhileEditingFiresNotificationsInOrder()
     QFETCH(QStringList, events);
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.grid.setSelectedIndex(column);
     t.type(QStringLiteral("Zed"));
     QVERIFY(t.grid.EditorMode());
@@ -307,6 +344,7 @@ void TestWDBGrid::leftRightAtEdges()
     QFETCH(int, expected);
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     int seen = 0;
     t.grid.OnKeyDown = [&](QObject *, int &k, Qt::KeyboardModifiers) {
         if (k != Qt::Key_Shift) // the modifier's own key-down reaches the base grid
@@ -323,6 +361,7 @@ void TestWDBGrid::insertStateLeftWalkOverHiddenColumn()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.ds.Fields(cCity)->setVisible(false);   // hidden, writable
     t.ds.Fields(cName)->setReadOnly(true);   // visible, read-only
     t.grid.LayoutChanged();
@@ -347,6 +386,7 @@ void TestWDBGrid::homeEndByState()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.grid.setSelectedIndex(cCity);
     t.key(Qt::Key_End);
     QCOMPARE(t.grid.SelectedIndex(), int(cNote));
@@ -388,6 +428,7 @@ void TestWDBGrid::checkFieldToggles()
     QFETCH(QString, expected);
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.ds.setRecNo(2);
     t.ds.Fields(cFlag)->setAsString(initial);
     t.ds.Post();
@@ -411,6 +452,7 @@ void TestWDBGrid::checkColumnDisablesEditing()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     QVERIFY(t.grid.Options() & dgEditing);
     t.grid.setSelectedIndex(cFlag);
     QVERIFY(!(t.grid.Options() & dgEditing));
@@ -445,6 +487,7 @@ void TestWDBGrid::ctrlEndWithLimit()
     QFETCH(int, column);
     testsupport::ScriptedUiScope ui;
     Grid t(rows);
+    QVERIFY(t.show());
     t.ds.setSequenced(sequenced);
     t.grid.setMaxRowCanMoveLast(limit);
     t.grid.setSelectedIndex(cName);
@@ -459,6 +502,7 @@ void TestWDBGrid::scrollToBottomLimited()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(2000);
+    QVERIFY(t.show());
     t.ds.setSequenced(false);
     QScrollBar *sb = t.grid.verticalScrollBar();
     QVERIFY(sb->maximum() > sb->pageStep());
@@ -486,6 +530,7 @@ void TestWDBGrid::wheel()
     QVERIFY(!turn(empty, -120));
 
     Grid t(5);
+    QVERIFY(t.show());
     QVERIFY(turn(t.grid, -120));
     QVERIFY(turn(t.grid, -120));
     QCOMPARE(t.ds.RecNo(), 3);
@@ -509,6 +554,7 @@ void TestWDBGrid::pressOnOtherRow()
     QFETCH(bool, inserting);
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.grid.setSelectedIndex(cCity);
     if (inserting) {
         t.ds.Last();
@@ -555,6 +601,7 @@ void TestWDBGrid::charCase()
     QFETCH(QString, shown);
     testsupport::ScriptedUiScope ui;
     Grid t(2);
+    QVERIFY(t.show());
     t.grid.setCharCase(TEditCharCase(charCase));
     t.grid.setSelectedIndex(column);
     t.type(typed);
@@ -570,6 +617,7 @@ void TestWDBGrid::escapeCancels()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(2);
+    QVERIFY(t.show());
     t.grid.setSelectedIndex(cName);
     t.type(QStringLiteral("Gone"));
     t.key(Qt::Key_Escape);
@@ -585,6 +633,7 @@ void TestWDBGrid::imeStepOnColumnWithoutImeName()
     CountingIme ime;
     setImeSwitch(&ime);
     Grid t(2);
+    QVERIFY(t.show());
     t.grid.Columns(cCity)->setImeName(QStringLiteral("Chinese (Traditional) - Phonetic"));
     t.grid.setSelectedIndex(cName);
     t.key(Qt::Key_Right); // to city: it has an input method
@@ -604,6 +653,7 @@ void TestWDBGrid::badTextKeepsEditorOpen()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(2);
+    QVERIFY(t.show());
     t.grid.setSelectedIndex(cQty);
     t.type(QStringLiteral("12x"));
     t.key(Qt::Key_Return);
@@ -619,6 +669,7 @@ void TestWDBGrid::baseGridKeys()
 {
     testsupport::ScriptedUiScope ui;
     Grid t(2);
+    QVERIFY(t.show());
     // Tab past the last column goes to the next record's first visible column.
     t.grid.setSelectedIndex(cNote);
     t.key(Qt::Key_Tab);
@@ -639,11 +690,12 @@ void TestWDBGrid::baseGridKeys()
     // Leaving the grid drops an untouched new record as well.
     t.key(Qt::Key_Insert);
     QCOMPARE(t.ds.State(), data::dsInsert);
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(&t.grid, &out);
+    QTest::mouseClick(&t.other, Qt::LeftButton);
+    QCOMPARE(drive::focused(), &t.other);
     QCOMPARE(t.ds.State(), data::dsBrowse);
     QCOMPARE(t.ds.RecordCount(), 2);
     // F2 opens the editor on the cell; Esc closes it.
+    t.grid.setFocus();
     t.grid.setSelectedIndex(cCity);
     t.key(Qt::Key_F2);
     QVERIFY(t.grid.EditorMode());
@@ -667,12 +719,321 @@ void TestWDBGrid::deleteAsksFirst()
     QFETCH(int, remaining);
     testsupport::ScriptedUiScope ui;
     Grid t(3);
+    QVERIFY(t.show());
     t.ds.setRecNo(2);
     answer ? ui.answerYes() : ui.answerNo();
     t.key(Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(ui.questions().size(), 1);
+    QCOMPARE(ui.questions()[0].title, QStringLiteral("程式執行確認"));
+    QCOMPARE(ui.questions()[0].text, QStringLiteral("是否刪除此筆資料?"));
     QCOMPARE(t.ds.RecordCount(), remaining);
     QCOMPARE(t.stored(2, "name"), answer ? QStringLiteral("<none>") : QStringLiteral("name2"));
+}
+
+// Every key, in every state, reaches the grid's key-down handling (the owner's key-down
+// included) and leaves the typed text alone unless it says otherwise.
+void TestWDBGrid::keysWithEditorOpen_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("mods");
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<QString>("hook");
+    QTest::addColumn<bool>("editorOpen");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("stored");
+    const int shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier, none = 0;
+    const int edit = data::dsEdit;
+    QTest::newRow("Shift") << int(Qt::Key_Shift) << shift << false << "" << true << edit << "name1";
+    QTest::newRow("Ctrl") << int(Qt::Key_Control) << ctrl << false << "" << true << edit << "name1";
+    QTest::newRow("Alt") << int(Qt::Key_Alt) << alt << false << "" << true << edit << "name1";
+    QTest::newRow("CapsLock") << int(Qt::Key_CapsLock) << none << false << "" << true << edit << "name1";
+    QTest::newRow("F5") << int(Qt::Key_F5) << none << false << "" << true << edit << "name1";
+    QTest::newRow("F10") << int(Qt::Key_F10) << none << false << "" << true << edit << "name1";
+    QTest::newRow("Ctrl+V") << int(Qt::Key_V) << ctrl << false << "" << true << edit << "name1";
+    QTest::newRow("Shift+Left") << int(Qt::Key_Left) << shift << false << "" << true << edit << "name1";
+    QTest::newRow("Ctrl+Esc") << int(Qt::Key_Escape) << ctrl << false << "" << true << edit << "name1";
+    QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ctrl << false << "spreadsheet people" << true << edit << "name1";
+    QTest::newRow("Ctrl+L") << int(Qt::Key_L) << ctrl << false << "load" << true << edit << "name1";
+    QTest::newRow("Ctrl+P") << int(Qt::Key_P) << ctrl << false << "text people" << true << edit << "name1";
+    QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << false << "xml people" << true << edit << "name1";
+    QTest::newRow("Ctrl+Delete, answered No") << int(Qt::Key_Delete) << ctrl << true << "" << true << edit << "name1";
+    QTest::newRow("Insert posts, then inserts") << int(Qt::Key_Insert) << none << false << "" << false
+                                                << int(data::dsInsert) << "Ab";
+}
+
+void TestWDBGrid::keysWithEditorOpen()
+{
+    QFETCH(int, key);
+    QFETCH(int, mods);
+    QFETCH(bool, asks);
+    QFETCH(QString, hook);
+    QFETCH(bool, editorOpen);
+    QFETCH(int, state);
+    QFETCH(QString, stored);
+    testsupport::ScriptedUiScope ui;
+    Grid t(3);
+    QVERIFY(t.show());
+    QGuiApplication::clipboard()->clear();
+    t.grid.setCaption(QStringLiteral("people"));
+    QStringList hooks;
+    t.grid.ExportSpreadsheet = [&](TwDBGrid *, const QString &c) { hooks << QStringLiteral("spreadsheet ") + c; };
+    t.grid.LoadXml = [&](TwDBGrid *) { hooks << QStringLiteral("load"); };
+    t.grid.ExportText = [&](TwDBGrid *, const QString &c) { hooks << QStringLiteral("text ") + c; };
+    t.grid.ExportXml = [&](TwDBGrid *, const QString &c) { hooks << QStringLiteral("xml ") + c; };
+    QList<int> keyDowns;
+    t.grid.OnKeyDown = [&](QObject *, int &k, Qt::KeyboardModifiers) { keyDowns << k; };
+    t.click(0, cName);
+    t.type(QStringLiteral("Ab"));
+    QVERIFY(t.editorHasFocus());
+    QCOMPARE(t.grid.InplaceEditor()->text(), QStringLiteral("Ab"));
+    keyDowns.clear();
+    if (asks)
+        ui.answerNo();
+
+    t.key(key, Qt::KeyboardModifiers(mods));
+    // A person holds the modifiers down first: each is a key-down of its own.
+    QList<int> expectedKeyDowns;
+    for (auto [mod, modKey] : {std::pair{Qt::ShiftModifier, Qt::Key_Shift}, {Qt::ControlModifier, Qt::Key_Control},
+                               {Qt::AltModifier, Qt::Key_Alt}})
+        if (mods & mod)
+            expectedKeyDowns << modKey;
+    expectedKeyDowns << key;
+    QCOMPARE(keyDowns, expectedKeyDowns);
+    QCOMPARE(hooks, hook.isEmpty() ? QStringList() : QStringList{hook});
+    QCOMPARE(ui.questions().size(), asks ? 1 : 0);
+    QCOMPARE(t.grid.EditorMode(), editorOpen);
+    if (editorOpen) {
+        QVERIFY(t.editorHasFocus());
+        QCOMPARE(t.grid.InplaceEditor()->text(), QStringLiteral("Ab"));
+    } else {
+        QCOMPARE(drive::focused(), &t.grid);
+    }
+    QCOMPARE(int(t.ds.State()), state);
+    QCOMPARE(t.stored(1, "name"), stored);
+    QCOMPARE(t.grid.SelectedIndex(), int(cName));
+    QVERIFY(ui.messages().isEmpty());
+}
+
+namespace {
+constexpr int kWheelDown = -1;
+}
+
+// Closing the editor moves exactly as the key says, and the focus stays in the grid.
+void TestWDBGrid::columnAfterClosingEditor_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("recNo");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("stored");
+    const int edit = data::dsEdit, browse = data::dsBrowse;
+    QTest::newRow("Enter") << int(cName) << int(Qt::Key_Return) << int(cCity) << 1 << edit
+                           << QStringList{"EnterDown"} << "name1";
+    QTest::newRow("Down") << int(cName) << int(Qt::Key_Down) << int(cName) << 2 << browse
+                          << QStringList{"EnterDown", "EnterDown", "BeforePost"} << "Ab";
+    QTest::newRow("Esc") << int(cName) << int(Qt::Key_Escape) << int(cName) << 1 << browse << QStringList() << "name1";
+    QTest::newRow("Tab") << int(cName) << int(Qt::Key_Tab) << int(cCity) << 1 << edit << QStringList() << "name1";
+    QTest::newRow("F2") << int(cName) << int(Qt::Key_F2) << int(cName) << 1 << edit << QStringList() << "name1";
+    QTest::newRow("wheel") << int(cName) << kWheelDown << int(cName) << 2 << browse << QStringList() << "Ab";
+    QTest::newRow("Enter on the last column") << int(cNote) << int(Qt::Key_Return) << int(cName) << 2 << browse
+                                              << QStringList{"EnterDown", "BeforePost"} << "Ab";
+}
+
+void TestWDBGrid::columnAfterClosingEditor()
+{
+    QFETCH(int, start);
+    QFETCH(int, action);
+    QFETCH(int, column);
+    QFETCH(int, recNo);
+    QFETCH(int, state);
+    QFETCH(QStringList, events);
+    QFETCH(QString, stored);
+    testsupport::ScriptedUiScope ui;
+    Grid t(3);
+    QVERIFY(t.show());
+    t.click(0, start);
+    t.type(QStringLiteral("Ab"));
+    QVERIFY(t.editorHasFocus());
+    if (action == kWheelDown) {
+        const QPoint at = drive::cellCentre(&t.grid, 1, cCity);
+        QWheelEvent turn(at, t.grid.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(t.grid.viewport(), &turn);
+    } else {
+        t.key(action);
+    }
+    QVERIFY(!t.grid.EditorMode());
+    QCOMPARE(drive::focused(), &t.grid);
+    QCOMPARE(t.grid.SelectedIndex(), column);
+    QCOMPARE(t.ds.RecNo(), recNo);
+    QCOMPARE(int(t.ds.State()), state);
+    QCOMPARE(t.log, events);
+    QCOMPARE(t.stored(1, start == cName ? "name" : "note"), stored);
+    QVERIFY(ui.messages().isEmpty());
+}
+
+// Code that moves the dataset while a cell is being edited: the text typed so far is
+// taken into the field first, so the move posts it.
+void TestWDBGrid::typedTextSurvivesDatasetMove_data()
+{
+    QTest::addColumn<int>("move");
+    QTest::addColumn<int>("recNo");
+    QTest::addColumn<int>("state");
+    QTest::newRow("Next") << 0 << 2 << int(data::dsBrowse);
+    QTest::newRow("First") << 1 << 1 << int(data::dsBrowse);
+    QTest::newRow("Last") << 2 << 3 << int(data::dsBrowse);
+    QTest::newRow("RecNo") << 3 << 3 << int(data::dsBrowse);
+    QTest::newRow("MoveBy") << 4 << 2 << int(data::dsBrowse);
+    QTest::newRow("Append") << 5 << 4 << int(data::dsInsert);
+}
+
+void TestWDBGrid::typedTextSurvivesDatasetMove()
+{
+    QFETCH(int, move);
+    QFETCH(int, recNo);
+    QFETCH(int, state);
+    const std::function<void(data::Dataset &)> moves[] = {
+        [](data::Dataset &ds) { ds.Next(); },     [](data::Dataset &ds) { ds.First(); },
+        [](data::Dataset &ds) { ds.Last(); },     [](data::Dataset &ds) { ds.setRecNo(3); },
+        [](data::Dataset &ds) { ds.MoveBy(1); },  [](data::Dataset &ds) { ds.Append(); },
+    };
+    testsupport::ScriptedUiScope ui;
+    Grid t(3);
+    QVERIFY(t.show());
+    t.click(0, cName);
+    t.type(QStringLiteral("Ab"));
+    QVERIFY(t.editorHasFocus());
+    moves[move](t.ds);
+    QCOMPARE(t.stored(1, "name"), QStringLiteral("Ab"));
+    QCOMPARE(t.ds.RecNo(), recNo);
+    QCOMPARE(int(t.ds.State()), state);
+    if (t.grid.EditorMode()) // the record stayed current: the editor shows what was posted
+        QVERIFY(t.editorHasFocus() && t.grid.InplaceEditor()->text() == QStringLiteral("Ab"));
+    else
+        QCOMPARE(drive::focused(), &t.grid);
+    QVERIFY(ui.messages().isEmpty());
+}
+
+// Text the field refuses stops the move, as a failed post does; nothing is dropped.
+void TestWDBGrid::badTextStopsDatasetMove()
+{
+    testsupport::ScriptedUiScope ui;
+    Grid t(3);
+    QVERIFY(t.show());
+    t.click(0, cQty);
+    t.type(QStringLiteral("12x"));
+    try {
+        t.ds.Next();
+        QFAIL("the move should fail");
+    } catch (const data::DatabaseError &e) {
+        QCOMPARE(e.message(), QStringLiteral("'12x' is not a valid integer value for field 'qty'"));
+    }
+    QCOMPARE(t.ds.RecNo(), 1);
+    QCOMPARE(t.ds.State(), data::dsEdit);
+    QVERIFY(t.editorHasFocus());
+    QCOMPARE(t.grid.InplaceEditor()->text(), QStringLiteral("12x"));
+    QCOMPARE(t.stored(1, "qty"), QStringLiteral("1"));
+}
+
+namespace {
+enum PressTarget { kTitle, kOwnIndicator, kOtherIndicator, kCorner };
+}
+
+// A press on a title, on the indicator column or on the corner is a press on the grid:
+// the record being edited is posted (or the new one dropped) unless the press is on its
+// own row.
+void TestWDBGrid::pressOnTitleOrIndicator_data()
+{
+    QTest::addColumn<bool>("inserting");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("recNo");
+    QTest::addColumn<bool>("editorOpen");
+    const QStringList posted{"EnterDown", "BeforePost"};
+    const int browse = data::dsBrowse;
+    QTest::newRow("edit, title") << false << int(kTitle) << posted << browse << 1 << false;
+    QTest::newRow("edit, corner") << false << int(kCorner) << posted << browse << 1 << false;
+    QTest::newRow("edit, indicator of another record") << false << int(kOtherIndicator) << posted << browse << 3
+                                                       << false;
+    QTest::newRow("edit, indicator of its own record") << false << int(kOwnIndicator) << QStringList{"EnterDown"}
+                                                       << int(data::dsEdit) << 1 << true;
+    QTest::newRow("insert, title") << true << int(kTitle) << QStringList() << browse << 3 << false;
+    QTest::newRow("insert, indicator of another record") << true << int(kOtherIndicator) << QStringList() << browse
+                                                         << 3 << false;
+}
+
+void TestWDBGrid::pressOnTitleOrIndicator()
+{
+    QFETCH(bool, inserting);
+    QFETCH(int, target);
+    QFETCH(QStringList, events);
+    QFETCH(int, state);
+    QFETCH(int, recNo);
+    QFETCH(bool, editorOpen);
+    testsupport::ScriptedUiScope ui;
+    Grid t(3);
+    QVERIFY(t.show());
+    if (inserting) {
+        t.click(2, cName);
+        t.key(Qt::Key_Down); // appends after the last record
+        QCOMPARE(t.ds.State(), data::dsInsert);
+    } else {
+        t.click(0, cName);
+    }
+    t.type(QStringLiteral("Ab"));
+    QVERIFY(t.editorHasFocus());
+    t.log.clear();
+    switch (target) {
+    case kTitle: drive::clickHeader(t.grid.horizontalHeader(), cCity); break;
+    case kOwnIndicator: drive::clickHeader(t.grid.verticalHeader(), t.ds.currentRow()); break;
+    case kOtherIndicator: drive::clickHeader(t.grid.verticalHeader(), 2); break;
+    case kCorner: {
+        auto *corner = t.grid.findChild<QAbstractButton *>();
+        QVERIFY(corner && corner->isVisible());
+        QTest::mouseClick(corner, Qt::LeftButton);
+        break;
+    }
+    }
+    QCOMPARE(t.log, events);
+    QCOMPARE(int(t.ds.State()), state);
+    QCOMPARE(t.ds.RecNo(), recNo);
+    QCOMPARE(t.ds.RecordCount(), 3);
+    QCOMPARE(t.grid.SelectedIndex(), int(cName));
+    QCOMPARE(t.grid.EditorMode(), editorOpen);
+    if (editorOpen)
+        QVERIFY(t.editorHasFocus());
+    QCOMPARE(t.stored(1, "name"), !inserting && state == data::dsBrowse ? QStringLiteral("Ab") : QStringLiteral("name1"));
+    QCOMPARE(t.stored(4, "name"), QStringLiteral("<none>"));
+    QVERIFY(ui.messages().isEmpty());
+}
+
+// Columns are as wide as their fields' display widths in the grid's font (at least their
+// titles), within bounds.
+void TestWDBGrid::columnWidthsFollowDisplayWidths()
+{
+    testsupport::ScriptedUiScope ui;
+    Grid t(1);
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open((t.dir.path() + QStringLiteral("/grid.db")).toUtf8().constData(), &db), SQLITE_OK);
+    execSql(db, "CREATE TABLE widths (c CHAR(1), code CHAR(2), title NVARCHAR(30), address NVARCHAR(500));");
+    sqlite3_close(db);
+    t.ds.Close();
+    t.ds.setCommandText(QStringLiteral("Select * From widths"));
+    t.ds.Open();
+    QVERIFY(t.show());
+    QCOMPARE(t.grid.model()->columnCount(), 4);
+    const int digit = t.grid.fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int margin = 8;
+    QHeaderView *header = t.grid.horizontalHeader();
+    const int codeTitle = header->fontMetrics().horizontalAdvance(QStringLiteral("code"));
+    QCOMPARE(header->sectionSize(0), std::max(3 * digit, header->fontMetrics().horizontalAdvance(QStringLiteral("c"))) + margin);
+    QCOMPARE(header->sectionSize(1), std::max(3 * digit, codeTitle) + margin);
+    QCOMPARE(header->sectionSize(2), 30 * digit + margin);
+    QCOMPARE(header->sectionSize(3), 40 * digit + margin); // bounded
+    QVERIFY(header->sectionSize(1) < header->sectionSize(2));
 }
 
 QTEST_MAIN(TestWDBGrid)

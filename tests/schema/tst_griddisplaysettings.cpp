@@ -1,14 +1,19 @@
 // Column visibility per schema rowset and column captions per table, kept in the
-// display-settings file and applied to real datasets shown in real grids.
+// display-settings file and applied to real datasets shown in real grids. The dialogs are
+// shown, made active and worked by clicks and keys through the focused window.
 #include "components/wDBGrid.h"
 #include "data/Connection.h"
+#include "data/DatabaseError.h"
 #include "data/Dataset.h"
 #include "data/Field.h"
 #include "platform/IniFile.h"
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"
 #include "schema/ReSchemaVisible.h"
+#include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,7 +21,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>
-#include <unistd.h>
 
 using namespace schema;
 
@@ -79,6 +83,7 @@ private slots:
     void labelDialogOnlyAfterTableListOpen();
     void storingWithoutDataset();
     void readOnlyFileFailsOnFirstWrite();
+    void unreadableFileReadsAsEmpty_data();
     void unreadableFileReadsAsEmpty();
 };
 
@@ -126,14 +131,18 @@ void TestGridDisplaySettings::hiddenColumnsSurviveRestart()
         [&] {
             ++runs;
             auto *dlg = qobject_cast<Tfm_ReSchemaVisible *>(d);
+            QVERIFY(dlg);
             QListWidget *list = dlg->CheckListBox1;
-            dlg->FormShow();
+            QVERIFY(drive::showActive(dlg));
             QCOMPARE(list->count(), 4);
             QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
             QCOMPARE(list->item(0)->checkState(), Qt::Checked);
-            list->item(1)->setCheckState(Qt::Checked);
-            list->item(2)->setCheckState(Qt::Unchecked);
-            list->item(3)->setCheckState(Qt::Unchecked);
+            for (int entry : {1, 2, 3}) { // a click on the entry, Space ticks or unticks it
+                drive::clickCell(list, entry, 0);
+                drive::press(Qt::Key_Space);
+            }
+            QCOMPARE(list->item(1)->checkState(), Qt::Checked);
+            QCOMPARE(list->item(2)->checkState(), Qt::Unchecked);
             }();
         return 0;
         });
@@ -222,23 +231,34 @@ void TestGridDisplaySettings::labelDialog()
         // QCOMPARE returns from the inner lambda only.
         [&] {
         auto *dlg = qobject_cast<Tfm_ReFieldDisplayLabel *>(d);
-        dlg->FormShow();
+        QVERIFY(dlg);
+        QVERIFY(drive::showActive(dlg));
         QCOMPARE(dlg->lbFields->count(), 4);
+        // Typing into the label box and pressing Enter: the current entry takes the text.
+        auto relabel = [&](const QString &text) {
+            QTest::mouseClick(dlg->edDisplayLabel, Qt::LeftButton);
+            QCOMPARE(drive::focused(), dlg->edDisplayLabel);
+            drive::press(Qt::Key_A, Qt::ControlModifier);
+            drive::press(Qt::Key_Delete);
+            drive::type(text);
+            drive::press(Qt::Key_Return);
+        };
         // Enter with no entry current does nothing.
-        dlg->edDisplayLabel->setText(QStringLiteral("ignored"));
-        QTest::keyClick(dlg->edDisplayLabel, Qt::Key_Return);
+        QCOMPARE(dlg->lbFields->currentRow(), -1);
+        relabel(QStringLiteral("ignored"));
         QCOMPARE(ds.Fields(0)->DisplayLabel(), QStringLiteral("id"));
-        dlg->lbFields->setCurrentRow(1);
+        QCOMPARE(dlg->lbFields->item(0)->text(), QStringLiteral("id"));
+        drive::clickCell(dlg->lbFields, 1, 0);
         QCOMPARE(dlg->edDisplayLabel->text(), QStringLiteral("name"));
-        dlg->edDisplayLabel->setText(QStringLiteral("姓名"));
-        QTest::keyClick(dlg->edDisplayLabel, Qt::Key_Return);
+        relabel(QStringLiteral("姓名"));
         QCOMPARE(dlg->lbFields->item(1)->text(), QStringLiteral("姓名"));
         QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("姓名"));
-        dlg->lbFields->setCurrentRow(2);
-        dlg->edDisplayLabel->setText(QStringLiteral("城市"));
-        dlg->edDisplayLabelKeyDown(13);
-        dlg->edDisplayLabel->setText(QString()); // an empty label shows the name again
-        dlg->edDisplayLabelKeyDown(13);
+        drive::clickCell(dlg->lbFields, 2, 0);
+        relabel(QStringLiteral("城市"));
+        QCOMPARE(ds.Fields(2)->DisplayLabel(), QStringLiteral("城市"));
+        relabel(QString()); // an empty label shows the name again
+        QCOMPARE(dlg->lbFields->item(2)->text(), QString());
+        QVERIFY(dlg->isVisible());
         }();
         return 0;
     });
@@ -283,7 +303,12 @@ void TestGridDisplaySettings::storingWithoutDataset()
     QCOMPARE(ui.messageTexts(), (QStringList{"請先開啟Schema資料集!!", "請先開啟XML資料集!!"}));
     QVERIFY(!QFile::exists(db.ini));
     db.open(ds);
-    QVERIFY_THROWS_EXCEPTION(std::exception, N10Click(&grid, db.ini, QString()));
+    try {
+        N10Click(&grid, db.ini, QString());
+        QFAIL("storing without a current table should fail");
+    } catch (const data::DatabaseError &e) {
+        QCOMPARE(e.message(), QStringLiteral("List index out of bounds (-1)"));
+    }
     QVERIFY(!QFile::exists(db.ini));
 }
 
@@ -297,11 +322,15 @@ void TestGridDisplaySettings::readOnlyFileFailsOnFirstWrite()
         grid.setDataSet(&ds);
         db.open(ds);
         const QString missing = db.dir.path() + QStringLiteral("/no/such/folder/ADO_OpenSchema.Ini");
-        QVERIFY_THROWS_EXCEPTION(platform::IniWriteError, N10Click(&grid, missing, QStringLiteral("T")));
+        try {
+            N10Click(&grid, missing, QStringLiteral("T"));
+            QFAIL("the write should fail");
+        } catch (const platform::IniWriteError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to write to %1").arg(missing));
+        }
         QVERIFY(!QFile::exists(missing));
     }
-    if (geteuid() == 0)
-        QSKIP("root writes to read-only files");
+    // A file without write bits is refused to everybody, a superuser included.
     db.writeIni("[siColumns]\nid.Visible=1\n");
     QFile::setPermissions(db.ini, QFile::ReadOwner);
     data::Dataset ds;
@@ -318,22 +347,51 @@ void TestGridDisplaySettings::readOnlyFileFailsOnFirstWrite()
     QCOMPARE(db.iniText(), QByteArray("[siColumns]\nid.Visible=1\n"));
 }
 
+// A settings file that is missing, a folder or garbage reads as empty: every field is
+// shown again, no label is applied. The last row proves the same dataset does take
+// settings from a readable file.
+void TestGridDisplaySettings::unreadableFileReadsAsEmpty_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("cityShown");
+    QTest::addColumn<QString>("nameLabel");
+    QTest::newRow("garbage") << 0 << true << "old";
+    QTest::newRow("missing") << 1 << true << "old";
+    QTest::newRow("a folder in its place") << 2 << true << "old";
+    QTest::newRow("readable") << 3 << false << "姓名";
+}
+
 void TestGridDisplaySettings::unreadableFileReadsAsEmpty()
 {
+    QFETCH(int, kind);
+    QFETCH(bool, cityShown);
+    QFETCH(QString, nameLabel);
     Db db;
-    db.writeIni(QByteArray("\x00\xff\xfe garbage [[[ ==== \n\x01\x02", 24));
+    switch (kind) {
+    case 0: db.writeIni(QByteArray("\x00\xff\xfe garbage [[[ ==== \n\x01\x02", 24)); break;
+    case 1: break;
+    case 2: QVERIFY(QDir().mkpath(db.ini)); break;
+    case 3: {
+        platform::IniFile ini(db.ini);
+        ini.WriteString(QStringLiteral("siColumns"), QStringLiteral("city.Visible"), QStringLiteral("0"));
+        ini.WriteString(QStringLiteral("siColumns"), QStringLiteral("name.DisplayLabel"), QStringLiteral("姓名"));
+        break;
+    }
+    }
+    QCOMPARE(QFileInfo(db.ini).isDir(), kind == 2);
     data::Dataset ds;
     db.open(ds);
+    // What the previous rowset or table left: a hidden column and a label.
+    ds.FieldByName(QStringLiteral("city"))->setVisible(false);
+    ds.FieldByName(QStringLiteral("qty"))->setVisible(false);
+    ds.FieldByName(QStringLiteral("name"))->setDisplayLabel(QStringLiteral("old"));
     ApplySchemaVisibility(&ds, db.ini, QStringLiteral("siColumns"));
     ADODXMLAfterOpen(&ds, db.ini, QStringLiteral("siColumns"));
-    for (int i = 0; i < ds.FieldCount(); ++i) {
-        QVERIFY(ds.Fields(i)->Visible());
-        QCOMPARE(ds.Fields(i)->DisplayLabel(), ds.Fields(i)->FieldName());
-    }
-    QFile::remove(db.ini);
-    QFile::copy(QStringLiteral("/"), db.ini); // still missing
-    ApplySchemaVisibility(&ds, db.ini, QStringLiteral("siColumns"));
-    QVERIFY(ds.Fields(0)->Visible());
+    QCOMPARE(ds.FieldByName(QStringLiteral("city"))->Visible(), cityShown);
+    QCOMPARE(ds.FieldByName(QStringLiteral("qty"))->Visible(), true); // every field is read
+    QCOMPARE(ds.FieldByName(QStringLiteral("id"))->Visible(), true);
+    QCOMPARE(ds.FieldByName(QStringLiteral("name"))->DisplayLabel(), nameLabel);
+    QCOMPARE(ds.FieldByName(QStringLiteral("city"))->DisplayLabel(), QStringLiteral("city"));
 }
 
 QTEST_MAIN(TestGridDisplaySettings)

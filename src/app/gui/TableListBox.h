@@ -23,6 +23,13 @@ signals:
     void userDoubleClicked();
 
 protected:
+    // Every press starts a click of its own: the release that should have ended a double
+    // click may have gone to a box the double click opened.
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        endingDoubleClick_ = false;
+        QListWidget::mousePressEvent(event);
+    }
     void mouseReleaseEvent(QMouseEvent *event) override
     {
         QListWidget::mouseReleaseEvent(event);

@@ -1,0 +1,202 @@
+// Pointer handling of TwDBGrid: presses on data cells, on the title row and on the
+// indicator column finish or drop the record being edited and then select what was hit;
+// clicks toggle check fields; the wheel moves one record at a time.
+#include "DatasetModel.h"
+#include "GridEditor.h"
+#include "GridGuarded.h"
+#include "data/Dataset.h"
+#include "data/Field.h"
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+namespace components {
+
+void TwDBGrid::CellAtPoint(const QPoint &viewportPos, int &aCol, int &aRow) const
+{
+    const int row = rowAt(viewportPos.y());
+    const int col = columnAt(viewportPos.x());
+    if (row < 0 || col < 0) {
+        aCol = aRow = -1;
+        return;
+    }
+    aRow = row + titleRows();
+    aCol = col + indicatorColumns();
+}
+
+// The cell under a point of the viewport, of a header or of the corner button (the
+// indicator's title cell).
+void TwDBGrid::gridCellAt(const QWidget *source, const QPoint &pos, int &gridCol, int &gridRow) const
+{
+    gridCol = gridRow = -1;
+    if (source == viewport()) {
+        CellAtPoint(pos, gridCol, gridRow);
+    } else if (source == horizontalHeader()->viewport()) {
+        const int column = horizontalHeader()->logicalIndexAt(pos.x());
+        if (column >= 0) {
+            gridCol = column + indicatorColumns();
+            gridRow = 0;
+        }
+    } else if (source == verticalHeader()->viewport()) {
+        const int row = verticalHeader()->logicalIndexAt(pos.y());
+        if (row >= 0) {
+            gridCol = 0;
+            gridRow = row + titleRows();
+        }
+    } else {
+        gridCol = gridRow = 0;
+    }
+}
+
+void TwDBGrid::mousePressEvent(QMouseEvent *event)
+{
+    pressAt(viewport(), event->position().toPoint(), event->button());
+    event->accept();
+}
+
+bool TwDBGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool header = watched == horizontalHeader()->viewport() || watched == verticalHeader()->viewport();
+    const bool corner = !header && qobject_cast<QAbstractButton *>(watched) && watched->parent() == this;
+    if (event->type() != QEvent::MouseButtonPress || !(header || corner))
+        return QTableView::eventFilter(watched, event);
+    auto *press = static_cast<QMouseEvent *>(event);
+    pressAt(static_cast<QWidget *>(watched), press->position().toPoint(), press->button());
+    // Headers go on sizing their sections; the corner's select-all is not the grid's.
+    return corner;
+}
+
+void TwDBGrid::pressAt(const QWidget *source, const QPoint &pos, Qt::MouseButton button)
+{
+    if (!(editorOpen_ && editor_->hasFocus()))
+        setFocus();
+    pressCol_ = pressRow_ = -1;
+    if (button != Qt::LeftButton && button != Qt::RightButton)
+        return;
+    guarded([&] {
+        int col = -1, row = -1;
+        gridCellAt(source, pos, col, row);
+        finishEditOnPress(col, row);
+        // Rows may have moved: a dropped new record above the press is gone.
+        gridCellAt(source, pos, col, row);
+        basePress(col, row, button);
+        if (button == Qt::LeftButton)
+            imeStep();
+    });
+    if (editorOpen_)
+        editor_->setFocus();
+}
+
+// A press on the record being edited finishes its cell when it lands on another column;
+// a press anywhere else (another record, a title, outside the cells) posts the edit or
+// drops the new record.
+void TwDBGrid::finishEditOnPress(int gridCol, int gridRow)
+{
+    if (!LinkActive() || !editing())
+        return;
+    const bool onCurrentRecord = gridRow >= titleRows() && gridRow - titleRows() == dataset_->currentRow();
+    if (onCurrentRecord) {
+        if (gridCol - indicatorColumns() != selected_)
+            fireEnterDown();
+    } else if (dataset_->State() == data::dsInsert) {
+        hideEditor();
+        dataset_->Cancel();
+    } else {
+        fireEnterDown();
+        fireBeforePost();
+        UpdateData();
+        hideEditor();
+        dataset_->Post();
+    }
+}
+
+// The platform grid's press: a record row makes that record current, a data cell also
+// selects its column, and a press on the selected cell opens the editor. A title press
+// selects nothing.
+void TwDBGrid::basePress(int gridCol, int gridRow, Qt::MouseButton button)
+{
+    const int row = gridRow - titleRows();
+    const int col = gridCol - indicatorColumns();
+    if (!LinkActive() || gridRow < 0 || row < 0 || row >= model_->rowCount())
+        return;
+    const bool sameCell = row == dataset_->currentRow() && col == selected_;
+    if (row != dataset_->currentRow()) {
+        UpdateData();
+        hideEditor();
+        dataset_->MoveBy(row - dataset_->currentRow());
+    }
+    if (col >= 0)
+        setSelectedIndex(col);
+    syncCurrent();
+    if (col < 0)
+        return;
+    pressRow_ = row;
+    pressCol_ = col;
+    if (sameCell && button == Qt::LeftButton && !editorOpen_)
+        showEditor(nullptr);
+}
+
+void TwDBGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept(); // no drag selection: the current record is the dataset's
+}
+
+void TwDBGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    guarded([&] {
+        const QPoint pos = event->position().toPoint();
+        const int row = rowAt(pos.y());
+        const int col = columnAt(pos.x());
+        if (LinkActive() && pressCol_ >= 0 && row == pressRow_ && col == pressCol_)
+            cellClick(col);
+        if (OnClick)
+            OnClick(this);
+    });
+    pressCol_ = pressRow_ = -1;
+    event->accept();
+}
+
+void TwDBGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    guarded([&] {
+        if (OnDblClick)
+            OnDblClick(this);
+    });
+    event->accept();
+}
+
+// A click on a check field toggles it when the column can be written and whole rows are
+// not being selected.
+void TwDBGrid::cellClick(int column)
+{
+    if (!(options_ & dgRowSelect) && !columnReadOnly(column) && isCheckField(SelectedField()))
+        ToggleCheckField();
+    if (OnCellClick && column >= 0 && column < ColumnCount())
+        OnCellClick(columns_[size_t(column)].get());
+}
+
+bool TwDBGrid::DoMouseWheel(int delta)
+{
+    if (!dataset_ || dataset_->State() == data::dsInactive)
+        return false;
+    if (delta < 0) {
+        UpdateData();
+        hideEditor();
+        dataset_->Next();
+    } else if (delta > 0) {
+        UpdateData();
+        hideEditor();
+        dataset_->Prior();
+    }
+    return true;
+}
+
+void TwDBGrid::wheelEvent(QWheelEvent *event)
+{
+    bool handled = true;
+    guarded([&] { handled = DoMouseWheel(event->angleDelta().y()); });
+    event->setAccepted(handled);
+}
+
+} // namespace components
