@@ -237,10 +237,12 @@ private slots:
         auto width = [&](const char *field) {
             return header->sectionSize(w->ADODXML.FieldByName(QString::fromUtf8(field))->Index());
         };
-        QCOMPARE(width("地址"), 40 * digit + 8);
-        QVERIFY(width("地區代碼") < width("客戶名稱"));
-        QVERIFY(width("客戶名稱") < width("地址"));
+        const int bound = 40 * digit + 8;
+        QCOMPARE(width("地址"), bound);    // 80 characters
+        QCOMPARE(width("客戶名稱"), bound); // 40 characters
+        QCOMPARE(width("電話"), 20 * digit + 8);
         QCOMPARE(width("地區代碼"), header->fontMetrics().horizontalAdvance(QStringLiteral("地區代碼")) + 8);
+        QVERIFY(width("地區代碼") < width("電話"));
     }
 
     void storedVisibilityAppliedByLaterCommand()

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPointer>
 #include <QWidget>
@@ -14,12 +15,15 @@
 
 namespace drive {
 
-// Shows the window and waits until it is the active window. Use in QVERIFY.
+// Shows the window and waits until it is the active window and keys go to it. Use in
+// QVERIFY. A dialog over an active parent counts as active before the window system has
+// moved the focus to it, so the focus window is waited for as well.
 inline bool showActive(QWidget *window)
 {
     window->show();
     window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
+    return QTest::qWaitForWindowActive(window) &&
+           QTest::qWaitFor([window] { return QGuiApplication::focusWindow() == window->window()->windowHandle(); });
 }
 
 // The widget a key typed now would reach.
