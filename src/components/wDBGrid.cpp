@@ -8,7 +8,6 @@
 #include "data/Field.h"
 #include "platform/UiServices.h"
 #include <QAbstractButton>
-#include <algorithm>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -17,6 +16,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace components {
 
