@@ -48,12 +48,12 @@ bool gridKeepsWhileEditing(int key, Qt::KeyboardModifiers shift)
 }
 
 // The character a key types, as the platform sends it after the key-down: Enter as a
-// carriage return, printable text without Ctrl; none for other keys.
+// carriage return, printable text without Ctrl or Alt; none for other keys.
 QChar characterOf(int key, Qt::KeyboardModifiers shift, const QString &text)
 {
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
         return QLatin1Char('\r');
-    if (text.size() != 1 || (shift & Qt::ControlModifier))
+    if (text.size() != 1 || (shift & (Qt::ControlModifier | Qt::AltModifier)))
         return QChar();
     const QChar c = text[0];
     return c >= QLatin1Char(' ') && c != QChar(0x7f) ? c : QChar();
