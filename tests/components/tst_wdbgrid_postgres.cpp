@@ -1,9 +1,11 @@
 // A post the database refuses keeps what the user typed in the grid's row and shows the
-// server's error; nothing is lost silently.
+// server's error; nothing is lost silently. The grid is an active window and keys go to
+// its focused widget, as a person's do.
 #include "components/wDBGrid.h"
 #include "data/Connection.h"
 #include "data/Dataset.h"
 #include "data/Field.h"
+#include "support/GuiDriver.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QLineEdit>
@@ -55,7 +57,8 @@ private slots:
         grid.resize(500, 300);
         grid.setDataSet(&ds);
         ds.Open();
-        grid.show();
+        QVERIFY(drive::showActive(&grid));
+        grid.setFocus();
         const int qty = ds.FieldByName(QStringLiteral("數量"))->Index();
         const int id = ds.FieldByName(QStringLiteral("編號"))->Index();
         QString typed;
@@ -64,31 +67,29 @@ private slots:
         if (how == QLatin1String("check")) {
             grid.setSelectedIndex(qty);
             typed = QStringLiteral("-5");
-            QTest::keyClicks(&grid, typed);
-            QTest::keyClick(&grid, Qt::Key_Down);
+            drive::type(typed);
+            drive::press(Qt::Key_Down);
         } else if (how == QLatin1String("changed")) {
             QVERIFY(pg->exec(QStringLiteral("UPDATE 庫存 SET 數量 = 21 WHERE 編號 = 2")));
             grid.setSelectedIndex(qty);
             typed = QStringLiteral("25");
-            QTest::keyClicks(&grid, typed);
-            QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
-                              grid.visualRect(grid.model()->index(0, qty)).center());
+            drive::type(typed);
+            drive::clickCell(&grid, 0, qty);
         } else {
             ds.Last();
             grid.setSelectedIndex(qty);
-            QTest::keyClick(&grid, Qt::Key_Return); // appends
+            drive::press(Qt::Key_Return); // appends
             QCOMPARE(ds.State(), data::dsInsert);
             QCOMPARE(grid.SelectedIndex(), id);
-            QTest::keyClicks(&grid, QStringLiteral("1"));
-            QTest::keyClick(&grid, Qt::Key_Return);
+            drive::type(QStringLiteral("1"));
+            drive::press(Qt::Key_Return);
             // Text from an input method arrives as a key event carrying the character.
-            QKeyEvent ime(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("紙"));
-            QCoreApplication::sendEvent(&grid, &ime);
+            drive::type(QStringLiteral("紙"));
             QCOMPARE(grid.InplaceEditor()->text(), QStringLiteral("紙"));
-            QTest::keyClick(&grid, Qt::Key_Return);
+            drive::press(Qt::Key_Return);
             typed = QStringLiteral("7");
-            QTest::keyClicks(&grid, typed);
-            QTest::keyClick(&grid, Qt::Key_Return); // past the last column: posts
+            drive::type(typed);
+            drive::press(Qt::Key_Return); // past the last column: posts
             recNo = 4;
         }
         // The server's error is shown once, as an error.
@@ -114,11 +115,11 @@ private slots:
         } else if (how == QLatin1String("check")) {
             ds.Fields(qty)->setAsString(QStringLiteral("5"));
         } else {
-            QTest::keyClick(&grid, Qt::Key_Escape);
+            drive::press(Qt::Key_Escape);
             QCOMPARE(ds.State(), data::dsBrowse);
             return;
         }
-        QTest::keyClick(&grid, Qt::Key_Up);
+        drive::press(Qt::Key_Up);
         QCOMPARE(ds.State(), data::dsBrowse);
         QCOMPARE(ui.messages().size(), 1);
         QVERIFY(pg->exec(QStringLiteral("DELETE FROM 庫存 WHERE 編號 = 4; UPDATE 庫存 SET 數量 = 20 WHERE 編號 = 2")));
