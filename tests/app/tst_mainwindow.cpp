@@ -379,7 +379,8 @@ private slots:
         QVERIFY(w->ADODXML.Active());
     }
 
-    void tableNeedingQuotesCannotBeOpenedByClick()
+    // The click quotes the name for the database (more names: tst_hostile_names).
+    void tableNeedingQuotesOpensByClick()
     {
         fetchTables();
         w->cbxOpenDataSet->setChecked(true);
@@ -387,11 +388,11 @@ private slots:
         QVERIFY(w->ADODXML.Active());
         QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("地區"));
         clickItem(w->lbxTableName, rowOf(QStringLiteral("order items")));
-        QCOMPARE(ui.messages().size(), 1);
-        QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
-        QVERIFY(!w->ADODXML.Active());
-        QVERIFY(!w->FXMLFromTable);
-        QCOMPARE(w->DBGrid2->Caption(), QString());
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(messages().join('\n')));
+        QVERIFY(w->ADODXML.Active());
+        QCOMPARE(w->ADODXML.FieldNames(), QStringList{QStringLiteral("id")});
+        QVERIFY(w->FXMLFromTable);
+        QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("order items"));
     }
 
     // ---- page hints and CheckConnected ---------------------------------------------
@@ -559,13 +560,13 @@ private slots:
         QVERIFY(first >= 0 && first + 2 < tables.size());
         clickItem(w->lbxTableName, first);
         QVERIFY(w->ADODXML.Active());
-        QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From ") + tables[first]);
+        QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From \"地區\""));
         QCOMPARE(w->DBGrid2->Caption(), tables[first]);
         QVERIFY(w->FXMLFromTable);
         QCOMPARE(w->DBGrid2->model()->rowCount(), w->ADODXML.RecordCount());
         for (int row = first + 1; row < first + 3; ++row) {
             QTest::keyClick(w->lbxTableName, Qt::Key_Down);
-            QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From ") + tables[row]);
+            QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From \"") + tables[row] + QLatin1Char('"'));
             QCOMPARE(w->DBGrid2->Caption(), tables[row]);
             QVERIFY(w->ADODXML.Active());
         }
