@@ -1,7 +1,9 @@
 #include "ColumnStore.h"
+#include "ExactNumber.h"
 #include <QDateTime>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace data {
 
@@ -39,6 +41,45 @@ bool parseExactInt(const QString &text, int64_t &out)
         return false;
     out = v;
     return true;
+}
+
+bool parseMoney(const QString &text, int64_t &out)
+{
+    return exact::parseMoney(text.toStdString(), out) == exact::MoneyResult::Ok;
+}
+
+bool moneyOfIntegral(const QVariant &v, int64_t &out)
+{
+    if (v.typeId() == QMetaType::Bool) {
+        out = v.toBool() ? exact::kMoneyScale : 0;
+        return true;
+    }
+    if (v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::ULong) {
+        const qulonglong u = v.toULongLong();
+        if (u > qulonglong(std::numeric_limits<int64_t>::max() / exact::kMoneyScale))
+            return false;
+        out = int64_t(u) * exact::kMoneyScale;
+        return true;
+    }
+    const qint64 i = v.toLongLong();
+    constexpr int64_t limit = std::numeric_limits<int64_t>::max() / exact::kMoneyScale;
+    if (i > limit || i < -limit)
+        return false;
+    out = i * exact::kMoneyScale;
+    return true;
+}
+
+// Money from any value: whole numbers, doubles whose shortest text has at most four
+// decimals, and exact decimal text.
+bool moneyOf(const QVariant &v, int64_t &out)
+{
+    if (isIntegral(v))
+        return moneyOfIntegral(v, out);
+    if (isReal(v))
+        return exact::moneyFromDouble(v.toDouble(), out);
+    if (v.typeId() == QMetaType::QString)
+        return parseMoney(v.toString(), out);
+    return false;
 }
 
 bool parseReal(const QString &text, double &out)
@@ -133,7 +174,7 @@ void ColumnStore::reserve(size_t rows)
 {
     nulls_.reserve(rows);
     switch (kind_) {
-    case StorageKind::Int: case StorageKind::DateTime: ints_.reserve(rows); break;
+    case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money: ints_.reserve(rows); break;
     case StorageKind::Real: reals_.reserve(rows); break;
     case StorageKind::Text: case StorageKind::Bytes:
         offsets_.reserve(rows);
@@ -145,7 +186,7 @@ void ColumnStore::reserve(size_t rows)
 void ColumnStore::appendNull()
 {
     switch (kind_) {
-    case StorageKind::Int: case StorageKind::DateTime: ints_.push_back(0); break;
+    case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money: ints_.push_back(0); break;
     case StorageKind::Real: reals_.push_back(0); break;
     case StorageKind::Text: case StorageKind::Bytes:
         offsets_.push_back(arena_.size());
@@ -164,6 +205,14 @@ void ColumnStore::appendInt(int64_t v)
         ++count_;
     } else if (kind_ == StorageKind::Real) {
         appendReal(double(v));
+    } else if (kind_ == StorageKind::Money) {
+        int64_t scaled;
+        if (moneyOfIntegral(QVariant(qint64(v)), scaled)) {
+            appendMoney(scaled);
+        } else {
+            promoteToText();
+            appendInt(v);
+        }
     } else {
         if (kind_ == StorageKind::DateTime)
             promoteToText();
@@ -182,6 +231,8 @@ void ColumnStore::appendReal(double v)
     } else if (kind_ == StorageKind::Int && std::isfinite(v) && v == std::trunc(v) &&
                std::fabs(v) < 9.2e18) {
         appendInt(int64_t(v));
+    } else if (int64_t scaled; kind_ == StorageKind::Money && exact::moneyFromDouble(v, scaled)) {
+        appendMoney(scaled);
     } else {
         if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
             promoteToText();
@@ -199,6 +250,19 @@ void ColumnStore::appendDateTime(int64_t msecs)
         if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
             promoteToText();
         appendText(dateTimeText(msecs));
+    }
+}
+
+void ColumnStore::appendMoney(int64_t tenThousandths)
+{
+    if (kind_ == StorageKind::Money) {
+        ints_.push_back(tenThousandths);
+        nulls_.push_back(0);
+        ++count_;
+    } else {
+        if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
+            promoteToText();
+        appendText(exact::moneyText(tenThousandths));
     }
 }
 
@@ -234,6 +298,8 @@ QVariant ColumnStore::value(size_t row, TFieldType type) const
         return QVariant(qint64(ints_[row]));
     case StorageKind::Real:
         return QVariant(reals_[row]);
+    case StorageKind::Money:
+        return QVariant(QString::fromStdString(exact::moneyText(ints_[row])));
     case StorageKind::DateTime: {
         QDateTime dt = fromEpochMsecs(ints_[row]);
         if (type == ftDate)
@@ -262,6 +328,8 @@ bool ColumnStore::fits(const QVariant &v) const
     double d;
     QDateTime dt;
     switch (kind_) {
+    case StorageKind::Money:
+        return moneyOf(v, i);
     case StorageKind::Int:
         if (isIntegral(v))
             return true;
@@ -309,6 +377,9 @@ void ColumnStore::storeAt(size_t row, const QVariant &v)
     }
     nulls_[row] = 0;
     switch (kind_) {
+    case StorageKind::Money:
+        moneyOf(v, ints_[row]); // fits() said it does
+        break;
     case StorageKind::Int:
         if (isIntegral(v))
             ints_[row] = v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong();
@@ -363,6 +434,8 @@ void ColumnStore::promoteToText()
                 t = std::to_string(ints_[r]);
             } else if (kind_ == StorageKind::Real) {
                 t = realText(reals_[r]);
+            } else if (kind_ == StorageKind::Money) {
+                t = exact::moneyText(ints_[r]);
             } else {
                 t = dateTimeText(ints_[r]);
             }

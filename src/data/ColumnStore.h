@@ -22,6 +22,7 @@ public:
     void appendInt(int64_t v);
     void appendReal(double v);
     void appendDateTime(int64_t msecsSinceEpoch); // wall-clock time, no zone
+    void appendMoney(int64_t tenThousandths);
     void appendText(std::string_view utf8);       // Text and Bytes columns
     // Appends a value of any kind, converting it to the column's storage. A value the
     // storage cannot hold without loss turns the column into a Text column first.
@@ -31,10 +32,11 @@ public:
     int64_t intAt(size_t row) const { return ints_[row]; }
     double realAt(size_t row) const { return reals_[row]; }
     int64_t dateTimeAt(size_t row) const { return ints_[row]; }
+    int64_t moneyAt(size_t row) const { return ints_[row]; } // ten-thousandths
     std::string_view textAt(size_t row) const;
 
     // The value as the field type reads it: qint64, double, bool, QDateTime/QDate/QTime,
-    // QString, QByteArray; an invalid QVariant for NULL.
+    // QString (exact decimal text for money), QByteArray; an invalid QVariant for NULL.
     QVariant value(size_t row, TFieldType type) const;
     // Replaces one value (same conversions as appendValue).
     void setValue(size_t row, const QVariant &value);
@@ -54,7 +56,7 @@ private:
 
     StorageKind kind_;
     size_t count_ = 0;
-    std::vector<int64_t> ints_;      // Int and DateTime
+    std::vector<int64_t> ints_;      // Int, DateTime and Money
     std::vector<double> reals_;      // Real
     std::vector<uint64_t> offsets_;  // Text/Bytes: start in arena_
     std::vector<uint32_t> lengths_;  // Text/Bytes: byte length

@@ -669,7 +669,7 @@ void Dataset::setSort(const QString &sort)
             if (na || nb)
                 return na == nb ? 0 : (na ? -1 : 1); // NULLs first
             switch (c.kind()) {
-            case StorageKind::Int: case StorageKind::DateTime:
+            case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money:
                 return c.intAt(a) < c.intAt(b) ? -1 : c.intAt(a) > c.intAt(b) ? 1 : 0;
             case StorageKind::Real:
                 return c.realAt(a) < c.realAt(b) ? -1 : c.realAt(a) > c.realAt(b) ? 1 : 0;

@@ -1,9 +1,9 @@
 #include "Field.h"
 #include "Dataset.h"
 #include "DatabaseError.h"
+#include "ExactNumber.h"
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 #include <cmath>
 
 namespace data {
@@ -140,7 +140,7 @@ QVariant Field::fromText(const QString &text) const
             throw bad("integer");
         return v;
     }
-    case ftFloat: case ftCurrency: {
+    case ftFloat: {
         bool ok = false;
         double v = QLocale::c().toDouble(t, &ok);
         if (!ok)
@@ -149,12 +149,10 @@ QVariant Field::fromText(const QString &text) const
             throw bad("floating point");
         return v;
     }
-    case ftBCD: case ftFMTBcd: {
-        static const QRegularExpression decimal(QStringLiteral("^[-+]?(\\d+\\.?\\d*|\\.\\d+)$"));
-        if (!decimal.match(t).hasMatch())
-            throw bad("decimal");
-        return t;
-    }
+    case ftCurrency:
+        return moneyFromText(t);
+    case ftBCD: case ftFMTBcd:
+        return decimalFromText(t);
     case ftBoolean: {
         const QString l = t.toLower();
         if (l == QLatin1String("true") || l == QLatin1String("t") || l == QLatin1String("y") ||
@@ -186,6 +184,50 @@ QVariant Field::fromText(const QString &text) const
     }
 }
 
+// Currency as typed, exactly: never more than four decimals, never beyond the range of
+// the 64-bit count of ten-thousandths it is held in.
+QVariant Field::moneyFromText(const QString &text) const
+{
+    int64_t scaled = 0;
+    switch (exact::parseMoney(text.toStdString(), scaled)) {
+    case exact::MoneyResult::Ok:
+        return QString::fromStdString(exact::moneyText(scaled));
+    case exact::MoneyResult::TooManyDecimals:
+        throw DatabaseError(QStringLiteral("'%1' has more than four decimals, more than field '%2' holds")
+                                .arg(text, info_.name));
+    case exact::MoneyResult::OutOfRange:
+        throw DatabaseError(QStringLiteral("'%1' is outside the range of the currency field '%2'")
+                                .arg(text, info_.name));
+    case exact::MoneyResult::NotANumber:
+        break;
+    }
+    throw DatabaseError(QStringLiteral("'%1' is not a valid currency value for field '%2'").arg(text, info_.name));
+}
+
+// Decimal text is kept as typed; a value the column's precision and scale cannot hold is
+// refused rather than left for the database to round.
+QVariant Field::decimalFromText(const QString &text) const
+{
+    exact::Decimal d;
+    if (!exact::parseDecimal(text.toStdString(), d) || text.contains(QLatin1Char('e'), Qt::CaseInsensitive))
+        throw DatabaseError(QStringLiteral("'%1' is not a valid decimal value for field '%2'").arg(text, info_.name));
+    switch (exact::fitsNumeric(d, info_.precision, info_.scale)) {
+    case exact::FitResult::TooManyDecimals:
+        throw DatabaseError(QStringLiteral("'%1' has more than %2 decimals, more than field '%3' holds")
+                                .arg(text)
+                                .arg(info_.scale)
+                                .arg(info_.name));
+    case exact::FitResult::TooManyDigits:
+        throw DatabaseError(QStringLiteral("'%1' has more digits than field '%2' holds (precision %3, scale %4)")
+                                .arg(text, info_.name)
+                                .arg(info_.precision)
+                                .arg(info_.scale));
+    case exact::FitResult::Ok:
+        break;
+    }
+    return text;
+}
+
 void Field::setAsString(const QString &text)
 {
     setValue(fromText(text));
@@ -201,6 +243,12 @@ int Field::AsInteger() const
     case QMetaType::Double: case QMetaType::Float: return int(std::lround(v.toDouble()));
     case QMetaType::LongLong: case QMetaType::Int: return int(v.toLongLong());
     default: {
+        if (isNumericType(info_.type)) { // exact decimal text: rounded as a double would be
+            bool isNumber = false;
+            const double d = v.toString().trimmed().toDouble(&isNumber);
+            if (isNumber)
+                return int(std::lround(d));
+        }
         bool ok = false;
         int i = v.toString().trimmed().toInt(&ok);
         if (!ok)

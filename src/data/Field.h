@@ -66,6 +66,9 @@ public:
     QVariant fromText(const QString &text) const; // throws DatabaseError on bad text
 
 private:
+    QVariant moneyFromText(const QString &text) const;
+    QVariant decimalFromText(const QString &text) const;
+
     Dataset *dataset_;
     int index_;
     ColumnInfo info_;

@@ -7,8 +7,10 @@ StorageKind storageFor(TFieldType type)
     switch (type) {
     case ftSmallint: case ftInteger: case ftWord: case ftBoolean: case ftAutoInc: case ftLargeint:
         return StorageKind::Int;
-    case ftFloat: case ftCurrency:
+    case ftFloat:
         return StorageKind::Real;
+    case ftCurrency:
+        return StorageKind::Money;
     case ftDate: case ftTime: case ftDateTime:
         return StorageKind::DateTime;
     case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic:

@@ -14,8 +14,9 @@ enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc };
 
 enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
-// How a column's values are held in memory.
-enum class StorageKind : unsigned char { Int, Real, DateTime, Text, Bytes };
+// How a column's values are held in memory. Money is a 64-bit count of ten-thousandths,
+// so currency stays exact from the file or the database to the screen and back.
+enum class StorageKind : unsigned char { Int, Real, DateTime, Text, Bytes, Money };
 
 StorageKind storageFor(TFieldType type);
 bool isBlobType(TFieldType type);      // memo, wide memo, blob, graphic

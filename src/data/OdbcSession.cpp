@@ -1,6 +1,7 @@
 #include "OdbcSession.h"
 #include "ColumnStore.h"
 #include "DatabaseError.h"
+#include "ExactNumber.h"
 #include "SqlNames.h"
 #include "StatementText.h"
 #include <QDateTime>
@@ -45,7 +46,7 @@ bool isCharType(SQLSMALLINT t)
 }
 
 // How one result column travels from the driver into the column store.
-enum class Fetch { Int, Bit, Real, Date, Time, Timestamp, Text, Decimal, Binary, BoolText, Guid };
+enum class Fetch { Int, Bit, Real, Date, Time, Timestamp, Text, Decimal, Money, Binary, BoolText, Guid };
 
 struct Column {
     SQLUSMALLINT number = 0;
@@ -626,7 +627,12 @@ void OdbcSession::fetchAll(Handle &st, ResultSet &result, const std::vector<SQLS
                 c.width = 1;
             }
             break;
-        case ftFloat: case ftCurrency:
+        case ftCurrency: // as text: a double cannot carry every amount of money
+            c.how = Fetch::Money;
+            c.cType = SQL_C_CHAR;
+            c.width = 48;
+            break;
+        case ftFloat:
             c.how = Fetch::Real;
             c.cType = SQL_C_DOUBLE;
             c.width = sizeof(double);
@@ -834,6 +840,15 @@ void OdbcSession::fetchAll(Handle &st, ResultSet &result, const std::vector<SQLS
                     } else {
                         store.appendText(d);
                     }
+                    break;
+                }
+                case Fetch::Money: {
+                    const std::string_view m(cell, length);
+                    int64_t scaled = 0;
+                    if (exact::parseMoney(m, scaled) == exact::MoneyResult::Ok)
+                        store.appendMoney(scaled);
+                    else
+                        store.appendText(m); // not an amount: the column turns to text
                     break;
                 }
                 case Fetch::Binary:

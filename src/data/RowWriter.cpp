@@ -1,5 +1,6 @@
 #include "RowWriter.h"
 #include "DatabaseError.h"
+#include "ExactNumber.h"
 #include "ProviderSession.h"
 #include <QRegularExpression>
 #include <algorithm>
@@ -27,6 +28,21 @@ QString unknownCountText()
 QString notSingleTableText()
 {
     return QStringLiteral("此查詢結果由多個表格或運算欄位組成，無法修改。");
+}
+
+QString roundedText(const QString &column, const QString &sent, const QString &stored)
+{
+    return QStringLiteral("資料庫無法精確存放欄位「%1」的值 %2（會存成 %3），未寫入任何變更。").arg(column, sent, stored);
+}
+
+// Exact numbers as the same value whatever their spelling ("1.50" and "1.5").
+bool sameNumber(const QVariant &a, const QVariant &b)
+{
+    exact::Decimal x, y;
+    const std::string ta = a.toString().toStdString(), tb = b.toString().toStdString();
+    if (exact::parseDecimal(ta, x) && exact::parseDecimal(tb, y))
+        return x == y;
+    return ta == tb;
 }
 
 bool isNullValue(const QVariant &v)
@@ -89,7 +105,10 @@ public:
         const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                                 .arg(session_.quoteIdentifier(table_), assignments.join(QStringLiteral(", ")),
                                      where(store, row, identify, params));
-        inTransaction([&] { expectOneRow(session_.execute(sql, params, timeout_)); });
+        inTransaction([&] {
+            expectOneRow(session_.execute(sql, params, timeout_));
+            verifyExact(keyValuesAfterUpdate(store, row, values, modified), values, modified);
+        });
     }
 
     std::vector<QVariant> insert(const std::vector<QVariant> &values,
@@ -124,6 +143,7 @@ public:
                 }
             }
             rereadInserted(stored);
+            verifyExact(keyValuesOf(stored), values, modified);
         });
         return stored;
     }
@@ -222,6 +242,74 @@ private:
                 // the first error is the one that tells the user what went wrong
             }
             throw;
+        }
+    }
+
+    // Currency and decimals hold exactly what was typed; a column whose database rounds
+    // them (SQLite keeps 15 digits, a money type two decimals) would change the value
+    // behind the user's back. Reading the written values back by the key tells; without
+    // a key, or when the read fails, the values are taken as written.
+    bool isExactNumber(size_t i) const
+    {
+        const TFieldType t = columns_[i].type;
+        return t == ftCurrency || t == ftBCD || t == ftFMTBcd;
+    }
+
+    std::vector<QVariant> keyValuesOf(const std::vector<QVariant> &row) const
+    {
+        std::vector<QVariant> keys;
+        for (size_t k : keys_)
+            keys.push_back(valueAt(row, k));
+        return keys;
+    }
+
+    std::vector<QVariant> keyValuesAfterUpdate(const RowStore &store, size_t row, const std::vector<QVariant> &values,
+                                               const std::vector<bool> &modified) const
+    {
+        std::vector<QVariant> keys;
+        for (size_t k : keys_)
+            keys.push_back(isModified(modified, k) ? valueAt(values, k)
+                           : k < store.columns.size() ? store.columns[k].value(row, columns_[k].type)
+                                                      : QVariant());
+        return keys;
+    }
+
+    void verifyExact(const std::vector<QVariant> &keyValues, const std::vector<QVariant> &values,
+                     const std::vector<bool> &modified)
+    {
+        std::vector<size_t> check;
+        for (size_t i = 0; i < columns_.size(); ++i)
+            if (isModified(modified, i) && !columns_[i].readOnly && isExactNumber(i) && !isNullValue(valueAt(values, i)))
+                check.push_back(i);
+        if (check.empty() || keys_.empty())
+            return;
+        Params params;
+        QStringList names, terms;
+        for (size_t i : check)
+            names << quoted(i);
+        for (size_t n = 0; n < keys_.size(); ++n) {
+            if (isNullValue(keyValues[n]))
+                return;
+            terms << quoted(keys_[n]) + QStringLiteral(" = ?");
+            params.push_back(keyValues[n]);
+        }
+        std::unique_ptr<ResultSet> rs;
+        try {
+            rs = session_.query(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                    .arg(names.join(QStringLiteral(", ")), session_.quoteIdentifier(table_),
+                                         terms.join(QStringLiteral(" AND "))),
+                                params, timeout_);
+        } catch (const DatabaseError &) {
+            return;
+        }
+        if (!rs || rs->rows.rowCount() != 1 || rs->columns.size() != check.size())
+            return;
+        for (size_t n = 0; n < check.size(); ++n) {
+            const QVariant sent = valueAt(values, check[n]);
+            const QVariant stored = rs->rows.columns[n].value(0, rs->columns[n].type);
+            if (!sameNumber(sent, stored))
+                throw DatabaseError(roundedText(columns_[check[n]].name, sent.toString(),
+                                                isNullValue(stored) ? QStringLiteral("NULL") : stored.toString()));
         }
     }
 

@@ -6,6 +6,7 @@
 // the file in large chunks.
 #include "RowsetXml.h"
 #include "DatabaseError.h"
+#include "ExactNumber.h"
 #include "RowsetXmlParser.h"
 #include <QFileInfo>
 #include <QSaveFile>
@@ -215,7 +216,7 @@ char *writeHex(char *o, std::string_view bytes)
     return o;
 }
 
-char *writeDouble(char *o, double v, bool fixed)
+char *writeDouble(char *o, double v)
 {
     if (std::isnan(v)) {
         std::memcpy(o, "NaN", 3);
@@ -227,9 +228,7 @@ char *writeDouble(char *o, double v, bool fixed)
         std::memcpy(o, "INF", 3);
         return o + 3;
     }
-    // Shortest text that reads back as the same double; money never gets an exponent.
-    if (fixed && std::fabs(v) < 1e21)
-        return std::to_chars(o, o + 400, v, std::chars_format::fixed).ptr;
+    // Shortest text that reads back as the same double.
     return std::to_chars(o, o + 64, v).ptr;
 }
 
@@ -315,6 +314,7 @@ TFieldType writtenType(const ColumnInfo &info, const ColumnStore &store)
         return t;
     switch (have) {
     case StorageKind::Int: return ftLargeint;
+    case StorageKind::Money: return ftCurrency;
     case StorageKind::Real: return ftFloat;
     case StorageKind::DateTime: return ftDateTime;
     case StorageKind::Bytes: return ftBlob;
@@ -578,11 +578,14 @@ private:
                 }
                 break;
             case ValueFormat::Float:
-                o = writeDouble(o, s.realAt(r), false);
+                o = writeDouble(o, s.realAt(r));
                 break;
-            case ValueFormat::Money:
-                o = writeDouble(o, s.realAt(r), true);
+            case ValueFormat::Money: {
+                const std::string money = exact::moneyText(s.moneyAt(r));
+                std::memcpy(o, money.data(), money.size());
+                o += money.size();
                 break;
+            }
             case ValueFormat::DateTime:
                 o = writeDateTime(o, s.dateTimeAt(r));
                 break;

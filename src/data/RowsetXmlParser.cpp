@@ -44,6 +44,17 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+QString shown(std::string_view s)
+{
+    constexpr size_t kMax = 60;
+    QString t = QString::fromUtf8(s.data(), qsizetype(std::min(s.size(), kMax)));
+    if (s.size() > kMax)
+        t += QStringLiteral("...");
+    return t;
+}
+
+} // namespace
+
 void appendUtf8(std::string &out, uint32_t cp)
 {
     if (cp < 0x80) {
@@ -62,17 +73,6 @@ void appendUtf8(std::string &out, uint32_t cp)
         out += char(0x80 | (cp & 0x3F));
     }
 }
-
-QString shown(std::string_view s)
-{
-    constexpr size_t kMax = 60;
-    QString t = QString::fromUtf8(s.data(), qsizetype(std::min(s.size(), kMax)));
-    if (s.size() > kMax)
-        t += QStringLiteral("...");
-    return t;
-}
-
-} // namespace
 
 Ns classifyNamespace(std::string_view uri)
 {
@@ -204,15 +204,25 @@ void XmlPullParser::skipMarkup(std::string_view terminator, const char *what)
 
 void XmlPullParser::skipDoctype()
 {
-    // Skipped, internal subset included: entity declarations are never used.
+    // Skipped, internal subset included: entity declarations are never used. Comments and
+    // processing instructions in the subset may hold any text, "]>" included.
     p_ += 9;
     int brackets = 0;
     char quote = 0;
-    for (; p_ < end_; ++p_) {
+    while (p_ < end_) {
         const char c = *p_;
+        const std::string_view rest(p_, size_t(end_ - p_));
         if (quote) {
             if (c == quote)
                 quote = 0;
+        } else if (brackets > 0 && rest.substr(0, 4) == "<!--") {
+            p_ += 4;
+            skipMarkup("-->", "comment");
+            continue;
+        } else if (brackets > 0 && rest.substr(0, 2) == "<?") {
+            p_ += 2;
+            skipMarkup("?>", "processing instruction");
+            continue;
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == '[') {
@@ -223,6 +233,7 @@ void XmlPullParser::skipDoctype()
             ++p_;
             return;
         }
+        ++p_;
     }
     failTruncated(QStringLiteral("the document type declaration is not closed"));
 }
@@ -307,6 +318,38 @@ void XmlPullParser::decodeValue(const RawAttribute &raw, std::string &out)
             out += ' ';
             ++p;
         }
+    }
+}
+
+const XmlPullParser::Binding *XmlPullParser::bindingOf(std::string_view prefix) const
+{
+    for (size_t i = bindings_.size(); i-- > 0;)
+        if (bindings_[i].prefix == prefix)
+            return &bindings_[i];
+    return nullptr;
+}
+
+// Two attributes with the same local name in the same namespace are one attribute
+// written twice, whatever their prefixes ("rs:forcenull" and "r2:forcenull" with r2
+// bound to the rowset namespace too).
+void XmlPullParser::checkExpandedNames() const
+{
+    auto sameNamespace = [&](const XmlAttribute &a, const XmlAttribute &b) {
+        if (a.ns != b.ns)
+            return false;
+        if (a.ns != Ns::Other || a.prefix == b.prefix)
+            return true;
+        const Binding *x = bindingOf(a.prefix);
+        const Binding *y = bindingOf(b.prefix);
+        return x && y && x->uri == y->uri;
+    };
+    for (size_t i = 0; i < attrs_.size(); ++i) {
+        if (attrs_[i].prefix.empty())
+            continue;
+        for (size_t j = i + 1; j < attrs_.size(); ++j)
+            if (!attrs_[j].prefix.empty() && attrs_[j].local == attrs_[i].local && sameNamespace(attrs_[i], attrs_[j]))
+                fail(attrs_[j].valueOffset, QStringLiteral("the attribute '%1:%2' appears twice (also as '%3:%2')")
+                                                .arg(shown(attrs_[j].prefix), shown(attrs_[j].local), shown(attrs_[i].prefix)));
     }
 }
 
@@ -500,7 +543,7 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
         if (n.size() < 5 || n.substr(0, 5) != "xmlns")
             continue;
         if (n.size() == 5) {
-            bindings_.push_back({std::string_view(), classifyNamespace(valueOf(i))});
+            bindings_.push_back({std::string_view(), classifyNamespace(valueOf(i)), std::string(valueOf(i))});
             declares = true;
         } else if (n[5] == ':') {
             const std::string_view prefix = n.substr(6);
@@ -508,7 +551,7 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
                 fail(raw_[i].offset, QStringLiteral("invalid namespace declaration '%1'").arg(shown(n)));
             if (valueOf(i).empty())
                 fail(raw_[i].offset, QStringLiteral("the namespace prefix '%1' is bound to nothing").arg(shown(prefix)));
-            bindings_.push_back({prefix, classifyNamespace(valueOf(i))});
+            bindings_.push_back({prefix, classifyNamespace(valueOf(i)), std::string(valueOf(i))});
             declares = true;
         }
     }
@@ -530,6 +573,7 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
     ns_ = resolve(prefix_, tokenOffset_, false);
 
     attrs_.clear();
+    size_t prefixed = 0;
     for (size_t i = 0; i < raw_.size(); ++i) {
         const std::string_view n = raw_[i].qname;
         if (declares && n.size() >= 5 && n.substr(0, 5) == "xmlns" && (n.size() == 5 || n[5] == ':'))
@@ -540,7 +584,10 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
         a.value = valueOf(i);
         a.valueOffset = raw_[i].offset;
         attrs_.push_back(a);
+        prefixed += !a.prefix.empty();
     }
+    if (prefixed > 1)
+        checkExpandedNames();
 
     stack_.push_back({qname, mark});
     rootSeen_ = true;

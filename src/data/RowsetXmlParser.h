@@ -72,6 +72,7 @@ private:
     struct Binding {
         std::string_view prefix;
         Ns ns;
+        std::string uri;
     };
 
     [[noreturn]] void fail(size_t offset, const QString &message) const;
@@ -85,6 +86,8 @@ private:
     void decodeReference(const char *&p, const char *end, std::string *out);
     void decodeValue(const RawAttribute &raw, std::string &out);
     Ns resolve(std::string_view prefix, size_t offset, bool isAttribute) const;
+    const Binding *bindingOf(std::string_view prefix) const;
+    void checkExpandedNames() const;
     Token parseStartTag();
     Token parseEndTag();
 
@@ -111,6 +114,9 @@ private:
 // Namespace URI to vocabulary. The uuid: URIs compare case-insensitively, as Windows
 // compares GUIDs.
 Ns classifyNamespace(std::string_view uri);
+
+// Appends one code point as UTF-8.
+void appendUtf8(std::string &out, uint32_t cp);
 
 // Line and column (1-based, columns in characters) of a byte offset.
 void lineAndColumn(std::string_view doc, size_t offset, int &line, int &column);

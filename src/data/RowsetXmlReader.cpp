@@ -4,13 +4,17 @@
 // (values that do not fit their declared type).
 #include "RowsetXml.h"
 #include "DatabaseError.h"
+#include "ExactNumber.h"
 #include "RowsetXmlParser.h"
+#include "RowsetXmlValues.h"
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 
@@ -21,38 +25,6 @@ namespace {
 using namespace detail;
 
 // ---- small text helpers -----------------------------------------------------------------
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
-}
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool same(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
-std::string lowered(std::string_view s)
-{
-    std::string out(trimmed(s));
-    for (char &c : out)
-        c = lower(c);
-    return out;
-}
 
 QString qs(std::string_view s)
 {
@@ -83,240 +55,27 @@ bool parseCount(std::string_view v, long long &out)
     return r.ec == std::errc() && r.ptr == t.data() + t.size();
 }
 
-// ---- value parsers ----------------------------------------------------------------------
-
-bool parseInteger(std::string_view s, int64_t &v)
-{
-    s = trimmed(s);
-    if (s.size() > 1 && s[0] == '+' && s[1] != '-')
-        s.remove_prefix(1);
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
-bool parseBoolean(std::string_view s, int64_t &v)
-{
-    s = trimmed(s);
-    if (same(s, "true") || s == "1" || s == "-1") {
-        v = 1;
-        return true;
-    }
-    if (same(s, "false") || s == "0") {
-        v = 0;
-        return true;
-    }
-    return false;
-}
-
-bool parseReal(std::string_view s, double &v)
-{
-    s = trimmed(s);
-    bool negative = false;
-    std::string_view body = s;
-    if (!body.empty() && (body[0] == '+' || body[0] == '-')) {
-        negative = body[0] == '-';
-        body.remove_prefix(1);
-    }
-    if (same(body, "inf") || same(body, "infinity")) {
-        v = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-        return true;
-    }
-    if (same(body, "nan")) {
-        v = std::numeric_limits<double>::quiet_NaN();
-        return true;
-    }
-    if (body.empty() || body[0] == '+' || body[0] == '-')
-        return false;
-    const auto r = std::from_chars(body.data(), body.data() + body.size(), v);
-    if (r.ec == std::errc::result_out_of_range) {
-        // Beyond the double range: infinity or zero, as the text says.
-        if (!(r.ptr == body.data() + body.size()))
-            return false;
-        const size_t e = body.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < body.size() && body[e + 1] == '-';
-        v = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    } else if (r.ec != std::errc() || r.ptr != body.data() + body.size()) {
-        return false;
-    }
-    if (negative)
-        v = -v;
-    return true;
-}
-
-// Exact decimals stay text: "-12.50", "1E-3"; no thousands separators.
-bool isDecimalText(std::string_view s)
-{
-    size_t i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    size_t digits = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-        ++i, ++digits;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-            ++i, ++digits;
-    }
-    if (digits == 0)
-        return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        size_t exp = 0;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-            ++i, ++exp;
-        if (exp == 0)
-            return false;
-    }
-    return i == s.size();
-}
-
-bool isHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int hexValue(char c)
-{
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
-bool isGuidText(std::string_view s)
-{
-    if (s.size() == 38) {
-        if (s.front() != '{' || s.back() != '}')
-            return false;
-        s = s.substr(1, 36);
-    }
-    if (s.size() != 36)
-        return false;
-    for (size_t i = 0; i < 36; ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (s[i] != '-')
-                return false;
-        } else if (!isHex(s[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool parseHexBytes(std::string_view s, std::string &out)
-{
-    s = trimmed(s);
-    if (s.size() % 2)
-        return false;
-    out.resize(s.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const char a = s[2 * i], b = s[2 * i + 1];
-        if (!isHex(a) || !isHex(b))
-            return false;
-        out[i] = char(hexValue(a) * 16 + hexValue(b));
-    }
-    return true;
-}
-
-bool parseBase64Bytes(std::string_view s, std::string &out)
-{
-    const auto r = QByteArray::fromBase64Encoding(QByteArray(s.data(), qsizetype(s.size())),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
-    if (!r)
-        return false;
-    out.assign(r.decoded.constData(), size_t(r.decoded.size()));
-    return true;
-}
-
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + int64_t(doe) - 719468;
-}
-
-bool digitsAt(std::string_view s, size_t pos, size_t count, int &value)
-{
-    if (pos + count > s.size())
-        return false;
-    value = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const char c = s[pos + i];
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return true;
-}
-
-// yyyy-mm-dd[Thh:mm[:ss[.fff...]]][Z|+hh:mm], or a lone hh:mm[:ss[.fff]] (a time of day,
-// on the day the time columns use). A zone is accepted and the wall-clock time kept.
-bool parseDateTime(std::string_view s, int64_t &msecs)
-{
-    s = trimmed(s);
-    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, sec = 0, ms = 0;
-    size_t i = 0;
-    const bool timeOnly = s.size() >= 5 && s[2] == ':';
-    if (!timeOnly) {
-        if (!digitsAt(s, 0, 4, y) || s.size() < 10 || s[4] != '-' || !digitsAt(s, 5, 2, mo) || s[7] != '-' ||
-            !digitsAt(s, 8, 2, d))
-            return false;
-        i = 10;
-        if (i < s.size() && (s[i] == 'T' || s[i] == 't' || s[i] == ' '))
-            ++i;
-        else if (i < s.size() && s[i] != 'Z' && s[i] != '+' && s[i] != '-')
-            return false;
-    }
-    if (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-        if (!digitsAt(s, i, 2, h) || i + 2 >= s.size() || s[i + 2] != ':' || !digitsAt(s, i + 3, 2, mi))
-            return false;
-        i += 5;
-        if (i < s.size() && s[i] == ':') {
-            if (!digitsAt(s, i + 1, 2, sec))
-                return false;
-            i += 3;
-            if (i < s.size() && s[i] == '.') {
-                ++i;
-                size_t n = 0;
-                int scale = 100;
-                while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-                    ms += (s[i] - '0') * scale;
-                    scale /= 10;
-                    ++i;
-                    ++n;
-                }
-                if (n == 0)
-                    return false;
-            }
-        }
-    } else if (timeOnly) {
-        return false;
-    }
-    if (i < s.size()) {
-        int zh, zm;
-        if (s[i] == 'Z' || s[i] == 'z')
-            ++i;
-        else if ((s[i] == '+' || s[i] == '-') && digitsAt(s, i + 1, 2, zh) && i + 3 < s.size() && s[i + 3] == ':' &&
-                 digitsAt(s, i + 4, 2, zm))
-            i += 6;
-        if (i != s.size())
-            return false;
-    }
-    static const int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (mo < 1 || mo > 12 || d < 1 || d > monthDays[mo - 1] || h > 23 || mi > 59 || sec > 59)
-        return false;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (mo == 2 && d == 29 && !leap)
-        return false;
-    msecs = daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400000 + ((h * 60 + mi) * 60 + sec) * 1000LL + ms;
-    return true;
-}
-
 // ---- schema -----------------------------------------------------------------------------
 
-enum class Conversion { Integer, Boolean, Real, Decimal, DateTime, Text, Guid, HexBytes, Base64Bytes };
+enum class Conversion { Integer, Boolean, Real, Money, Decimal, DateTime, Text, Guid, HexBytes, Base64Bytes };
+
+// XML-Data integer types: the field that holds them and the values they allow.
+struct IntegerType {
+    const char *name;
+    TFieldType type;
+    int64_t min;
+    int64_t max;
+};
+
+const IntegerType kIntegerTypes[] = {
+    {"int", ftInteger, INT32_MIN, INT32_MAX},   {"i4", ftInteger, INT32_MIN, INT32_MAX},
+    {"i2", ftSmallint, INT16_MIN, INT16_MAX},   {"i1", ftSmallint, INT8_MIN, INT8_MAX},
+    {"ui1", ftWord, 0, UINT8_MAX},              {"ui2", ftWord, 0, UINT16_MAX},
+    {"i8", ftLargeint, INT64_MIN, INT64_MAX},   {"ui4", ftLargeint, 0, UINT32_MAX},
+};
+
+// ui8 goes beyond a 64-bit signed integer: it is held as exact decimal text.
+constexpr std::string_view kMaxUi8 = "18446744073709551615";
 
 struct ColumnDef {
     std::string xmlName;
@@ -346,6 +105,10 @@ struct ColumnDef {
     // Filled when the schema is complete.
     ColumnInfo info;
     Conversion conversion = Conversion::Text;
+    int64_t minValue = INT64_MIN; // Integer
+    int64_t maxValue = INT64_MAX;
+    double realLimit = 0;         // Real: largest magnitude (r4); 0 = any double
+    bool unsigned64 = false;      // Decimal holding ui8
     int output = -1; // column index in the result; -1 for hidden columns
 };
 
@@ -416,24 +179,26 @@ void settleType(ColumnDef &d)
     ColumnInfo &info = d.info;
     auto clampInt = [](long long v) { return int(std::clamp<long long>(v, 0, std::numeric_limits<int>::max())); };
     bool sized = false; // size comes from dt:maxLength
-    if (t == "int" || t == "i4") {
-        info.type = d.autoIncrement ? ftAutoInc : ftInteger;
+    const auto integer = std::find_if(std::begin(kIntegerTypes), std::end(kIntegerTypes),
+                                      [&](const IntegerType &it) { return t == it.name; });
+    if (integer != std::end(kIntegerTypes)) {
+        info.type = integer->type == ftInteger && d.autoIncrement ? ftAutoInc : integer->type;
         d.conversion = Conversion::Integer;
-    } else if (t == "i2" || t == "i1") {
-        info.type = ftSmallint;
-        d.conversion = Conversion::Integer;
-    } else if (t == "ui1" || t == "ui2") {
-        info.type = ftWord;
-        d.conversion = Conversion::Integer;
-    } else if (t == "i8" || t == "ui4" || t == "ui8") {
-        info.type = ftLargeint;
-        d.conversion = Conversion::Integer;
+        d.minValue = integer->min;
+        d.maxValue = integer->max;
+    } else if (t == "ui8") {
+        info.type = ftBCD;
+        d.conversion = Conversion::Decimal;
+        d.unsigned64 = true;
+        d.precision = 20;
+        d.scale = 0;
     } else if (t == "float" || t == "r8" || t == "r4") {
         info.type = ftFloat;
         d.conversion = Conversion::Real;
+        d.realLimit = t == "r4" ? double(std::numeric_limits<float>::max()) : 0;
     } else if (t == "fixed.14.4" || (t == "number" && db == "currency")) {
         info.type = ftCurrency;
-        d.conversion = Conversion::Real;
+        d.conversion = Conversion::Money;
     } else if (t == "number" || t == "decimal" || t == "numeric") {
         info.type = (db == "varnumeric" || db == "decimal") ? ftFMTBcd : ftBCD;
         d.conversion = Conversion::Decimal;
@@ -484,6 +249,7 @@ void settleType(ColumnDef &d)
 struct Schema {
     std::vector<ColumnDef> defs;     // in column order, hidden ones included
     std::string rowName = "row";     // local name of the row elements
+    std::vector<std::string> chapters; // child row types of a shaped rowset
     bool updatable = false;
     // Attribute name -> def, sorted for lookups.
     std::vector<std::pair<std::string_view, int>> byName;
@@ -585,6 +351,7 @@ private:
                 schema_.updatable = updatable;
                 rowDefs.clear();
                 references.clear();
+                schema_.chapters.clear();
                 while (x_.next() == XmlPullParser::StartElement) {
                     x_.checkUniqueAttributes();
                     if (x_.ns() == Ns::Schema && x_.localName() == "AttributeType") {
@@ -594,8 +361,13 @@ private:
                             if (a.ns == Ns::None && a.local == "type")
                                 references.emplace_back(std::string(trimmed(a.value)), x_.tokenOffset());
                         x_.skipElement();
+                    } else if (x_.ns() == Ns::Schema && x_.localName() == "ElementType") {
+                        for (const auto &a : x_.attributes())
+                            if (a.ns == Ns::None && a.local == "name")
+                                schema_.chapters.emplace_back(trimmed(a.value));
+                        x_.skipElement();
                     } else {
-                        x_.skipElement(); // s:extends, chapter element types, anything else
+                        x_.skipElement(); // s:extends, anything else
                     }
                 }
             } else if (x_.ns() == Ns::Schema && x_.localName() == "AttributeType") {
@@ -702,10 +474,29 @@ private:
         uint64_t generation = 0;
     };
 
+    // Rows are elements named after the row type in the row namespace; ADO's own examples
+    // also show them without a prefix.
     bool isRow() const
     {
-        return x_.localName() == schema_.rowName && x_.ns() != Ns::Schema && x_.ns() != Ns::Rowset &&
-               x_.ns() != Ns::DataType;
+        return x_.localName() == schema_.rowName && (x_.ns() == Ns::Row || x_.ns() == Ns::None);
+    }
+
+    [[noreturn]] void undeclared(size_t offset, const QString &what) const
+    {
+        throw DatabaseError(QStringLiteral("'%1' holds data its schema does not declare (%2): %3")
+                                .arg(source_, where(offset), what));
+    }
+
+    [[noreturn]] void notARow() const
+    {
+        undeclared(x_.tokenOffset(), QStringLiteral("<%1> is not a row of the declared type '%2'")
+                                         .arg(qs(currentQName()), qs(schema_.rowName)));
+    }
+
+    void expectRow() const
+    {
+        if (!isRow())
+            notARow();
     }
 
     int lookup(std::string_view name)
@@ -724,20 +515,24 @@ private:
     }
 
     // Takes the current row element's values into slots; copies them when they must
-    // outlive the parser's next step. Returns the names listed in rs:forcenull.
-    std::string collect(std::vector<Slot> &target, uint64_t generation, bool copy)
+    // outlive the parser's next step. Every attribute must be a declared column, except
+    // rs:forcenull on the changed row of an update. Returns the names it lists.
+    std::string collect(std::vector<Slot> &target, uint64_t generation, bool copy, bool mayForceNull = false)
     {
         std::string forceNull;
         guess_ = 0;
         for (const auto &a : x_.attributes()) {
             if (a.ns != Ns::None) {
-                if (a.ns == Ns::Rowset && a.local == "forcenull")
+                if (mayForceNull && a.ns == Ns::Rowset && a.local == "forcenull") {
                     forceNull = std::string(a.value);
-                continue;
+                    continue;
+                }
+                undeclared(a.valueOffset, QStringLiteral("the attribute '%1:%2' is not a column")
+                                              .arg(qs(a.prefix), qs(a.local)));
             }
             const int d = lookup(a.local);
             if (d < 0)
-                continue; // not declared: ignored
+                undeclared(a.valueOffset, QStringLiteral("the attribute '%1' is not a declared column").arg(qs(a.local)));
             Slot &s = target[size_t(d)];
             if (s.generation == generation)
                 throw XmlError{a.valueOffset, QStringLiteral("the attribute '%1' appears twice").arg(qs(a.local))};
@@ -753,24 +548,105 @@ private:
         return forceNull;
     }
 
+    [[noreturn]] void refuse(const ColumnDef &d, std::string_view value, size_t offset, const QString &why) const
+    {
+        throw DatabaseError(QStringLiteral("Type mismatch in '%1' (%2): the value '%3' of the column '%4' %5")
+                                .arg(source_, where(offset), shown(value), d.info.name, why));
+    }
+
     [[noreturn]] void mismatch(const ColumnDef &d, std::string_view value, size_t offset) const
     {
         const QString type = d.dtType.empty() ? QStringLiteral("string") : qs(d.dtType);
-        throw DatabaseError(QStringLiteral("Type mismatch in '%1' (%2): the value '%3' of the column '%4' is not a valid %5 value")
-                                .arg(source_, where(offset), shown(value), d.info.name, type));
+        refuse(d, value, offset, QStringLiteral("is not a valid %1 value").arg(type));
+    }
+
+    [[noreturn]] void outOfRange(const ColumnDef &d, std::string_view value, size_t offset, const QString &range) const
+    {
+        refuse(d, value, offset, QStringLiteral("is outside the range of %1 (%2)").arg(qs(d.dtType), range));
+    }
+
+    void check(ValueCheck result, const ColumnDef &d, std::string_view value, size_t offset) const
+    {
+        switch (result) {
+        case ValueCheck::Ok:
+            return;
+        case ValueCheck::Invalid:
+            mismatch(d, value, offset);
+        case ValueCheck::OutOfRange:
+            outOfRange(d, value, offset, d.conversion == Conversion::DateTime ? QStringLiteral("years 1 to 9999")
+                                                                               : QStringLiteral("a double"));
+        case ValueCheck::TooPrecise:
+            refuse(d, value, offset, QStringLiteral("is more precise than the milliseconds a time holds"));
+        case ValueCheck::ZoneOnDateOrTime:
+            refuse(d, value, offset, QStringLiteral("has a time zone, which a date or a time of day alone "
+                                                    "cannot be converted by"));
+        }
+    }
+
+    void storeInteger(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        int64_t i = 0;
+        const ValueCheck r = parseInteger(v, i);
+        if (r == ValueCheck::Invalid)
+            mismatch(d, v, offset);
+        if (r == ValueCheck::OutOfRange || i < d.minValue || i > d.maxValue)
+            outOfRange(d, v, offset, QStringLiteral("%1 to %2").arg(d.minValue).arg(d.maxValue));
+        col.appendInt(i);
+    }
+
+    void storeReal(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        double r = 0;
+        check(parseReal(v, r), d, v, offset);
+        if (d.realLimit > 0 && std::isfinite(r) && std::fabs(r) > d.realLimit)
+            outOfRange(d, v, offset, QStringLiteral("a single-precision float"));
+        col.appendReal(r);
+    }
+
+    void storeMoney(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        int64_t scaled = 0;
+        switch (exact::parseMoney(v, scaled)) {
+        case exact::MoneyResult::Ok:
+            col.appendMoney(scaled);
+            return;
+        case exact::MoneyResult::NotANumber:
+            mismatch(d, v, offset);
+        case exact::MoneyResult::TooManyDecimals:
+            refuse(d, v, offset, QStringLiteral("has more than the four decimals currency holds"));
+        case exact::MoneyResult::OutOfRange:
+            outOfRange(d, v, offset, QStringLiteral("-922337203685477.5808 to 922337203685477.5807"));
+        }
+    }
+
+    void storeDecimal(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        const std::string_view t = trimmed(v);
+        exact::Decimal number;
+        if (!exact::parseDecimal(t, number))
+            mismatch(d, v, offset);
+        const int precision = int(std::clamp<long long>(d.precision, 0, INT32_MAX));
+        const int scale = int(std::clamp<long long>(d.scale, 0, INT32_MAX));
+        switch (exact::fitsNumeric(number, precision, scale)) {
+        case exact::FitResult::Ok:
+            break;
+        case exact::FitResult::TooManyDecimals:
+            refuse(d, v, offset, QStringLiteral("has more decimals than its scale of %1").arg(scale));
+        case exact::FitResult::TooManyDigits:
+            outOfRange(d, v, offset, QStringLiteral("precision %1, scale %2").arg(precision).arg(scale));
+        }
+        if (d.unsigned64 && (number.negative || (number.integerDigits() == 20 && exact::plainText(number) > kMaxUi8)))
+            outOfRange(d, v, offset, QStringLiteral("0 to %1").arg(qs(kMaxUi8)));
+        col.appendText(t);
     }
 
     void store(const ColumnDef &d, ColumnStore &col, const Slot &s)
     {
         const std::string_view v = s.value;
         switch (d.conversion) {
-        case Conversion::Integer: {
-            int64_t i;
-            if (!parseInteger(v, i))
-                mismatch(d, v, s.offset);
-            col.appendInt(i);
+        case Conversion::Integer:
+            storeInteger(d, col, v, s.offset);
             break;
-        }
         case Conversion::Boolean: {
             int64_t b;
             if (!parseBoolean(v, b))
@@ -778,24 +654,18 @@ private:
             col.appendInt(b);
             break;
         }
-        case Conversion::Real: {
-            double r;
-            if (!parseReal(v, r))
-                mismatch(d, v, s.offset);
-            col.appendReal(r);
+        case Conversion::Real:
+            storeReal(d, col, v, s.offset);
             break;
-        }
-        case Conversion::Decimal: {
-            const std::string_view t = trimmed(v);
-            if (!isDecimalText(t))
-                mismatch(d, v, s.offset);
-            col.appendText(t);
+        case Conversion::Money:
+            storeMoney(d, col, v, s.offset);
             break;
-        }
+        case Conversion::Decimal:
+            storeDecimal(d, col, v, s.offset);
+            break;
         case Conversion::DateTime: {
-            int64_t ms;
-            if (!parseDateTime(v, ms))
-                mismatch(d, v, s.offset);
+            int64_t ms = 0;
+            check(parseDateTime(v, ms), d, v, s.offset);
             col.appendDateTime(ms);
             break;
         }
@@ -806,13 +676,8 @@ private:
             col.appendText(t);
             break;
         }
-        case Conversion::HexBytes:
-            if (!parseHexBytes(v, bytes_))
-                mismatch(d, v, s.offset);
-            col.appendText(bytes_);
-            break;
-        case Conversion::Base64Bytes:
-            if (!parseBase64Bytes(v, bytes_))
+        case Conversion::HexBytes: case Conversion::Base64Bytes:
+            if (!(d.conversion == Conversion::HexBytes ? parseHexBytes(v, bytes_) : parseBase64Bytes(v, bytes_)))
                 mismatch(d, v, s.offset);
             col.appendText(bytes_);
             break;
@@ -822,26 +687,33 @@ private:
         }
     }
 
+    // The column names rs:forcenull lists, each a declared column.
+    std::vector<std::string_view> forcedNulls(const std::string &forceNull, size_t offset)
+    {
+        std::vector<std::string_view> nulled;
+        std::string_view rest = forceNull;
+        while (!rest.empty()) {
+            const size_t sp = rest.find_first_of(" \t\r\n");
+            const std::string_view name = rest.substr(0, sp);
+            if (!name.empty()) {
+                if (lookup(name) < 0)
+                    undeclared(offset, QStringLiteral("rs:forcenull names '%1', which is not a declared column").arg(qs(name)));
+                nulled.push_back(name);
+            }
+            if (sp == std::string_view::npos)
+                break;
+            rest.remove_prefix(sp + 1);
+        }
+        return nulled;
+    }
+
     // Appends one row: the changed values over the base ones (the base alone for a plain
     // row), NULL where neither has the column.
-    void append(uint64_t baseGeneration, uint64_t changeGeneration, const std::string &forceNull)
+    void append(uint64_t baseGeneration, uint64_t changeGeneration, const std::vector<std::string_view> &nulled)
     {
         if (result_.rows.columns.empty()) {
             ++result_.rows.physicalRows;
             return;
-        }
-        std::vector<std::string_view> nulled;
-        if (!forceNull.empty()) {
-            std::string_view rest = forceNull;
-            while (!rest.empty()) {
-                const size_t sp = rest.find_first_of(" \t\r\n");
-                const std::string_view name = rest.substr(0, sp);
-                if (!name.empty())
-                    nulled.push_back(name);
-                if (sp == std::string_view::npos)
-                    break;
-                rest.remove_prefix(sp + 1);
-            }
         }
         for (size_t i = 0; i < schema_.defs.size(); ++i) {
             const ColumnDef &d = schema_.defs[i];
@@ -862,16 +734,39 @@ private:
         }
     }
 
+    // Inside a row only the child rows of a declared chapter may appear; they are not
+    // read, since chapters are not fields here.
+    void skipRowContent()
+    {
+        while (x_.next() == XmlPullParser::StartElement) {
+            const bool chapter = x_.ns() == Ns::None &&
+                                 std::find(schema_.chapters.begin(), schema_.chapters.end(), x_.localName()) !=
+                                     schema_.chapters.end();
+            if (!chapter)
+                undeclared(x_.tokenOffset(), QStringLiteral("<%1> inside a row is not a declared chapter")
+                                                 .arg(qs(currentQName())));
+            x_.skipElement();
+        }
+    }
+
     void plainRow()
     {
         const uint64_t g = ++generation_;
         collect(base_, g, false);
-        append(g, 0, std::string());
-        x_.skipElement(); // child elements (chapters of shaped rowsets) are not read
+        append(g, 0, {});
+        skipRowContent();
+    }
+
+    // A deleted row is gone, but it must still be a row of the declared columns.
+    void deletedRow()
+    {
+        collect(deleted_, ++generation_, false);
+        skipRowContent();
     }
 
     void readData()
     {
+        deleted_.resize(schema_.defs.size());
         while (x_.next() == XmlPullParser::StartElement) {
             if (isRow()) {
                 plainRow();
@@ -879,43 +774,50 @@ private:
                 readUpdate();
             } else if (x_.ns() == Ns::Rowset && x_.localName() == "insert") {
                 while (x_.next() == XmlPullParser::StartElement) {
-                    if (isRow())
-                        plainRow();
-                    else
-                        x_.skipElement();
+                    expectRow();
+                    plainRow();
+                }
+            } else if (x_.ns() == Ns::Rowset && x_.localName() == "delete") {
+                while (x_.next() == XmlPullParser::StartElement) {
+                    expectRow();
+                    deletedRow();
                 }
             } else {
-                // rs:delete holds rows that are gone; anything else is not ours.
-                x_.skipElement();
+                notARow();
             }
         }
     }
 
-    // rs:update: the original row, then the changed values (often only the changed
-    // columns). The row read is the original with the changes applied.
+    // rs:update: one rs:original holding the original row, then the changed values
+    // (often only the changed columns). The row read is the original with the changes
+    // applied.
     void readUpdate()
     {
         uint64_t original = 0, changed = 0;
         std::string forceNull;
+        size_t forceNullOffset = 0;
         while (x_.next() == XmlPullParser::StartElement) {
-            if (x_.ns() == Ns::Rowset && x_.localName() == "original") {
+            if (x_.ns() == Ns::Rowset && x_.localName() == "original" && !original && !changed) {
                 while (x_.next() == XmlPullParser::StartElement) {
-                    if (isRow() && !original) {
-                        original = ++generation_;
-                        collect(base_, original, true);
-                    }
-                    x_.skipElement();
+                    expectRow();
+                    if (original)
+                        undeclared(x_.tokenOffset(), QStringLiteral("rs:original holds more than one row"));
+                    original = ++generation_;
+                    collect(base_, original, true);
+                    skipRowContent();
                 }
-            } else if (isRow()) {
+            } else if (isRow() && !changed) {
                 changed = ++generation_;
-                forceNull = collect(change_, changed, true);
-                x_.skipElement();
+                forceNullOffset = x_.tokenOffset();
+                forceNull = collect(change_, changed, true, true);
+                skipRowContent();
             } else {
-                x_.skipElement();
+                undeclared(x_.tokenOffset(), QStringLiteral("<%1> does not belong in rs:update").arg(qs(currentQName())));
             }
         }
+        const auto nulled = forcedNulls(forceNull, forceNullOffset);
         if (original || changed)
-            append(original, changed, forceNull);
+            append(original, changed, nulled);
     }
 
     std::string_view doc_;
@@ -925,12 +827,48 @@ private:
     Rowset result_;
     std::vector<Slot> base_;
     std::vector<Slot> change_;
+    std::vector<Slot> deleted_;
     uint64_t generation_ = 0;
     size_t guess_ = 0;
     std::string bytes_;
 };
 
 // ---- document preparation -----------------------------------------------------------------
+
+// UTF-16 text as UTF-8. A lone surrogate or an odd last byte is refused, as malformed
+// UTF-8 is, with the line and column where the text breaks.
+std::string_view fromUtf16(std::string_view bytes, bool bigEndian, const QString &source, std::string &storage)
+{
+    storage.clear();
+    storage.reserve(bytes.size() * 3 / 2);
+    const size_t units = bytes.size() / 2;
+    auto unitAt = [&](size_t i) {
+        const auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
+        const auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
+        return char16_t((hi << 8) | lo);
+    };
+    auto refuse = [&](const QString &why) {
+        int line, column;
+        lineAndColumn(storage, storage.size(), line, column);
+        throw DatabaseError(QStringLiteral("'%1' is not well-formed XML (line %2, column %3): %4")
+                                .arg(source, QString::number(line), QString::number(column), why));
+    };
+    for (size_t i = 0; i < units; ++i) {
+        const char16_t u = unitAt(i);
+        uint32_t cp = u;
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unitAt(i + 1) >= 0xDC00 && unitAt(i + 1) <= 0xDFFF) {
+            cp = 0x10000 + ((uint32_t(u) - 0xD800) << 10) + (uint32_t(unitAt(i + 1)) - 0xDC00);
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            refuse(QStringLiteral("a lone UTF-16 surrogate (U+%1): the text is not valid UTF-16")
+                       .arg(QString::number(uint(u), 16).toUpper()));
+        }
+        appendUtf8(storage, cp);
+    }
+    if (bytes.size() % 2)
+        refuse(QStringLiteral("the file ends in the middle of a UTF-16 character"));
+    return storage;
+}
 
 // The document as UTF-8 without a byte order mark. `storage` holds converted text.
 std::string_view prepare(const QByteArray &xml, const QString &source, std::string &storage)
@@ -946,8 +884,10 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
     if (doc.size() >= 3 && doc.substr(0, 3) == "\xEF\xBB\xBF") {
         doc.remove_prefix(3);
     } else if (doc.size() >= 2 && (doc.substr(0, 2) == "\xFF\xFE" || doc.substr(0, 2) == "\xFE\xFF")) {
-        QStringDecoder decoder(doc[0] == '\xFF' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        doc = convert(decoder, doc.substr(2));
+        doc = fromUtf16(doc.substr(2), doc[0] == '\xFE', source, storage);
+    } else if (doc.size() >= 2 && (doc.substr(0, 2) == std::string_view("<\0", 2) ||
+                                   doc.substr(0, 2) == std::string_view("\0<", 2))) {
+        doc = fromUtf16(doc, doc[0] == '\0', source, storage); // UTF-16 without a byte order mark
     }
     const size_t first = doc.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos)

@@ -2,7 +2,9 @@
 #include "data/ColumnStore.h"
 #include "data/DatabaseError.h"
 #include "data/Dataset.h"
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace data;
@@ -100,7 +102,8 @@ private slots:
     {
         Dataset ds;
         openSample(ds);
-        QSignalSpy states(&ds, &Dataset::stateChanged);
+        QList<TDataSetState> states;
+        connect(&ds, &Dataset::stateChanged, this, [&] { states << ds.State(); });
         ds.Next();
         ds.FieldByName(QStringLiteral("名稱"))->setAsString(QStringLiteral("台中"));
         QCOMPARE(ds.State(), dsEdit);
@@ -113,7 +116,8 @@ private slots:
         ds.Next(); // moving away posts the edit
         QCOMPARE(ds.State(), dsBrowse);
         QCOMPARE(ds.valueAt(1, 2).toDouble(), 12.75);
-        QVERIFY(states.count() >= 4);
+        // One notification per change of state, each seeing the state it announces.
+        QCOMPARE(states, (QList<TDataSetState>{dsEdit, dsBrowse, dsEdit, dsBrowse}));
         ds.Edit();
         QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.FieldByName(QStringLiteral("編號"))->setAsString(QStringLiteral("x")));
         QCOMPARE(ds.State(), dsEdit);
@@ -140,11 +144,96 @@ private slots:
         ds.Delete();
         QCOMPARE(ds.RecordCount(), 4);
         QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), 2);
-        // Cancel of an append returns to the record that was current
+    }
+
+    void cancelOfAppendAndInsert()
+    {
+        // An appended row stands after the last record, so cancelling it leaves the
+        // cursor on the last record, whichever was current before (as the platform's
+        // data-aware datasets and grids behave). A row inserted before the current record
+        // gives its place back to that record.
+        Dataset ds;
+        openSample(ds);
+        QList<TDataSetState> states;
+        connect(&ds, &Dataset::stateChanged, this, [&] { states << ds.State(); });
+        QSignalSpy scrolls(&ds, &Dataset::afterScroll);
+        QSignalSpy cancels(&ds, &Dataset::afterCancel);
+        ds.setRecNo(2);
+        scrolls.clear();
         ds.Append();
+        QCOMPARE(ds.RecNo(), 5);
         ds.Cancel();
         QCOMPARE(ds.RecordCount(), 4);
-        QVERIFY(ds.RecNo() >= 1);
+        QCOMPARE(ds.RecNo(), 4);
+        QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), 4);
+        QCOMPARE(states, (QList<TDataSetState>{dsInsert, dsBrowse}));
+        QCOMPARE(cancels.count(), 1);
+        QCOMPARE(scrolls.count(), 2); // onto the new row, back to the last record
+
+        states.clear();
+        ds.setRecNo(2);
+        ds.Insert();
+        QCOMPARE(ds.RecNo(), 2);
+        ds.Cancel();
+        QCOMPARE(ds.RecNo(), 2);
+        QCOMPARE(ds.FieldByName(QStringLiteral("編號"))->AsInteger(), 2);
+        QCOMPARE(states, (QList<TDataSetState>{dsInsert, dsBrowse}));
+        QCOMPARE(cancels.count(), 2);
+    }
+
+    void currencyStaysExactThroughDisplayEditAndSave()
+    {
+        // Values a double cannot carry: loaded, shown, edited, posted and saved exactly.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("金額.xml"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
+                    " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'><s:Schema id='RowsetSchema'>"
+                    "<s:ElementType name='row' content='eltOnly'><s:AttributeType name='M' rs:number='1' rs:nullable='true'>"
+                    "<s:datatype dt:type='number' rs:dbtype='currency'/></s:AttributeType></s:ElementType></s:Schema>"
+                    "<rs:data><z:row M='922337203685477.5807'/><z:row M='12345678901234.5678'/><z:row M='0.35'/></rs:data></xml>");
+        }
+        Dataset ds;
+        ds.LoadFromFile(file);
+        Field *m = ds.FieldByName(QStringLiteral("M"));
+        QCOMPARE(m->DataType(), ftCurrency);
+        QCOMPARE(m->DisplayText(), QStringLiteral("922337203685477.5807"));
+        QCOMPARE(ds.displayTextAt(1, 0), QStringLiteral("12345678901234.5678"));
+        QCOMPARE(ds.displayTextAt(2, 0), QStringLiteral("0.35"));
+
+        ds.setRecNo(3);
+        m->setAsString(QStringLiteral("-922337203685477.5808"));
+        ds.Post();
+        QCOMPARE(m->AsString(), QStringLiteral("-922337203685477.5808"));
+        QCOMPARE(ds.store().columns[0].moneyAt(2), std::numeric_limits<int64_t>::min());
+
+        // Too many decimals or beyond the range: refused while typing, the record kept.
+        ds.setRecNo(2);
+        const QString fiveDecimals = [&] {
+            try {
+                m->setAsString(QStringLiteral("1.23456"));
+            } catch (const DatabaseError &e) {
+                return e.message();
+            }
+            return QString();
+        }();
+        QCOMPARE(fiveDecimals, QStringLiteral("'1.23456' has more than four decimals, more than field 'M' holds"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, m->setAsString(QStringLiteral("922337203685477.5808")));
+        QCOMPARE(ds.State(), dsBrowse);
+        QCOMPARE(m->AsString(), QStringLiteral("12345678901234.5678"));
+
+        QVERIFY(ds.Locate(QStringLiteral("M"), QStringLiteral("0922337203685477.58070"), 0));
+        QCOMPARE(ds.RecNo(), 1);
+
+        ds.SaveToFile(file);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        QVERIFY2(saved.contains("<z:row M='922337203685477.5807'/>\r\n\t<z:row M='12345678901234.5678'/>\r\n"
+                                "\t<z:row M='-922337203685477.5808'/>"),
+                 saved.constData());
     }
 
     void readOnlyResult()

@@ -6,7 +6,9 @@
 #include "data/Connection.h"
 #include "data/DatabaseError.h"
 #include "data/Dataset.h"
+#include "data/RowWriter.h"
 #include "support/PgServer.h"
+#include "support/ResultHelpers.h"
 #include <QTemporaryDir>
 
 using namespace data;
@@ -48,6 +50,44 @@ private slots:
     {
         conn.Close();
         testsupport::PgServer::shutdownShared();
+    }
+
+    // Amounts past a double's 15 digits: typed into a numeric(19,4) column, and posted by
+    // the row writer as currency (as a dataset holding currency posts them) into numeric
+    // and money columns. Stored as typed; a money column keeps two decimals, so an amount
+    // it would round is refused and the row left as it was.
+    void exactNumbersReachTheServerExactly()
+    {
+        QString err;
+        QVERIFY2(pg->exec(QStringLiteral("CREATE TABLE 帳 (編號 integer PRIMARY KEY, 精確 numeric(19,4), 金額 money);"
+                                         "INSERT INTO 帳 VALUES (1, 0, 0);"),
+                          &err),
+                 qPrintable(err));
+        Dataset ds;
+        openTable(ds, QStringLiteral("Select * From 帳"));
+        QCOMPARE(ds.FieldByName(QStringLiteral("精確"))->DataType(), ftBCD);
+        ds.FieldByName(QStringLiteral("精確"))->setAsString(QStringLiteral("922337203685477.5807"));
+        ds.Post();
+        QCOMPARE(scalar(QStringLiteral("SELECT 精確 FROM 帳")), QStringLiteral("922337203685477.5807"));
+        QCOMPARE(ds.FieldByName(QStringLiteral("精確"))->AsString(), QStringLiteral("922337203685477.5807"));
+
+        std::vector<ColumnInfo> columns = ds.columnInfos();
+        columns[1].type = columns[2].type = ftCurrency;
+        auto writer = makeDatabaseRowWriter(conn.session(), QStringLiteral("帳"), columns, {QStringLiteral("編號")}, 0);
+        auto post = [&](const QVariant &exactValue, const QVariant &moneyValue) {
+            return testsupport::errorTextOf([&] {
+                writer->update(ds.store(), 0, {1, exactValue, moneyValue}, {false, true, true});
+            });
+        };
+        QCOMPARE(post(QStringLiteral("-12345678901234.5678"), QStringLiteral("12345678901234.56")), QStringLiteral("<no error>"));
+        QCOMPARE(scalar(QStringLiteral("SELECT 精確::text || ' ' || (金額::numeric)::text FROM 帳")),
+                 QStringLiteral("-12345678901234.5678 12345678901234.56"));
+        ds.Close();
+        openTable(ds, QStringLiteral("Select * From 帳"));
+        QCOMPARE(post(QStringLiteral("1"), QStringLiteral("0.0001")),
+                 QStringLiteral("資料庫無法精確存放欄位「金額」的值 0.0001（會存成 0），未寫入任何變更。"));
+        QCOMPARE(scalar(QStringLiteral("SELECT 精確::text || ' ' || (金額::numeric)::text FROM 帳")),
+                 QStringLiteral("-12345678901234.5678 12345678901234.56"));
     }
 
     void listingsMatchTheDatabase()

@@ -143,6 +143,35 @@ private slots:
         QCOMPARE(dump(QStringLiteral("SELECT 編號 FROM 產品 ORDER BY 編號")), QStringLiteral("1;20"));
     }
 
+    // Currency and decimals are written as typed. SQLite keeps 15 significant digits of a
+    // MONEY or NUMERIC value: what it keeps is written and reads back exactly, what it
+    // would round is refused and the table left as it was.
+    void exactNumbersAreWrittenExactlyOrNotAtAll()
+    {
+        exec("CREATE TABLE 帳 (編號 INTEGER PRIMARY KEY, 金額 MONEY, 比率 NUMERIC(38,10));"
+             "INSERT INTO 帳 VALUES (1, 1.5, 2.25);");
+        const QString money = QStringLiteral("金額"), ratio = QStringLiteral("比率");
+        auto l = load(QStringLiteral("帳"));
+        QCOMPARE(l.rs->columns[1].type, ftCurrency);
+        QCOMPARE(l.rs->columns[2].type, ftBCD);
+        auto [values, modified] = l.edit(0, {{money, QStringLiteral("1234567890.1234")}, {ratio, QStringLiteral("0.0000000001")}});
+        l.writer->update(l.rs->rows, 0, values, modified);
+        QCOMPARE(dump(QStringLiteral("SELECT 金額, 比率 FROM 帳")), QStringLiteral("1234567890.1234,1e-10"));
+
+        l = load(QStringLiteral("帳"));
+        QCOMPARE(l.row(0)[1].toString(), QStringLiteral("1234567890.1234"));
+        auto [v2, m2] = l.edit(0, {{money, QStringLiteral("922337203685477.5807")}});
+        QCOMPARE(errorTextOf([&] { l.writer->update(l.rs->rows, 0, v2, m2); }),
+                 QStringLiteral("資料庫無法精確存放欄位「金額」的值 922337203685477.5807（會存成 922337203685477.6），"
+                                "未寫入任何變更。"));
+        auto [v3, m3] = l.edit(0, {{ratio, QStringLiteral("12345678901234567890.123456789")}});
+        QVERIFY(errorTextOf([&] { l.writer->update(l.rs->rows, 0, v3, m3); })
+                    .startsWith(QStringLiteral("資料庫無法精確存放欄位「比率」的值 12345678901234567890.123456789（")));
+        auto [v4, m4] = l.fresh({{QStringLiteral("編號"), 2}, {money, QStringLiteral("12345678901234.5678")}});
+        QVERIFY(errorTextOf([&] { l.writer->insert(v4, m4); }).startsWith(QStringLiteral("資料庫無法精確存放欄位「金額」")));
+        QCOMPARE(dump(QStringLiteral("SELECT * FROM 帳")), QStringLiteral("1,1234567890.1234,1e-10"));
+    }
+
     void blobIsLeftOutOfTheKeyedWhere()
     {
         auto l = load(QStringLiteral("產品"));

@@ -473,6 +473,61 @@ private slots:
         QCOMPARE(update.params.value(1).toLongLong(), 1);
     }
 
+    // money travels as ten-thousandths and is posted as exact text: amounts a double
+    // cannot carry come back to the server as they were. A server that stores a value
+    // other than the one sent (read back by the key) fails the post, rolled back.
+    void moneyStaysExact_data()
+    {
+        QTest::addColumn<QString>("storedBack");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("stored as sent") << "12345678901234.5678" << QString();
+        QTest::newRow("rounded by the server")
+            << "12345678901234.57"
+            << QStringLiteral("資料庫無法精確存放欄位「price」的值 12345678901234.5678（會存成 12345678901234.57），未寫入任何變更。");
+    }
+    void moneyStaysExact()
+    {
+        QFETCH(QString, storedBack);
+        QFETCH(QString, error);
+        Column id = col("id", ColumnType::Int);
+        id.nullable = false;
+        peer.onQuery(QStringLiteral("Select * From M"),
+                     Reply::rows({id, col("price", ColumnType::Money)}, {{1, "922337203685477.5807"}, {2, "-0.0001"}}));
+        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply(QStringLiteral("M")));
+        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
+        peer.onQuery(QRegularExpression(QStringLiteral("^SELECT \\[price\\] FROM \\[M\\]")),
+                     Reply::rows({col("price", ColumnType::Money)}, {{storedBack}}));
+        Connection c;
+        open(c);
+        Dataset d;
+        d.setConnection(&c);
+        d.setCommandText(QStringLiteral("Select * From M"));
+        d.Open();
+        Field *price = d.FieldByName(QStringLiteral("price"));
+        QCOMPARE(price->DataType(), ftCurrency);
+        QCOMPARE(d.displayTextAt(0, 1), QStringLiteral("922337203685477.5807"));
+        QCOMPARE(d.displayTextAt(1, 1), QStringLiteral("-0.0001"));
+        peer.clearReceived();
+        price->setAsString(QStringLiteral("12345678901234.5678"));
+        const DatabaseError e = errorOf([&] { d.Post(); });
+        const auto sent = peer.receivedStatements();
+        const QString update = QStringLiteral("rpc: UPDATE [M] SET [price] = @P1 WHERE [id] = @P2 AND [price] = @P3");
+        const QString reread = QStringLiteral("rpc: SELECT [price] FROM [M] WHERE [id] = @P1");
+        QCOMPARE(sent.value(1).params, QVariantList({"12345678901234.5678", 1, "922337203685477.5807"}));
+        if (error.isEmpty()) {
+            QVERIFY2(e.message() == QLatin1String("<no error>"), qPrintable(e.message()));
+            QCOMPARE(texts(sent), QStringList({"tran: BEGIN TRANSACTION", update, reread, "tran: COMMIT AND BEGIN",
+                                               "tran: ROLLBACK"}));
+            QCOMPARE(d.State(), dsBrowse);
+        } else {
+            QCOMPARE(e.message(), error);
+            QCOMPARE(texts(sent), QStringList({"tran: BEGIN TRANSACTION", update, reread, "tran: ROLLBACK AND BEGIN",
+                                               "tran: ROLLBACK"}));
+            QCOMPARE(d.State(), dsEdit);
+        }
+        QCOMPARE(price->AsString(), QStringLiteral("12345678901234.5678"));
+    }
+
     void serverErrorDuringPostKeepsEditing()
     {
         peer.onQuery(QStringLiteral("Select * From T"), tableT());

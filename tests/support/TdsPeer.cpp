@@ -109,6 +109,7 @@ void writeTypeInfo(Out &o, const Column &c)
     case ColumnType::NVarChar: o.u8(tNVarChar); o.u16(unsigned(c.size * 2)); o.raw(kCollation); break;
     case ColumnType::VarChar: o.u8(tBigVarChr); o.u16(unsigned(c.size)); o.raw(kCollation); break;
     case ColumnType::VarBinary: o.u8(tBigVarBin); o.u16(unsigned(c.size)); break;
+    case ColumnType::Money: o.u8(tMoneyN); o.u8(8); break;
     }
 }
 
@@ -193,6 +194,14 @@ void writeValue(Out &o, const Column &c, const QVariant &v, bool nbc)
         if (null) { o.u16(0xFFFF); break; }
         const QByteArray b = v.toByteArray();
         o.u16(unsigned(b.size())); o.raw(b);
+        break;
+    }
+    case ColumnType::Money: { // ten-thousandths, high 32 bits first
+        if (null) { o.u8(0); break; }
+        bool negative = false;
+        const uint64_t magnitude = uint64_t(scaledDecimal(v, 4, negative));
+        const uint64_t n = negative ? 0 - magnitude : magnitude;
+        o.u8(8); o.u32(uint32_t(n >> 32)); o.u32(uint32_t(n & 0xFFFFFFFFu));
         break;
     }
     }

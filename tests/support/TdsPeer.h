@@ -30,6 +30,7 @@ enum class ColumnType {
     NVarChar,  // NVARCHAR(size) with the server collation
     VarChar,   // BIGVARCHR(size); Chinese_Taiwan_Stroke_CI_AS (code page 950)
     VarBinary, // BIGVARBIN(size)
+    Money,     // MONEYN(8); values as decimal text
 };
 
 struct Column {
