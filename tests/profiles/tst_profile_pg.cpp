@@ -2,6 +2,7 @@
 // back by a fresh store and connection, and connected to a real server.
 #include "data/Connection.h"
 #include "profiles/ADOConnectionINI.h"
+#include "support/FailAlone.h"
 #include "support/PgServer.h"
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,42 +15,46 @@ private:
 private slots:
     void initTestCase()
     {
-        REQUIRE_PG_SERVER(server);
-        pg = server;
-        QVERIFY(pg->exec(QStringLiteral("CREATE TABLE profile_t (id int primary key)")));
+        testsupport::failAlone([&] {
+            REQUIRE_PG_SERVER(server);
+            pg = server;
+            QVERIFY(pg->exec(QStringLiteral("CREATE TABLE profile_t (id int primary key)")));
+        });
     }
     void cleanupTestCase() { testsupport::PgServer::shutdownShared(); }
 
     void roundTripAndConnect()
     {
-        QTemporaryDir dir;
-        data::Connection conn;
-        // The ODBC pairs as their own properties (the form the store can carry: values
-        // are joined back without quoting, so a ";" inside one would split it).
-        conn.setConnectionString(QStringLiteral("Provider=MSDASQL.1;DRIVER={PostgreSQL Unicode};SERVER=%1;PORT=%2;"
-                                                "DATABASE=%3;User ID=%4;Password=unused")
-                                     .arg(pg->host())
-                                     .arg(pg->port())
-                                     .arg(pg->database(), pg->user()));
-        profiles::TADOConnectionINI store;
-        store.setInitialDir(dir.path());
-        store.setADOConnection(&conn);
-        store.setDefaultADOConnection(QStringLiteral("pg"));
-        store.WriteProfile();
+        testsupport::failAlone([&] {
+            QTemporaryDir dir;
+            data::Connection conn;
+            // The ODBC pairs as their own properties (the form the store can carry: values
+            // are joined back without quoting, so a ";" inside one would split it).
+            conn.setConnectionString(QStringLiteral("Provider=MSDASQL.1;DRIVER={PostgreSQL Unicode};SERVER=%1;PORT=%2;"
+                                                    "DATABASE=%3;User ID=%4;Password=unused")
+                                         .arg(pg->host())
+                                         .arg(pg->port())
+                                         .arg(pg->database(), pg->user()));
+            profiles::TADOConnectionINI store;
+            store.setInitialDir(dir.path());
+            store.setADOConnection(&conn);
+            store.setDefaultADOConnection(QStringLiteral("pg"));
+            store.WriteProfile();
 
-        data::Connection fresh;
-        profiles::TADOConnectionINI reader;
-        reader.setInitialDir(dir.path());
-        reader.setADOConnection(&fresh);
-        reader.LoadProfile();
-        QCOMPARE(reader.DefaultADOConnection(), QStringLiteral("pg"));
-        QCOMPARE(fresh.Provider(), QStringLiteral("MSDASQL.1"));
-        QCOMPARE(data::ConnectionString(fresh.ConnectionString()).value(QStringLiteral("Password")), QStringLiteral("unused"));
-        fresh.Open();
-        QStringList tables;
-        fresh.GetTableNames(tables);
-        QVERIFY2(tables.contains(QStringLiteral("profile_t")), qPrintable(tables.join(',')));
-        fresh.Close();
+            data::Connection fresh;
+            profiles::TADOConnectionINI reader;
+            reader.setInitialDir(dir.path());
+            reader.setADOConnection(&fresh);
+            reader.LoadProfile();
+            QCOMPARE(reader.DefaultADOConnection(), QStringLiteral("pg"));
+            QCOMPARE(fresh.Provider(), QStringLiteral("MSDASQL.1"));
+            QCOMPARE(data::ConnectionString(fresh.ConnectionString()).value(QStringLiteral("Password")), QStringLiteral("unused"));
+            fresh.Open();
+            QStringList tables;
+            fresh.GetTableNames(tables);
+            QVERIFY2(tables.contains(QStringLiteral("profile_t")), qPrintable(tables.join(',')));
+            fresh.Close();
+        });
     }
 };
 
