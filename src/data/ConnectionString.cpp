@@ -1,4 +1,5 @@
 #include "ConnectionString.h"
+#include <QHash>
 
 namespace data {
 
@@ -10,6 +11,19 @@ ConnectionString::ConnectionString(const QString &text)
 ConnectionString ConnectionString::parse(const QString &text)
 {
     ConnectionString cs;
+    // Where each name stands, so that a long string parses in linear time; a name met
+    // again replaces its value in place, as set() does.
+    QHash<QString, size_t> positions;
+    auto put = [&](const QString &name, const QString &value) {
+        const QString folded = name.toCaseFolded();
+        const auto at = positions.constFind(folded);
+        if (at != positions.cend()) {
+            cs.items_[*at].second = value;
+            return;
+        }
+        positions.insert(folded, cs.items_.size());
+        cs.items_.emplace_back(name, value);
+    };
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
@@ -20,8 +34,12 @@ ConnectionString ConnectionString::parse(const QString &text)
             // a piece without "=": keep it as a name with an empty value (skip blanks)
             qsizetype end = semi < 0 ? n : semi;
             QString name = text.mid(i, end - i).trimmed();
-            if (!name.isEmpty())
+            if (!name.isEmpty()) {
+                const QString folded = name.toCaseFolded();
+                if (!positions.contains(folded))
+                    positions.insert(folded, cs.items_.size());
                 cs.items_.emplace_back(name, QString());
+            }
             i = end + 1;
             continue;
         }
@@ -54,7 +72,7 @@ ConnectionString ConnectionString::parse(const QString &text)
             i = end + 1;
         }
         if (!name.isEmpty())
-            cs.set(name, value);
+            put(name, value);
     }
     return cs;
 }
