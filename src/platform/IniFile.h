@@ -1,11 +1,11 @@
 #pragma once
 // INI files with Windows profile semantics: section and key names compare without
-// regard to case; a write creates the file, section or key as
-// needed and replaces a value in place; a new key goes to the end of its section and a
-// new section to the end of the file; values read back trimmed, without enclosing
-// quotes, at most 2047 characters, a value ending at a NUL. Every write goes to disk at
-// once, through a copy of the file renamed over it, so a failed write never leaves the
-// file half-written.
+// regard to case; a write creates the file, section or key as needed and replaces a
+// value in place; a new key goes to the end of its section and a new section to the end
+// of the file; values read back trimmed, without enclosing quotes, at most 2047
+// characters, a value ending at a NUL; a section name runs to the last "]" of its line.
+// Every write goes to disk at once, through a copy of the file renamed over it, so a
+// failed write never leaves the file half-written.
 //
 // The file's encoding is told by its byte-order mark (UTF-16 little- or big-endian,
 // UTF-8; without one code page 950, Big5) and a write keeps it; a new file is Big5.
