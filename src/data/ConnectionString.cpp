@@ -1,10 +1,5 @@
 #include "ConnectionString.h"
-#include "DatabaseError.h"
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <QHash>
 
 namespace data {
 
@@ -16,6 +11,19 @@ ConnectionString::ConnectionString(const QString &text)
 ConnectionString ConnectionString::parse(const QString &text)
 {
     ConnectionString cs;
+    // Where each name stands, so that a long string parses in linear time; a name met
+    // again replaces its value in place, as set() does.
+    QHash<QString, size_t> positions;
+    auto put = [&](const QString &name, const QString &value) {
+        const QString folded = name.toCaseFolded();
+        const auto at = positions.constFind(folded);
+        if (at != positions.cend()) {
+            cs.items_[*at].second = value;
+            return;
+        }
+        positions.insert(folded, cs.items_.size());
+        cs.items_.emplace_back(name, value);
+    };
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
@@ -26,8 +34,12 @@ ConnectionString ConnectionString::parse(const QString &text)
             // a piece without "=": keep it as a name with an empty value (skip blanks)
             qsizetype end = semi < 0 ? n : semi;
             QString name = text.mid(i, end - i).trimmed();
-            if (!name.isEmpty())
+            if (!name.isEmpty()) {
+                const QString folded = name.toCaseFolded();
+                if (!positions.contains(folded))
+                    positions.insert(folded, cs.items_.size());
                 cs.items_.emplace_back(name, QString());
+            }
             i = end + 1;
             continue;
         }
@@ -60,7 +72,7 @@ ConnectionString ConnectionString::parse(const QString &text)
             i = end + 1;
         }
         if (!name.isEmpty())
-            cs.set(name, value);
+            put(name, value);
     }
     return cs;
 }
@@ -128,45 +140,6 @@ ConnectionString ConnectionString::resolveDataLinkFile() const
         if (name.compare(QLatin1String("File Name"), Qt::CaseInsensitive) != 0)
             resolved.set(name, v);
     return resolved;
-}
-
-QString readDataLinkFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.exists())
-        throw DatabaseError(QStringLiteral("Data link file not found: %1").arg(path));
-    if (!f.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("Cannot read data link file %1: %2").arg(path, f.errorString()));
-    const QByteArray bytes = f.readAll();
-    QString text;
-    if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder decode(QStringConverter::Utf16LE);
-        text = decode(bytes.mid(2));
-    } else {
-        QStringDecoder decode(QStringConverter::Utf8);
-        text = decode(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
-    }
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    if (lines.isEmpty() || lines.first().trimmed().compare(QLatin1String("[oledb]"), Qt::CaseInsensitive) != 0)
-        throw DatabaseError(QStringLiteral("Not a data link file (no [oledb] header): %1").arg(path));
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QString line = lines.at(i).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
-            continue;
-        return line;
-    }
-    throw DatabaseError(QStringLiteral("Data link file holds no connection string: %1").arg(path));
-}
-
-void writeDataLinkFile(const QString &path, const QString &connectionString)
-{
-    const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
-                         connectionString + QStringLiteral("\r\n");
-    QStringEncoder encode(QStringConverter::Utf16LE);
-    QByteArray bytes = QByteArray("\xFF\xFE", 2) + QByteArray(encode(text));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        throw DatabaseError(QStringLiteral("Cannot write data link file %1: %2").arg(path, f.errorString()));
 }
 
 } // namespace data

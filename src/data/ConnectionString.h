@@ -1,6 +1,7 @@
 #pragma once
 // ADO-style connection strings: name=value pairs joined by ";". Names compare without
 // regard to case; values may be quoted with " or ' when they hold ";".
+#include "DataLinkFile.h"
 #include <QString>
 #include <QStringList>
 #include <utility>
@@ -34,9 +35,5 @@ public:
 private:
     std::vector<std::pair<QString, QString>> items_;
 };
-
-// Data-link (.udl) files: UTF-16LE with BOM, "[oledb]", a comment line, the string.
-QString readDataLinkFile(const QString &path);                 // throws DatabaseError
-void writeDataLinkFile(const QString &path, const QString &connectionString); // throws
 
 } // namespace data

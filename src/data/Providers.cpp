@@ -5,13 +5,16 @@ namespace data {
 namespace {
 
 // The OLE DB initialisation properties every provider shares, in the order the
-// property collection lists them.
+// property collection lists them. "Initial Catalog" comes before "Data Source", so a
+// stored profile is named source.catalog and two servers' databases of one name do not
+// share one profile.
 std::vector<ProviderProperty> commonProperties()
 {
     return {
         {QStringLiteral("Password"), QString()},
         {QStringLiteral("Persist Security Info"), QStringLiteral("False")},
         {QStringLiteral("User ID"), QString()},
+        {QStringLiteral("Initial Catalog"), QString()},
         {QStringLiteral("Data Source"), QString()},
         {QStringLiteral("Window Handle"), QString()},
         {QStringLiteral("Location"), QString()},
@@ -20,7 +23,6 @@ std::vector<ProviderProperty> commonProperties()
         {QStringLiteral("Connect Timeout"), QStringLiteral("15")},
         {QStringLiteral("Extended Properties"), QString()},
         {QStringLiteral("Locale Identifier"), QStringLiteral("1028")},
-        {QStringLiteral("Initial Catalog"), QString()},
         {QStringLiteral("OLE DB Services"), QString()},
         {QStringLiteral("General Timeout"), QStringLiteral("0")},
     };

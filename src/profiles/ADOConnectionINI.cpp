@@ -19,27 +19,78 @@ const QString kKeyEnabledSelected = QStringLiteral("Enabled Selected");
 const QString kKeyIniIsHideWritten = QStringLiteral("Ini Is Hide");
 const QString kKeyIniIsHideRead = QStringLiteral("Ini is Hide");
 
-// The profile file holds a password: only its owner may read or write it.
+// The profile file holds a password: only its owner may read or write it, whatever
+// mode an older file had.
 constexpr int kProfileFileMode = 0600;
 
 platform::IniFile openIni(const QString &path)
 {
     platform::IniFile ini(path);
     ini.setNewFileMode(kProfileFileMode);
+    ini.setOwnerOnly(true);
     return ini;
 }
 
-// The scrambled bytes as they go into the file. Reading strips blanks and one pair of
-// enclosing quotes, so a value with a blank or quote at either end is enclosed in
-// quotes, which the reading removes again; line breaks and zero bytes cannot be carried.
+bool isLowerName(const QString &name, QLatin1String lower)
+{
+    return name.compare(lower, Qt::CaseInsensitive) == 0;
+}
+
+// Reading a value strips blanks and one pair of enclosing quotes, so a value with a
+// blank or quote at either end is stored enclosed in double quotes, which the reading
+// removes again. Every other value is stored as it stands.
+bool needsEnclosing(char16_t first, char16_t last)
+{
+    auto special = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'"' || c == u'\''; };
+    return special(first) || special(last);
+}
+
+QString storable(const QString &value)
+{
+    if (value.isEmpty() || !needsEnclosing(value.front().unicode(), value.back().unicode()))
+        return value;
+    return QLatin1Char('"') + value + QLatin1Char('"');
+}
+
+QByteArray storable(const QByteArray &value)
+{
+    if (value.isEmpty() || !needsEnclosing(uchar(value.front()), uchar(value.back())))
+        return value;
+    return '"' + value + '"';
+}
+
+// The scrambled bytes as they go into the file; line breaks and zero bytes cannot be
+// carried.
 QByteArray storedPassword(const QByteArray &scrambled)
 {
     if (scrambled.contains('\0') || scrambled.contains('\r') || scrambled.contains('\n'))
         throw ProfilePasswordError();
-    auto special = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
-    if (special(scrambled.front()) || special(scrambled.back()))
-        return '"' + scrambled + '"';
-    return scrambled;
+    return storable(scrambled);
+}
+
+// A value the file could not give back as it was is refused with the property's name,
+// before anything is written.
+void checkStorable(const QString &property, const QString &value, bool big5Only)
+{
+    if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) || value.contains(QChar(0)))
+        throw ProfileValueError(QStringLiteral("連接參數「%1」含有換行或 NUL 字元，無法存入設定檔。").arg(property));
+    const qsizetype bad = big5Only ? platform::firstNonBig5(value) : -1;
+    if (bad >= 0) {
+        const qsizetype length = value.at(bad).isHighSurrogate() && bad + 1 < value.size() ? 2 : 1;
+        throw ProfileValueError(QStringLiteral("連接參數「%1」含有設定檔無法存放的字元「%2」（Big5 沒有這個字），無法存入設定檔。")
+                                    .arg(property, value.mid(bad, length)));
+    }
+}
+
+// A value joined into a connection string: quoted the way connection strings quote
+// (double quotes, doubled inside) when it holds ";", a quote or blanks at either end.
+QString connectionStringValue(const QString &value)
+{
+    const bool quote = value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"')) ||
+                       value.contains(QLatin1Char('\'')) || value != value.trimmed();
+    if (!quote)
+        return value;
+    return QLatin1Char('"') + QString(value).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 } // namespace
@@ -154,40 +205,45 @@ void TADOConnectionINI::ReadProfile(bool allowChoice)
         return;
     data::Connection &conn = *connection_;
     conn.setConnectionString(QString());
-    {
-        platform::IniFile ini = openIni(IniFilePath());
-        defaultADOConnection_ = ini.ReadString(kMainSection, kKeyDefault, kDefaultProfileName);
-        enabledSelected_ = ini.ReadBool(kMainSection, kKeyEnabledSelected, false);
-        iniIsHide_ = ini.ReadBool(kMainSection, kKeyIniIsHideRead, true);
+    platform::IniFile ini = openIni(IniFilePath());
+    platform::IniDocument file = ini.Snapshot();
+    defaultADOConnection_ = file.ReadString(kMainSection, kKeyDefault, kDefaultProfileName);
+    enabledSelected_ = file.ReadBool(kMainSection, kKeyEnabledSelected, false);
+    iniIsHide_ = file.ReadBool(kMainSection, kKeyIniIsHideRead, true);
 
-        if (allowChoice && enabledSelected_) {
-            sectionList_ = ini.ReadSections();
-            sectionList_.removeIf([](const QString &s) { return s.compare(kMainSection, Qt::CaseInsensitive) == 0; });
-            ChooseProfile();
-            if (ini.ReadString(kMainSection, kKeyDefault, kDefaultProfileName) != defaultADOConnection_)
-                ini.WriteString(kMainSection, kKeyDefault, defaultADOConnection_);
-        }
-
-        const QString section = defaultADOConnection_;
-        const QStringList keys = ini.ReadSection(section);
-        dataSource_ = ini.ReadString(section, QStringLiteral("Data Source"), QString());
-        initialCatalog_ = ini.ReadString(section, QStringLiteral("Initial Catalog"), QString());
-        conn.setProvider(ini.ReadString(section, QStringLiteral("Provider"), QString()));
-        // The first key of a section is the provider, already applied.
-        for (qsizetype i = 1; i < keys.size(); ++i) {
-            const QString &key = keys.at(i);
-            QString value;
-            if (key.toLower() == QLatin1String("password")) {
-                const QByteArray stored = ini.ReadRawString(section, key, QByteArray());
-                value = stored.isEmpty() ? QString() : platform::big5Decode(Unscramble(stored));
-            } else {
-                value = ini.ReadString(section, key, QString());
-            }
-            const QString current = conn.ConnectionString();
-            const QString pair = key + QLatin1Char('=') + value;
-            conn.setConnectionString(current.isEmpty() ? pair : current + QLatin1Char(';') + pair);
+    if (allowChoice && enabledSelected_) {
+        sectionList_ = file.ReadSections();
+        sectionList_.removeIf([](const QString &s) { return s.compare(kMainSection, Qt::CaseInsensitive) == 0; });
+        ChooseProfile();
+        if (ini.ReadString(kMainSection, kKeyDefault, kDefaultProfileName) != defaultADOConnection_) {
+            ini.WriteString(kMainSection, kKeyDefault, defaultADOConnection_);
+            file = ini.Snapshot();
         }
     }
+
+    const QString section = defaultADOConnection_;
+    const QStringList keys = file.ReadSection(section);
+    dataSource_ = file.ReadString(section, QStringLiteral("Data Source"), QString());
+    initialCatalog_ = file.ReadString(section, QStringLiteral("Initial Catalog"), QString());
+    conn.setProvider(file.ReadString(section, QStringLiteral("Provider"), QString()));
+    // The pairs are appended to what the connection reports after the provider is set,
+    // and the whole string is handed over once. The first key of a section is the
+    // provider, already applied.
+    QString rebuilt = conn.ConnectionString();
+    for (qsizetype i = 1; i < keys.size(); ++i) {
+        const QString &key = keys.at(i);
+        QString value;
+        if (key.toLower() == QLatin1String("password")) {
+            const QByteArray stored = file.ReadRawString(section, key, QByteArray());
+            value = stored.isEmpty() ? QString() : platform::big5Decode(Unscramble(stored));
+        } else {
+            value = file.ReadString(section, key, QString());
+        }
+        if (!rebuilt.isEmpty())
+            rebuilt += QLatin1Char(';');
+        rebuilt += key + QLatin1Char('=') + connectionStringValue(value);
+    }
+    conn.setConnectionString(rebuilt);
     setIniIsHide(iniIsHide_);
 }
 
@@ -212,46 +268,65 @@ void TADOConnectionINI::ProfileNameFromProperties()
         defaultADOConnection_ = name;
 }
 
+// What WriteProfile stores for a property: the scrambled password, the application's
+// title, the computer's name, or the value as it stands.
+QString TADOConnectionINI::storedValue(const QString &name, const QString &value) const
+{
+    if (isLowerName(name, QLatin1String("application name")))
+        return ApplicationTitle();
+    if (isLowerName(name, QLatin1String("workstation id")))
+        return GetComputerNameText();
+    return value;
+}
+
 void TADOConnectionINI::WriteProfile()
 {
     if (!connection_)
         return;
     data::Connection &conn = *connection_;
-    // The password's stored form first: one the file cannot carry stops the write
-    // before anything is written.
-    QByteArray password;
+    // Every value is checked first: one the file cannot carry stops the write before
+    // anything is written. The password is scrambled from its Big5 bytes, so it must
+    // have them whatever the file's encoding.
     const data::ConnectionProperties &props = conn.Properties();
-    for (int i = 0; i < props.Count(); ++i)
-        if (props.Item(i).name.toLower() == QLatin1String("password") && !props.Item(i).value.isEmpty())
-            password = storedPassword(Scramble(platform::big5Encode(props.Item(i).value)));
+    const platform::IniDocument current = platform::IniFile(IniFilePath()).Snapshot();
+    const bool big5File = current.encoding() == platform::TextEncoding::Ansi;
+    checkStorable(QStringLiteral("Provider"), conn.Provider(), big5File);
+    QByteArray password;
+    for (int i = 0; i < props.Count(); ++i) {
+        const auto &item = props.Item(i);
+        const bool isPassword = isLowerName(item.name, QLatin1String("password")) && !item.value.isEmpty();
+        checkStorable(item.name, storedValue(item.name, item.value), big5File || isPassword);
+        if (isPassword)
+            password = storedPassword(Scramble(platform::big5Encode(item.value)));
+        if (isPassword && !current.holdsRawExactly(password))
+            throw ProfilePasswordError();
+    }
     ensureFolder();
-    {
-        platform::IniFile ini = openIni(IniFilePath());
-        dataSource_.clear();
-        initialCatalog_.clear();
-        ProfileNameFromProperties();
-        ini.WriteString(kMainSection, kKeyDefault, defaultADOConnection_);
-        ini.WriteBool(kMainSection, kKeyEnabledSelected, enabledSelected_);
-        ini.WriteBool(kMainSection, kKeyIniIsHideWritten, iniIsHide_);
+    platform::IniFile ini = openIni(IniFilePath());
+    dataSource_.clear();
+    initialCatalog_.clear();
+    ProfileNameFromProperties();
+    ini.WriteString(kMainSection, kKeyDefault, defaultADOConnection_);
+    ini.WriteBool(kMainSection, kKeyEnabledSelected, enabledSelected_);
+    ini.WriteBool(kMainSection, kKeyIniIsHideWritten, iniIsHide_);
 
-        const QString section = defaultADOConnection_;
-        ini.EraseSection(section);
-        ini.WriteString(section, QStringLiteral("Provider"), conn.Provider());
+    // The section is erased and written anew in one write of the file.
+    const QString section = defaultADOConnection_;
+    ini.Update([&](platform::IniDocument &file) {
+        file.eraseSection(section);
+        file.setValue(section, QStringLiteral("Provider"), storable(conn.Provider()));
         for (int i = 0; i < props.Count(); ++i) {
             const auto &item = props.Item(i);
-            const QString lower = item.name.toLower();
-            if (lower == QLatin1String("password") && !item.value.isEmpty())
-                ini.WriteRawString(section, item.name, password);
-            else if (lower == QLatin1String("application name"))
-                ini.WriteString(section, item.name, ApplicationTitle());
-            else if (lower == QLatin1String("workstation id"))
-                ini.WriteString(section, item.name, GetComputerNameText());
+            if (isLowerName(item.name, QLatin1String("password")) && !item.value.isEmpty())
+                file.setRawValue(section, item.name, password);
             else
-                ini.WriteString(section, item.name, item.value);
+                file.setValue(section, item.name, storable(storedValue(item.name, item.value)));
         }
-        dataSource_ = ini.ReadString(section, QStringLiteral("Data Source"), QString());
-        initialCatalog_ = ini.ReadString(section, QStringLiteral("Initial Catalog"), QString());
-    }
+        return true;
+    });
+    const platform::IniDocument written = ini.Snapshot();
+    dataSource_ = written.ReadString(section, QStringLiteral("Data Source"), QString());
+    initialCatalog_ = written.ReadString(section, QStringLiteral("Initial Catalog"), QString());
     setIniIsHide(iniIsHide_);
 }
 

@@ -58,7 +58,19 @@ private:
 class ProfilePasswordError : public std::runtime_error {
 public:
     ProfilePasswordError()
-        : std::runtime_error("The password cannot be stored in the profile file; choose another password.") {}
+        : std::runtime_error(QStringLiteral("密碼無法存入設定檔，請改用其他密碼。").toStdString()) {}
+};
+
+// A property value the profile file cannot hold: a line break or NUL, or a character
+// without a form in the file's code page (Big5). The message names the property.
+class ProfileValueError : public std::runtime_error {
+public:
+    explicit ProfileValueError(const QString &message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString &message() const { return message_; }
+
+private:
+    QString message_;
 };
 
 inline const QString kMainSection = QStringLiteral("&&Main&&");
@@ -128,6 +140,7 @@ public:
 
 private:
     void ensureFolder() const;
+    QString storedValue(const QString &name, const QString &value) const;
     void applyHidden();
 
     QString iniFileName_;

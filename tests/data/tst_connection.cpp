@@ -130,7 +130,8 @@ private slots:
         QStringList names;
         for (int i = 0; i < props.Count(); ++i)
             names << props.Item(i).name;
-        QVERIFY(names.indexOf(QStringLiteral("Data Source")) < names.indexOf(QStringLiteral("Initial Catalog")));
+        // The catalog first: a profile is named source.catalog.
+        QCOMPARE(names.indexOf(QStringLiteral("Initial Catalog")) + 1, names.indexOf(QStringLiteral("Data Source")));
         QCOMPARE(props.Find(QStringLiteral("user id"))->value, QStringLiteral("sa"));
         QCOMPARE(props.Find(QStringLiteral("Persist Security Info"))->value, QStringLiteral("True"));
         QCOMPARE(props.Find(QStringLiteral("Connect Timeout"))->value, QStringLiteral("15"));

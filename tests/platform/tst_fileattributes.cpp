@@ -79,13 +79,18 @@ private slots:
     void copyKeepsModeAndBits()
     {
         QVERIFY(fileSetAttr(file_, faHidden | faArchive));
-        ::chmod(QFile::encodeName(file_).constData(), 0600);
+        ::chmod(QFile::encodeName(file_).constData(), 0640);
         const QString other = dir_.filePath(QStringLiteral("g.ini"));
+        QFile::remove(other);
         QFile g(other);
         QVERIFY(g.open(QIODevice::WriteOnly));
         g.close();
+        ::chmod(QFile::encodeName(other).constData(), 0606);
         QVERIFY(copyFileAttributes(file_, other));
         QCOMPARE(fileGetAttr(other), faHidden | faArchive);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(other).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0640));
     }
 
     void missingFile()

@@ -237,6 +237,181 @@ private slots:
         QCOMPARE(platform::fileGetAttr(path()), platform::faHidden | platform::faArchive);
         QCOMPARE(owner.ReadString("S", "k", ""), QStringLiteral("2"));
     }
+    // The encoding is told by the byte-order mark; reads see the text, and a write
+    // changes only its line and keeps the encoding.
+    void encodingsByMark_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("utf-16le") << "UTF-16LE";
+        QTest::newRow("utf-16be") << "UTF-16BE";
+        QTest::newRow("utf-8") << "UTF-8";
+        QTest::newRow("big5") << "Big5";
+    }
+    void encodingsByMark()
+    {
+        QFETCH(QString, encoding);
+        auto encode = [&](const QString &text) -> QByteArray {
+            if (encoding == QLatin1String("Big5"))
+                return platform::big5Encode(text);
+            const bool be = encoding == QLatin1String("UTF-16BE");
+            if (encoding == QLatin1String("UTF-8"))
+                return "\xEF\xBB\xBF" + text.toUtf8();
+            QByteArray out = be ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+            for (QChar c : text) {
+                const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+                out += be ? QByteArray(1, hi).append(lo) : QByteArray(1, lo).append(hi);
+            }
+            return out;
+        };
+        writeAll(path(), encode(QStringLiteral("[設定]\r\n名稱 = 中文 \r\nother=1\r\n[B]\r\nk=2\r\n")));
+        IniFile ini(path());
+        QCOMPARE(ini.ReadSections(), QStringList({QStringLiteral("設定"), "B"}));
+        QCOMPARE(ini.ReadString(QStringLiteral("設定"), QStringLiteral("名稱"), "d"), QStringLiteral("中文"));
+        QCOMPARE(ini.Snapshot().encoding() == platform::TextEncoding::Ansi, encoding == QLatin1String("Big5"));
+
+        ini.WriteString(QStringLiteral("設定"), QStringLiteral("名稱"), QStringLiteral("新值"));
+        ini.WriteString("C", "k", "3");
+        QCOMPARE(readAll(path()), encode(QStringLiteral("[設定]\r\n名稱 =新值\r\nother=1\r\n[B]\r\nk=2\r\n[C]\r\nk=3\r\n")));
+    }
+
+    // A value ends at a NUL, as Windows reads it; line breaks and NUL are refused in
+    // writes before anything is written.
+    void nulEndsAValue()
+    {
+        writeAll(path(), QByteArray("[S]\r\nk= ab\0cd \r\nq=\"x\0\"\r\n", 23));
+        IniFile ini(path());
+        QCOMPARE(ini.ReadString("S", "k", "d"), QStringLiteral("ab"));
+        QCOMPARE(ini.ReadRawString("S", "k", "d"), QByteArray("ab"));
+        QCOMPARE(ini.ReadString("S", "q", "d"), QStringLiteral("\"x"));
+    }
+
+    void lineBreaksRefused_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("value with a section") << "S" << "k" << QStringLiteral("a\r\n[Other]\r\nx=1");
+        QTest::newRow("value with cr") << "S" << "k" << QStringLiteral("a\rb");
+        QTest::newRow("value with nul") << "S" << "k" << QString(QStringLiteral("a%1b")).arg(QChar(0));
+        QTest::newRow("key with lf") << "S" << "k\nj" << "v";
+        QTest::newRow("section with lf") << "S\n" << "k" << "v";
+    }
+    void lineBreaksRefused()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        writeAll(path(), "[S]\r\nk=1\r\n");
+        IniFile ini(path());
+        QVERIFY_THROWS_EXCEPTION(platform::IniValueError, ini.WriteString(section, key, value));
+        QCOMPARE(readAll(path()), QByteArray("[S]\r\nk=1\r\n"));
+        QVERIFY_THROWS_EXCEPTION(platform::IniValueError, ini.WriteRawString(section, key, value.toLatin1()));
+        QCOMPARE(readAll(path()), QByteArray("[S]\r\nk=1\r\n"));
+    }
+
+    // A section name holding "]" (an IPv6 address, a port after it) reads back whole.
+    void sectionNameWithBracket()
+    {
+        IniFile ini(path());
+        ini.WriteString(QStringLiteral("[::1],1433.master"), "k", "v");
+        QCOMPARE(readAll(path()), QByteArray("[[::1],1433.master]\r\nk=v\r\n"));
+        QCOMPARE(ini.ReadSections(), QStringList({QStringLiteral("[::1],1433.master")}));
+        QCOMPARE(ini.ReadString(QStringLiteral("[::1],1433.master"), "k", "d"), QStringLiteral("v"));
+    }
+
+    // Bytes that are not characters come back byte for byte: raw values (a scrambled
+    // password) and the rest of a file around a changed line. UTF-8 cannot carry two
+    // such bytes that would read back as one character: that write is refused.
+    void rawBytesKept_data()
+    {
+        QTest::addColumn<QByteArray>("start");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("refused");
+        QByteArray all;
+        for (int b = 1; b < 256; ++b)
+            if (b != '\r' && b != '\n' && b != ' ' && b != '\t' && b != '"' && b != '\'')
+                all += char(b);
+        all += "\xF9\xF9\xA2\xA4\x80\xFF\xA4"; // a pair mapped twice, single high bytes, a lone lead
+        QTest::newRow("big5") << QByteArray("[S]\r\n") << all << false;
+        QTest::newRow("utf-16le") << QByteArray("\xFF\xFE[\0S\0]\0\r\0\n\0", 12) << all << false;
+        QTest::newRow("utf-8") << QByteArray("\xEF\xBB\xBF[S]\r\n") << QByteArray("\x01\xB1\x4B\xBD\x58\x80\xFF\xA4") << false;
+        QTest::newRow("utf-8, bytes forming a character") << QByteArray("\xEF\xBB\xBF[S]\r\n") << QByteArray("a\xC2\xA0") << true;
+    }
+    void rawBytesKept()
+    {
+        QFETCH(QByteArray, start);
+        QFETCH(QByteArray, value);
+        QFETCH(bool, refused);
+        writeAll(path(), start);
+        IniFile ini(path());
+        QCOMPARE(ini.Snapshot().holdsRawExactly(value), !refused);
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(platform::IniValueError, ini.WriteRawString("S", "raw", value));
+            QCOMPARE(readAll(path()), start);
+            return;
+        }
+        ini.WriteRawString("S", "raw", value);
+        QCOMPARE(ini.ReadRawString("S", "raw", ""), value);
+        const QByteArray before = readAll(path());
+        QVERIFY(before.startsWith(start));
+        ini.WriteString("T", "k", "v");
+        QVERIFY(readAll(path()).startsWith(before));
+        QCOMPARE(ini.ReadRawString("s", "RAW", ""), value);
+    }
+
+    // Anything but a regular file reads as empty at once (a FIFO would block a plain
+    // open) and refuses writes.
+    void fifoReadsAsEmpty()
+    {
+        const QString fifo = path(QStringLiteral("fifo.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        IniFile ini(fifo);
+        QCOMPARE(ini.ReadString("S", "k", "d"), QStringLiteral("d"));
+        QCOMPARE(ini.ReadSections(), QStringList());
+        QVERIFY_THROWS_EXCEPTION(platform::IniWriteError, ini.WriteString("S", "k", "v"));
+        QFile::remove(fifo);
+    }
+
+    // Big files: every section and key listed once in file order, a huge value cut.
+    void bigFiles()
+    {
+        QByteArray text;
+        for (int i = 0; i < 100000; ++i)
+            text += "[Section" + QByteArray::number(i) + "]\r\nk=" + QByteArray::number(i) + "\r\n";
+        text += "[section5]\r\nk=dup\r\n[Keys]\r\n";
+        for (int i = 0; i < 20000; ++i)
+            text += "Key" + QByteArray::number(i) + "=v\r\nKEY" + QByteArray::number(i) + "=dup\r\n";
+        text += "[Huge]\r\nv=\"" + QByteArray(3 * 1024 * 1024, '\xA4') + "\"\r\n";
+        writeAll(path(), text);
+        IniFile ini(path());
+        const platform::IniDocument file = ini.Snapshot();
+        const QStringList sections = file.ReadSections();
+        QCOMPARE(sections.size(), 100002);
+        QCOMPARE(sections.at(5), QStringLiteral("Section5"));
+        QCOMPARE(sections.at(99999), QStringLiteral("Section99999"));
+        QCOMPARE(sections.mid(100000), QStringList({"Keys", "Huge"}));
+        QCOMPARE(file.ReadString("SECTION5", "k", "d"), QStringLiteral("5"));
+        const QStringList keys = file.ReadSection("keys");
+        QCOMPARE(keys.size(), 20000);
+        QCOMPARE(keys.last(), QStringLiteral("Key19999"));
+        // Its enclosing quotes are removed, then it is cut.
+        QCOMPARE(file.ReadString("Huge", "v", "d"), QString(2047, QChar(0x4E2D)));
+        QCOMPARE(file.ReadRawString("Huge", "v", "d").size(), 2047);
+    }
+
+    void ownerOnlyAfterEveryWrite()
+    {
+        writeAll(path(), "[S]\r\nk=1\r\n");
+        ::chmod(QFile::encodeName(path()).constData(), 0664);
+        QVERIFY(platform::fileSetAttr(path(), platform::faHidden));
+        ::chmod(QFile::encodeName(path()).constData(), 0664);
+        IniFile ini(path());
+        ini.setOwnerOnly(true);
+        ini.WriteString("S", "k", "2");
+        QCOMPARE(modeOf(path()), mode_t(0600));
+        QCOMPARE(platform::fileGetAttr(path()), int(platform::faHidden));
+        QCOMPARE(readAll(path()), QByteArray("[S]\r\nk=2\r\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIniFile)
