@@ -51,6 +51,7 @@ private:
 int child(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    gui::installQtTranslation();
     gui::QtUiServices services;
     platform::setUiServices(&services);
     FirstPaint watcher;

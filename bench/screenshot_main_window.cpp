@@ -15,6 +15,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    gui::installQtTranslation();
     const QStringList args = app.arguments();
     const QString out = args.size() > 1 ? args.at(1) : QStringLiteral("main-window.png");
     gui::QtUiServices services;

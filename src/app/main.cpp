@@ -1,7 +1,8 @@
-// Program start: the application, its message boxes and dialogs, the main window shown
-// maximised, then the message loop until that window closes. Nothing is read from the
-// command line or the environment: the connection comes from the profile file
-// ADOConneciton.ini in the executable's folder (a first run builds it in the dialogs).
+// Program start: the application with Qt's own Traditional Chinese texts, its message
+// boxes and dialogs, the main window shown maximised, then the message loop until that
+// window closes. Nothing is read from the command line or the environment: the
+// connection comes from the profile file ADOConneciton.ini in the executable's folder
+// (a first run builds it in the dialogs).
 #include "gui/MainWindow.h"
 #include "gui/ProgramStart.h"
 #include "gui/ProfileStartOptions.h"
@@ -13,6 +14,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    gui::installQtTranslation();
     gui::QtUiServices services;
     platform::setUiServices(&services);
     int status = 0;

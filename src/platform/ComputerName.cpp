@@ -20,14 +20,19 @@ QString netbiosFormOf(const QByteArray &hostName)
     return QString::fromLatin1(name);
 }
 
-QString computerName()
+QByteArray hostName()
 {
     // Same buffer size as the program has always used for the name.
     char buffer[128] = {};
     if (gethostname(buffer, sizeof buffer - 1) != 0)
-        return QString();
+        return QByteArray();
     buffer[sizeof buffer - 1] = '\0';
-    return netbiosFormOf(QByteArray(buffer));
+    return QByteArray(buffer);
+}
+
+QString computerName()
+{
+    return netbiosFormOf(hostName());
 }
 
 } // namespace platform

@@ -15,6 +15,9 @@ namespace platform {
 // This machine's name in NetBIOS form; empty when the platform call fails.
 QString computerName();
 
+// The host name as gethostname() gives it; empty when the call fails.
+QByteArray hostName();
+
 // The NetBIOS form of a host name (the rules above).
 QString netbiosFormOf(const QByteArray &hostName);
 

@@ -5,6 +5,7 @@
 #include "support/ScriptedUi.h"
 #include <QObject>
 #include <QtTest>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(TSQLKind)
 
@@ -131,9 +132,36 @@ private slots:
                               QString::number(n.release), QString::number(n.build)}));
     }
 
+    // The rule on given host names: first label, upper case, 15 characters.
+    void computerNameText_data()
+    {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("fully qualified") << QByteArray("db01.example.com") << "DB01";
+        QTest::newRow("lower case") << QByteArray("workstation") << "WORKSTATION";
+        QTest::newRow("mixed case") << QByteArray("MyPc") << "MYPC";
+        QTest::newRow("15 kept") << QByteArray("abcdefghijklmno") << "ABCDEFGHIJKLMNO";
+        QTest::newRow("16 cut to 15") << QByteArray("abcdefghijklmnop") << "ABCDEFGHIJKLMNO";
+        QTest::newRow("long first label") << QByteArray("accounting-server-2.corp") << "ACCOUNTING-SERV";
+        QTest::newRow("digits and dash") << QByteArray("ws-042.lan") << "WS-042";
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("dot first") << QByteArray(".local") << "";
+    }
     void computerNameText()
     {
-        QCOMPARE(GetComputerNameText(), platform::computerName());
+        QFETCH(QByteArray, host);
+        QFETCH(QString, name);
+        QCOMPARE(GetComputerNameText(host), name);
+    }
+
+    // This machine: its own host name through the same rule, spelled out here.
+    void computerNameTextOfThisMachine()
+    {
+        char buffer[256] = {};
+        QCOMPARE(gethostname(buffer, sizeof buffer - 1), 0);
+        const QString expected = QString::fromLatin1(buffer).section(QLatin1Char('.'), 0, 0).toUpper().left(15);
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(GetComputerNameText(), expected);
     }
 
     void programMessage_data()

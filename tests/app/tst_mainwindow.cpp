@@ -7,6 +7,7 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "data/DatabaseError.h"
+#include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
 #include <QApplication>
@@ -133,8 +134,7 @@ private slots:
         w = std::make_unique<Tfm_ADO_Schema>();
         w->ADOConnection1.setConnectionString(connectionString());
         w->resize(1000, 700);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(drive::showActive(w.get()));
         ui.clearRecords();
     }
 
@@ -272,12 +272,13 @@ private slots:
         QCOMPARE(w->panelText(2), kOnline);
         QCOMPARE(w->btnADOConnection->text(), kDisconnectCaption);
         QCOMPARE(w->FDatabaseName, w->ADOConnection1.DefaultDatabase());
+        QCOMPARE(w->FDatabaseName, QStringLiteral("demo")); // the SQLite file's base name
         // The same command closes an open connection.
         toggle();
         QVERIFY(!w->ADOConnection1.Connected());
         QCOMPARE(w->panelText(2), kOffline);
         QCOMPARE(w->btnADOConnection->text(), kConnectCaption);
-        QVERIFY(!w->FDatabaseName.isNull()); // kept after closing
+        QCOMPARE(w->FDatabaseName, QStringLiteral("demo")); // kept after closing
         QVERIFY(messages().isEmpty());
     }
 
@@ -564,8 +565,9 @@ private slots:
         QCOMPARE(w->DBGrid2->Caption(), tables[first]);
         QVERIFY(w->FXMLFromTable);
         QCOMPARE(w->DBGrid2->model()->rowCount(), w->ADODXML.RecordCount());
+        QCOMPARE(drive::focused(), static_cast<QWidget *>(w->lbxTableName));
         for (int row = first + 1; row < first + 3; ++row) {
-            QTest::keyClick(w->lbxTableName, Qt::Key_Down);
+            drive::press(Qt::Key_Down);
             QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From \"") + tables[row] + QLatin1Char('"'));
             QCOMPARE(w->DBGrid2->Caption(), tables[row]);
             QVERIFY(w->ADODXML.Active());
@@ -583,7 +585,8 @@ private slots:
     {
         fetchTables();
         clickItem(w->lbxTableName, 0);
-        QTest::keyClick(w->lbxTableName, Qt::Key_Down);
+        QCOMPARE(drive::focused(), static_cast<QWidget *>(w->lbxTableName));
+        drive::press(Qt::Key_Down);
         QCOMPARE(w->lbxTableName->currentRow(), 1);
         QVERIFY(!w->ADODXML.Active());
         QVERIFY(!w->FXMLFromTable);

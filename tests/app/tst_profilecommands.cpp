@@ -4,6 +4,7 @@
 #include "app/gui/ProfileStartOptions.h"
 #include "app/gui/TableListBox.h"
 #include "platform/IniFile.h"
+#include "profiles/gui/AdoConEd.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
@@ -13,7 +14,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <sqlite3.h>
 
 using testsupport::ScriptedUiScope;
@@ -109,6 +112,36 @@ private slots:
         again->menuItem(QStringLiteral("nADOConnect"))->trigger();
         QVERIFY(again->ADOConnection1.Connected());
         QCOMPARE(again->ADOConnection1.Provider(), QStringLiteral("SQLite.1"));
+    }
+
+    // On a first run the real connection string editor opens; its caption names the
+    // window and its connection.
+    void firstRunEditorCaption()
+    {
+        gui::ProfileStartOptions options = gui::profileStartOptions();
+        const gui::ProfileStartOptions saved = options;
+        options.installDialogs = [this](profiles::TADOConnectionINI &store) {
+            profiles::InstallProfileDialogs(store); // the real editor
+            store.setConnectionStringBuilder(&builder);
+        };
+        gui::setProfileStartOptions(options);
+        builder.answers << QStringLiteral("Provider=SQLite.1;Data Source=%1").arg(dbFile);
+        QString caption;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *editor = qobject_cast<profiles::TConnEditForm *>(QApplication::activeModalWidget());
+            if (!editor || !editor->isVisible())
+                return;
+            poll.stop();
+            caption = editor->windowTitle();
+            QTest::mouseClick(editor->OkButton, Qt::LeftButton);
+        });
+        poll.start(10);
+        auto w = newWindow();
+        gui::setProfileStartOptions(saved);
+        QCOMPARE(caption, QStringLiteral("fm_ADO_Schema.ADOConnection1 ConnectionString"));
+        QCOMPARE(w->ADOConnection1.parent(), static_cast<QObject *>(w.get()));
+        QCOMPARE(w->panelText(0), QStringLiteral("來源：") + dbFile);
     }
 
     void providerRule_data()

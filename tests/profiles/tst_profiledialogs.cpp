@@ -7,6 +7,7 @@
 #include "profiles/gui/AdoConEd.h"
 #include "profiles/gui/DataLinkDialog.h"
 #include "profiles/gui/SelectADOIniDlg.h"
+#include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QApplication>
 #include <QCheckBox>
@@ -17,10 +18,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -116,17 +119,48 @@ private slots:
         Tfm_SelectADOIniDlg dlg;
         dlg.AddName(QStringLiteral("P"));
         dlg.SelectName(QStringLiteral("p"));
-        dlg.open();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(drive::showActive(&dlg));
         dlg.close();
         QVERIFY(dlg.isVisible());
-        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QCOMPARE(drive::focused(), static_cast<QWidget *>(dlg.cbxSelectADOIni));
+        drive::press(Qt::Key_Escape);
         QVERIFY(dlg.isVisible());
-        QTest::keyClick(dlg.cbxSelectADOIni, Qt::Key_Return);
+        drive::press(Qt::Key_Return); // in the list: no default button
         QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.SelectResult, 0);
         QTest::mouseClick(dlg.btnOK, Qt::LeftButton);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(Tfm_SelectADOIniDlg::srOK));
+    }
+
+    // Enter or Space on the focused button presses it; the focus gets there by Tab.
+    void keyOnFocusedButtonPressesIt_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("tabs"); // 1: OK, 2: Cancel
+        QTest::addColumn<int>("result");
+        QTest::newRow("Enter on OK") << int(Qt::Key_Return) << 1 << int(Tfm_SelectADOIniDlg::srOK);
+        QTest::newRow("keypad Enter on OK") << int(Qt::Key_Enter) << 1 << int(Tfm_SelectADOIniDlg::srOK);
+        QTest::newRow("Space on OK") << int(Qt::Key_Space) << 1 << int(Tfm_SelectADOIniDlg::srOK);
+        QTest::newRow("Enter on Cancel") << int(Qt::Key_Return) << 2 << int(Tfm_SelectADOIniDlg::srCancel);
+        QTest::newRow("Space on Cancel") << int(Qt::Key_Space) << 2 << int(Tfm_SelectADOIniDlg::srCancel);
+    }
+    void keyOnFocusedButtonPressesIt()
+    {
+        QFETCH(int, key);
+        QFETCH(int, tabs);
+        QFETCH(int, result);
+        Tfm_SelectADOIniDlg dlg;
+        dlg.AddName(QStringLiteral("P"));
+        dlg.SelectName(QStringLiteral("P"));
+        QVERIFY(drive::showActive(&dlg));
+        for (int i = 0; i < tabs; ++i)
+            drive::press(Qt::Key_Tab);
+        QCOMPARE(drive::focused(), static_cast<QWidget *>(tabs == 1 ? dlg.btnOK : dlg.btnCancel));
+        drive::press(Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.SelectResult, result);
+        QCOMPARE(dlg.result(), result);
     }
 
     void chooserAnswers_data()
@@ -165,10 +199,23 @@ private slots:
         QCOMPARE(form.DataLinkFile->itemText(0), QStringLiteral("A.UDL"));
         QCOMPARE(form.helpTopic(), 27270);
         QCOMPARE(form.size(), QSize(472, 185));
+    }
+
+    // Help opens the program's own help on the dialog's topic, through the UI services.
+    void editorHelpButton()
+    {
+        testsupport::ScriptedUiScope ui;
+        TConnEditForm form;
         QSignalSpy help(&form, &TConnEditForm::helpRequested);
-        form.HelpButton->click();
+        QVERIFY(drive::showActive(&form));
+        QTest::mouseClick(form.HelpButton, Qt::LeftButton);
         QCOMPARE(help.count(), 1);
         QCOMPARE(help.at(0).at(0).toInt(), 27270);
+        QCOMPARE(ui.helpRequests().size(), 1);
+        QCOMPARE(ui.helpRequests().at(0).topic, 27270);
+        QCOMPARE(ui.helpRequests().at(0).owner, static_cast<QObject *>(&form));
+        QCOMPARE(ui.helpRequests().at(0).helpFile, QString());
+        QVERIFY(form.isVisible()); // the editor stays open
     }
 
     void editor_data()
@@ -209,7 +256,8 @@ private slots:
                 d->DataLinkFile->setEditText(QString());
                 QTest::mouseClick(d->OkButton, Qt::LeftButton);
             } else if (action == QLatin1String("esc")) {
-                QTest::keyClick(d, Qt::Key_Escape);
+                QVERIFY(QTest::qWaitForWindowActive(d));
+                drive::press(Qt::Key_Escape);
             } else {
                 QTest::mouseClick(action == QLatin1String("ok") ? d->OkButton : d->CancelButton, Qt::LeftButton);
             }
@@ -286,7 +334,7 @@ private slots:
         QCOMPARE(dlg.DataSourceEdit->text(), db);
         dlg.PasswordEdit->setText(QStringLiteral("pw"));
         dlg.AllowSavingPassword->setChecked(true);
-        dlg.Pages->setCurrentIndex(2);
+        dlg.Pages->setCurrentIndex(TDataLinkDialog::AllPage);
         QCOMPARE(dlg.AllTable->rowCount(), 14); // every property of the provider
         QList<QTableWidgetItem *> timeout = dlg.AllTable->findItems(QStringLiteral("Connect Timeout"), Qt::MatchExactly);
         QCOMPARE(timeout.size(), 1);
@@ -299,16 +347,92 @@ private slots:
         QVERIFY(!result.contains(QStringLiteral("Locale Identifier"))); // defaults stay out
 
         dlg.TestConnection->click();
-        QCOMPARE(ui.lastMessage().text, QStringLiteral("Test connection succeeded."));
+        QCOMPARE(ui.lastMessage().text, QStringLiteral("測試連線成功。"));
+        QCOMPARE(ui.lastMessage().title, QStringLiteral("資料連結內容"));
         dlg.Pages->setCurrentIndex(1);
         dlg.DataSourceEdit->setText(dir.filePath(QStringLiteral("missing.db")));
         dlg.TestConnection->click();
-        QVERIFY(ui.lastMessage().text.startsWith(QStringLiteral("Test connection failed")));
+        QVERIFY2(ui.lastMessage().text.startsWith(QStringLiteral("因為初始化提供者時發生錯誤，測試連線失敗。")),
+                 qPrintable(ui.lastMessage().text));
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
 
         // Another provider.
         dlg.ProviderList->setCurrentRow(0);
         QCOMPARE(data::ConnectionString(dlg.ResultConnectionString()).provider(), QStringLiteral("SQLOLEDB.1"));
+    }
+
+    // The dialog speaks Traditional Chinese as the platform's does on such a desktop.
+    void dataLinkDialogCaptions()
+    {
+        TDataLinkDialog dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("資料連結內容"));
+        QStringList pages;
+        for (int i = 0; i < dlg.Pages->count(); ++i)
+            pages << dlg.Pages->tabText(i);
+        QCOMPARE(pages, QStringList({"提供者", "連線", "進階", "全部"}));
+        QCOMPARE(dlg.TestConnection->text(), QStringLiteral("測試連線(&T)"));
+        QCOMPARE(dlg.AllowSavingPassword->text(), QStringLiteral("允許儲存密碼(&S)"));
+        QCOMPARE(dlg.RefreshCatalogs->text(), QStringLiteral("重新整理(&R)"));
+        QCOMPARE(dlg.OkButton->text(), QStringLiteral("確定"));
+        QCOMPARE(dlg.CancelButton->text(), QStringLiteral("取消"));
+        QCOMPARE(dlg.HelpButton->text(), QStringLiteral("說明"));
+        QCOMPARE(dlg.AllTable->horizontalHeaderItem(0)->text(), QStringLiteral("名稱"));
+        QCOMPARE(dlg.AllTable->horizontalHeaderItem(1)->text(), QStringLiteral("值"));
+        // Provider names keep their own spelling.
+        QCOMPARE(dlg.ProviderList->item(0)->text(),
+                 QStringLiteral("Microsoft OLE DB Provider for SQL Server (SQLOLEDB.1)"));
+    }
+
+    // "進階": the connect timeout and the access permissions, by the properties' own
+    // names and values; the default timeout stays out of the string.
+    void dataLinkAdvancedPage()
+    {
+        TDataLinkDialog dlg;
+        dlg.SetConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=srv;Mode=Read"));
+        dlg.Pages->setCurrentIndex(TDataLinkDialog::AdvancedPage);
+        QCOMPARE(dlg.ConnectTimeout->value(), 15);
+        QCOMPARE(dlg.AccessModes->item(0)->text(), QStringLiteral("讀取"));
+        QCOMPARE(dlg.AccessModes->item(0)->checkState(), Qt::Checked);
+        QCOMPARE(dlg.ResultConnectionString(), QStringLiteral("Provider=SQLOLEDB.1;Data Source=srv;Mode=Read"));
+        dlg.AccessModes->item(2)->setCheckState(Qt::Checked); // 不拒絕共用
+        QCOMPARE(data::ConnectionString(dlg.ResultConnectionString()).value("Mode"),
+                 QStringLiteral("Read|Share Deny None"));
+        QVERIFY(!data::ConnectionString(dlg.ResultConnectionString()).contains(QStringLiteral("Connect Timeout")));
+        dlg.ConnectTimeout->setValue(30);
+        QCOMPARE(data::ConnectionString(dlg.ResultConnectionString()).value("Connect Timeout"), QStringLiteral("30"));
+        dlg.AccessModes->item(0)->setCheckState(Qt::Unchecked);
+        dlg.AccessModes->item(2)->setCheckState(Qt::Unchecked);
+        QVERIFY(!data::ConnectionString(dlg.ResultConnectionString()).contains(QStringLiteral("Mode")));
+        // The "全部" page shows what the advanced page set.
+        dlg.Pages->setCurrentIndex(TDataLinkDialog::AllPage);
+        const auto timeout = dlg.AllTable->findItems(QStringLiteral("Connect Timeout"), Qt::MatchExactly);
+        QCOMPARE(timeout.size(), 1);
+        QCOMPARE(dlg.AllTable->item(timeout.first()->row(), 1)->text(), QStringLiteral("30"));
+    }
+
+    // Opened centred on the window that asked, or on the screen.
+    void dataLinkDialogCentred()
+    {
+        QWidget owner;
+        owner.setGeometry(100, 120, 900, 700);
+        QVERIFY(drive::showActive(&owner));
+        TDataLinkDialog onOwner(&owner);
+        QVERIFY(drive::showActive(&onOwner));
+        QCOMPARE(onOwner.frameGeometry().center(), owner.frameGeometry().center());
+        onOwner.close();
+        TDataLinkDialog free;
+        QVERIFY(drive::showActive(&free));
+        QCOMPARE(free.frameGeometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+    }
+
+    void dataLinkHelpButton()
+    {
+        testsupport::ScriptedUiScope ui;
+        TDataLinkDialog dlg;
+        QVERIFY(drive::showActive(&dlg));
+        QTest::mouseClick(dlg.HelpButton, Qt::LeftButton);
+        QCOMPARE(ui.helpRequests().size(), 1);
+        QCOMPARE(ui.helpRequests().at(0).topic, TDataLinkDialog::kHelpTopic);
     }
 
     void dataLinkFileStrings_data()
@@ -318,7 +442,7 @@ private slots:
         QTest::newRow("missing") << QByteArray() << "Data link file not found";
         QTest::newRow("empty") << QByteArray("") << "Not a data link file";
         QTest::newRow("not utf-16") << QByteArray("garbage\r\n") << "Not a data link file";
-        QTest::newRow("good") << QByteArray("good") << "Test connection succeeded.";
+        QTest::newRow("good") << QByteArray("good") << "測試連線成功。";
     }
     void dataLinkFileStrings()
     {

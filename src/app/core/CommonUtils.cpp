@@ -28,7 +28,12 @@ qint32 RoundToInt(double x)
 
 QString GetComputerNameText()
 {
-    return platform::computerName();
+    return GetComputerNameText(platform::hostName());
+}
+
+QString GetComputerNameText(const QByteArray &hostName)
+{
+    return platform::netbiosFormOf(hostName);
 }
 
 std::array<QString, 4> GetVersionParts(quint32 productVersionMS, quint32 productVersionLS)

@@ -24,6 +24,9 @@ qint32 RoundToInt(double x);
 
 // The computer's name (see platform/ComputerName.h); empty when it cannot be read.
 QString GetComputerNameText();
+// The same rule on a given host name: the part before the first ".", upper case, at
+// most 15 characters.
+QString GetComputerNameText(const QByteArray &hostName);
 
 // The program's product version as four decimal texts (major, minor, release, build),
 // each cut to its first four characters.

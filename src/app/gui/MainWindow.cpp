@@ -52,6 +52,11 @@ constexpr int kLabelHeight = 20;
 Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fm_ADO_Schema"));
+    // The window owns its connection by name too: the connection string editor's caption
+    // reads "fm_ADO_Schema.ADOConnection1 ConnectionString". The member leaves the
+    // window's children when it is destroyed, before the window's own destructor runs.
+    ADOConnection1.setObjectName(QStringLiteral("ADOConnection1"));
+    ADOConnection1.setParent(this);
     ADOConnection1.setConnectionString(kInitialConnectionString);
     ADODataSet1.setConnection(&ADOConnection1);
     ADODXML.setConnection(&ADOConnection1);

@@ -9,6 +9,12 @@ namespace gui {
 
 class Tfm_ADO_Schema;
 
+// Loads Qt's own Traditional Chinese translation ("qtbase_zh_TW.qm" from Qt's translations
+// folder, Debian package qt6-translations-l10n), so that standard buttons, file dialogs
+// and the editors' context menus speak the program's language. False when the file is
+// missing; the program then runs with Qt's English texts.
+bool installQtTranslation();
+
 // The connection the window starts with until stored connection profiles exist: the
 // demo database the build scripts make (build/demo/demo.db, found from the executable's
 // folder build/src/app as ../../demo/demo.db, or from build/bench as ../demo/demo.db),

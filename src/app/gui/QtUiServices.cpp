@@ -1,4 +1,5 @@
 #include "QtUiServices.h"
+#include "app/help/HelpWindow.h"
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -84,6 +85,11 @@ void QtUiServices::beep()
 bool QtUiServices::launchProgram(const QString &program, const QStringList &arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+void QtUiServices::showHelp(QObject *owner, int topic, const QString &helpFile)
+{
+    help::showHelp(parentWidget(owner), topic, helpFile);
 }
 
 } // namespace gui

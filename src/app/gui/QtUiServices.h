@@ -1,5 +1,6 @@
 #pragma once
-// The window's user-interface services: Qt message boxes, questions and file dialogs.
+// The window's user-interface services: Qt message boxes, questions, file dialogs and
+// the help window.
 #include "platform/UiServices.h"
 
 namespace gui {
@@ -13,6 +14,8 @@ public:
     QString chooseSaveFile(QObject *owner, const platform::FileDialogRequest &request) override;
     void beep() override;
     bool launchProgram(const QString &program, const QStringList &arguments) override;
+    // Opens the help window (src/app/help) on the topic; returns at once.
+    void showHelp(QObject *owner, int topic, const QString &helpFile) override;
 };
 
 } // namespace gui

@@ -167,6 +167,7 @@ void TConnEditForm::BuildClick()
 void TConnEditForm::HelpButtonClick()
 {
     emit helpRequested(helpTopic_);
+    platform::ui().showHelp(this, helpTopic_);
 }
 
 bool RunConnectionEditor(data::Connection &connection)
@@ -196,9 +197,9 @@ QString BuildConnectionString(QWidget *parent, const QString &initial)
 QString ChooseDataLinkFile(QWidget *parent, const QString &initial)
 {
     platform::FileDialogRequest request;
-    request.title = QStringLiteral("Select Data Link File");
+    request.title = QStringLiteral("選取資料連結檔");
     request.initialDir = initial.isEmpty() ? QString() : folderPart(initial);
-    request.filter = QStringLiteral("Microsoft Data Link|*.udl");
+    request.filter = QStringLiteral("資料連結檔|*.udl");
     const QString chosen = platform::ui().chooseOpenFile(parent, request);
     return chosen.isEmpty() ? initial : chosen;
 }

@@ -46,7 +46,7 @@ public:
     QPushButton *Build = nullptr;
 
 signals:
-    // The application's help system shows the topic (none connected: nothing happens).
+    // Sent with the topic before the help window (platform::ui().showHelp) opens on it.
     void helpRequested(int topic);
 
 public slots:

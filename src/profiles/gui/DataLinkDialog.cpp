@@ -4,14 +4,17 @@
 #include "platform/UiServices.h"
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -20,23 +23,71 @@
 namespace profiles {
 
 namespace {
-const QString kTitle = QStringLiteral("Data Link Properties");
+const QString kTitle = QStringLiteral("資料連結內容");
 const QString kDataSource = QStringLiteral("Data Source");
 const QString kCatalog = QStringLiteral("Initial Catalog");
 const QString kUser = QStringLiteral("User ID");
 const QString kPassword = QStringLiteral("Password");
 const QString kPersist = QStringLiteral("Persist Security Info");
+const QString kTimeout = QStringLiteral("Connect Timeout");
+const QString kMode = QStringLiteral("Mode");
+constexpr int kDefaultTimeout = 15;
+
+// The access permissions of the "Mode" property: its own value, and the text shown.
+struct AccessMode {
+    const char *value;
+    const char *caption;
+};
+const AccessMode kAccessModes[] = {
+    {"Read", "讀取"},
+    {"ReadWrite", "讀寫"},
+    {"Share Deny None", "不拒絕共用"},
+    {"Share Deny Read", "拒絕共用讀取"},
+    {"Share Deny Write", "拒絕共用寫入"},
+    {"Share Exclusive", "獨占共用"},
+    {"Write", "寫入"},
+};
+
+QLabel *wrappedLabel(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    return label;
+}
+
+QPushButton *button(const QString &caption, const char *name)
+{
+    auto *b = new QPushButton(caption);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
 } // namespace
 
 TDataLinkDialog::TDataLinkDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("DataLinkDialog"));
     setWindowTitle(kTitle);
-    resize(460, 420);
+    resize(460, 440);
     auto *layout = new QVBoxLayout(this);
     Pages = new QTabWidget(this);
+    Pages->setObjectName(QStringLiteral("Pages"));
     layout->addWidget(Pages);
+    Pages->addTab(createProviderPage(), QStringLiteral("提供者"));
+    Pages->addTab(createConnectionPage(), QStringLiteral("連線"));
+    Pages->addTab(createAdvancedPage(), QStringLiteral("進階"));
+    Pages->addTab(createAllPage(), QStringLiteral("全部"));
+    createButtons();
+    connectEdits();
+    SetConnectionString(QString());
+}
 
+QWidget *TDataLinkDialog::createProviderPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(new QLabel(QStringLiteral("選取您要連線的資料：")));
     ProviderList = new QListWidget;
     ProviderList->setObjectName(QStringLiteral("ProviderList"));
     for (const auto &p : data::providers()) {
@@ -44,64 +95,125 @@ TDataLinkDialog::TDataLinkDialog(QWidget *parent) : QDialog(parent)
         item->setData(Qt::UserRole, p.name);
         ProviderList->addItem(item);
     }
-    Pages->addTab(ProviderList, QStringLiteral("Provider"));
+    layout->addWidget(ProviderList);
+    NextPage = button(QStringLiteral("下一步(&N) >>"), "NextPage");
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(NextPage);
+    layout->addLayout(row);
+    connect(NextPage, &QPushButton::clicked, this, [this] { Pages->setCurrentIndex(ConnectionPage); });
+    return page;
+}
 
-    auto *connectionPage = new QWidget;
-    auto *form = new QFormLayout(connectionPage);
+QWidget *TDataLinkDialog::createConnectionPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(new QLabel(QStringLiteral("指定下列項目以連線到資料：")));
+
+    layout->addWidget(new QLabel(QStringLiteral("1. 選取或輸入伺服器名稱、資料來源名稱或資料庫檔案(&E)：")));
     DataSourceEdit = new QLineEdit;
     DataSourceEdit->setObjectName(QStringLiteral("DataSourceEdit"));
-    BrowseFile = new QPushButton(QStringLiteral("..."));
-    BrowseFile->setObjectName(QStringLiteral("BrowseFile"));
+    BrowseFile = button(QStringLiteral("..."), "BrowseFile");
     auto *sourceRow = new QHBoxLayout;
-    sourceRow->addWidget(DataSourceEdit);
+    sourceRow->addWidget(DataSourceEdit, 1);
     sourceRow->addWidget(BrowseFile);
-    form->addRow(QStringLiteral("Server, data source or file:"), sourceRow);
+    layout->addLayout(sourceRow);
+
+    layout->addWidget(new QLabel(QStringLiteral("2. 輸入登入伺服器的資訊：")));
+    auto *login = new QFormLayout;
     UserEdit = new QLineEdit;
     UserEdit->setObjectName(QStringLiteral("UserEdit"));
-    form->addRow(QStringLiteral("User name:"), UserEdit);
+    login->addRow(QStringLiteral("使用者名稱(&N)："), UserEdit);
     PasswordEdit = new QLineEdit;
     PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
     PasswordEdit->setEchoMode(QLineEdit::Password);
-    form->addRow(QStringLiteral("Password:"), PasswordEdit);
-    AllowSavingPassword = new QCheckBox(QStringLiteral("Allow saving password"));
+    login->addRow(QStringLiteral("密碼(&P)："), PasswordEdit);
+    AllowSavingPassword = new QCheckBox(QStringLiteral("允許儲存密碼(&S)"));
     AllowSavingPassword->setObjectName(QStringLiteral("AllowSavingPassword"));
-    form->addRow(QString(), AllowSavingPassword);
+    login->addRow(QString(), AllowSavingPassword);
+    layout->addLayout(login);
+
+    layout->addWidget(new QLabel(QStringLiteral("3. 在伺服器上選取資料庫(&D)：")));
     CatalogCombo = new QComboBox;
     CatalogCombo->setObjectName(QStringLiteral("CatalogCombo"));
     CatalogCombo->setEditable(true);
-    RefreshCatalogs = new QPushButton(QStringLiteral("Refresh"));
-    RefreshCatalogs->setObjectName(QStringLiteral("RefreshCatalogs"));
+    RefreshCatalogs = button(QStringLiteral("重新整理(&R)"), "RefreshCatalogs");
     auto *catalogRow = new QHBoxLayout;
     catalogRow->addWidget(CatalogCombo, 1);
     catalogRow->addWidget(RefreshCatalogs);
-    form->addRow(QStringLiteral("Database:"), catalogRow);
-    Pages->addTab(connectionPage, QStringLiteral("Connection"));
+    layout->addLayout(catalogRow);
+    layout->addStretch();
 
+    TestConnection = button(QStringLiteral("測試連線(&T)"), "TestConnection");
+    auto *testRow = new QHBoxLayout;
+    testRow->addStretch();
+    testRow->addWidget(TestConnection);
+    layout->addLayout(testRow);
+    return page;
+}
+
+QWidget *TDataLinkDialog::createAdvancedPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    auto *other = new QGroupBox(QStringLiteral("其他"));
+    auto *form = new QFormLayout(other);
+    ConnectTimeout = new QSpinBox;
+    ConnectTimeout->setObjectName(QStringLiteral("ConnectTimeout"));
+    ConnectTimeout->setRange(0, 99999);
+    ConnectTimeout->setSuffix(QStringLiteral(" 秒"));
+    form->addRow(QStringLiteral("連線逾時(&O)："), ConnectTimeout);
+    AccessModes = new QListWidget;
+    AccessModes->setObjectName(QStringLiteral("AccessModes"));
+    for (const AccessMode &mode : kAccessModes) {
+        auto *item = new QListWidgetItem(QString::fromUtf8(mode.caption));
+        item->setData(Qt::UserRole, QString::fromLatin1(mode.value));
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        AccessModes->addItem(item);
+    }
+    form->addRow(QStringLiteral("存取權限(&A)："), AccessModes);
+    layout->addWidget(other);
+    layout->addStretch();
+    return page;
+}
+
+QWidget *TDataLinkDialog::createAllPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(wrappedLabel(
+        QStringLiteral("這些是這類資料的初始化內容。若要編輯值，請在值上按兩下後輸入。")));
     AllTable = new QTableWidget(0, 2);
     AllTable->setObjectName(QStringLiteral("AllTable"));
-    AllTable->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
+    AllTable->setHorizontalHeaderLabels({QStringLiteral("名稱"), QStringLiteral("值")});
     AllTable->horizontalHeader()->setStretchLastSection(true);
     AllTable->verticalHeader()->hide();
-    Pages->addTab(AllTable, QStringLiteral("All"));
+    layout->addWidget(AllTable);
+    return page;
+}
 
-    auto *buttons = new QHBoxLayout;
-    TestConnection = new QPushButton(QStringLiteral("Test Connection"));
-    TestConnection->setObjectName(QStringLiteral("TestConnection"));
-    TestConnection->setAutoDefault(false);
-    OkButton = new QPushButton(QStringLiteral("OK"));
-    OkButton->setObjectName(QStringLiteral("OkButton"));
+void TDataLinkDialog::createButtons()
+{
+    OkButton = button(QStringLiteral("確定"), "OkButton");
     OkButton->setDefault(true);
-    CancelButton = new QPushButton(QStringLiteral("Cancel"));
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setAutoDefault(false);
-    buttons->addWidget(TestConnection);
+    CancelButton = button(QStringLiteral("取消"), "CancelButton");
+    HelpButton = button(QStringLiteral("說明"), "HelpButton");
+    auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OkButton);
     buttons->addWidget(CancelButton);
-    layout->addLayout(buttons);
-
+    buttons->addWidget(HelpButton);
+    static_cast<QVBoxLayout *>(layout())->addLayout(buttons);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(HelpButton, &QPushButton::clicked, this,
+            [this] { platform::ui().showHelp(this, kHelpTopic); });
+}
+
+void TDataLinkDialog::connectEdits()
+{
     connect(TestConnection, &QPushButton::clicked, this, &TDataLinkDialog::TestConnectionClick);
     connect(RefreshCatalogs, &QPushButton::clicked, this, &TDataLinkDialog::RefreshCatalogsClick);
     connect(BrowseFile, &QPushButton::clicked, this, &TDataLinkDialog::BrowseFileClick);
@@ -110,14 +222,37 @@ TDataLinkDialog::TDataLinkDialog(QWidget *parent) : QDialog(parent)
         connect(edit, &QLineEdit::textChanged, this, [this] { fieldsToString(); });
     connect(CatalogCombo, &QComboBox::editTextChanged, this, [this] { fieldsToString(); });
     connect(AllowSavingPassword, &QCheckBox::toggled, this, [this] { fieldsToString(); });
+    connect(ConnectTimeout, &QSpinBox::valueChanged, this, [this] { advancedToString(); });
+    connect(AccessModes, &QListWidget::itemChanged, this, [this] { advancedToString(); });
     connect(AllTable, &QTableWidget::itemChanged, this, [this] { tableToString(); });
-    connect(Pages, &QTabWidget::currentChanged, this, [this](int page) {
-        if (page == 2)
-            stringToTable();
-        else if (page == 1)
-            stringToFields();
-    });
-    SetConnectionString(QString());
+    connect(Pages, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
+}
+
+void TDataLinkDialog::showEvent(QShowEvent *event)
+{
+    // Centred on the window that opened it, or on the screen without one.
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    QRect area;
+    if (owner && owner->isVisible())
+        area = owner->frameGeometry();
+    else if (const QScreen *screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (area.isValid()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(area.center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+void TDataLinkDialog::pageChanged(int page)
+{
+    if (page == AllPage)
+        stringToTable();
+    else if (page == AdvancedPage)
+        stringToAdvanced();
+    else if (page == ConnectionPage)
+        stringToFields();
 }
 
 QString TDataLinkDialog::provider() const
@@ -148,7 +283,7 @@ void TDataLinkDialog::SetConnectionString(const QString &text)
 
 QString TDataLinkDialog::ResultConnectionString()
 {
-    if (Pages->currentIndex() == 2)
+    if (Pages->currentIndex() == AllPage)
         tableToString();
     // The provider leads; empty properties are left out; the password is included.
     data::ConnectionString out;
@@ -199,6 +334,41 @@ void TDataLinkDialog::fieldsToString()
     cs_.set(kPersist, AllowSavingPassword->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+void TDataLinkDialog::stringToAdvanced()
+{
+    loading_ = true;
+    bool ok = false;
+    const int seconds = cs_.value(kTimeout).trimmed().toInt(&ok);
+    ConnectTimeout->setValue(ok ? seconds : kDefaultTimeout);
+    // "Mode" holds the permissions joined by "|", as the property's own values.
+    QStringList ticked;
+    for (const QString &part : cs_.value(kMode).split(QLatin1Char('|')))
+        ticked << part.trimmed();
+    for (int i = 0; i < AccessModes->count(); ++i) {
+        QListWidgetItem *item = AccessModes->item(i);
+        const bool on = ticked.contains(item->data(Qt::UserRole).toString(), Qt::CaseInsensitive);
+        item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    }
+    loading_ = false;
+}
+
+void TDataLinkDialog::advancedToString()
+{
+    if (loading_)
+        return;
+    // The default stays out of the string unless the string named it already.
+    if (ConnectTimeout->value() != kDefaultTimeout || cs_.contains(kTimeout))
+        cs_.set(kTimeout, QString::number(ConnectTimeout->value()));
+    QStringList modes;
+    for (int i = 0; i < AccessModes->count(); ++i)
+        if (AccessModes->item(i)->checkState() == Qt::Checked)
+            modes << AccessModes->item(i)->data(Qt::UserRole).toString();
+    if (modes.isEmpty())
+        cs_.remove(kMode);
+    else
+        cs_.set(kMode, modes.join(QLatin1Char('|')));
+}
+
 void TDataLinkDialog::stringToTable()
 {
     loading_ = true;
@@ -245,11 +415,11 @@ void TDataLinkDialog::TestConnectionClick()
         connection.setConnectionString(text);
         connection.Open();
         connection.Close();
-        platform::ui().showMessage(this, kTitle, QStringLiteral("Test connection succeeded."),
+        platform::ui().showMessage(this, kTitle, QStringLiteral("測試連線成功。"),
                                    platform::MessageIcon::Information, false);
     } catch (const std::exception &e) {
         platform::ui().showMessage(this, kTitle,
-                                   QStringLiteral("Test connection failed because of an error in initializing provider. %1")
+                                   QStringLiteral("因為初始化提供者時發生錯誤，測試連線失敗。%1")
                                        .arg(QString::fromUtf8(e.what())),
                                    platform::MessageIcon::Stop, false);
     }
@@ -284,8 +454,8 @@ void TDataLinkDialog::RefreshCatalogsClick()
 void TDataLinkDialog::BrowseFileClick()
 {
     platform::FileDialogRequest request;
-    request.title = QStringLiteral("Select Database File");
-    request.filter = QStringLiteral("SQLite database|*.db;*.sqlite;*.sqlite3|All files|*.*");
+    request.title = QStringLiteral("選取資料庫檔案");
+    request.filter = QStringLiteral("SQLite 資料庫|*.db;*.sqlite;*.sqlite3|所有檔案|*.*");
     const QString file = platform::ui().chooseOpenFile(this, request);
     if (!file.isEmpty())
         DataSourceEdit->setText(file);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -104,6 +105,22 @@ void Tfm_SelectADOIniDlg::closeEvent(QCloseEvent *event)
     }
     done(SelectResult);
     event->accept();
+}
+
+void Tfm_SelectADOIniDlg::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    // A button without the default role ignores Enter, which then reaches the dialog.
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        for (QPushButton *button : {btnOK, btnCancel})
+            if (button->hasFocus()) {
+                button->click();
+                return;
+            }
+        event->accept(); // no default button: Enter anywhere else does nothing
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Tfm_SelectADOIniDlg::showEvent(QShowEvent *event)

@@ -1,7 +1,8 @@
 #pragma once
 // Tfm_SelectADOIniDlg: the small borderless dialog in which the user picks one of the
-// stored profiles. Only its two buttons end it: Esc, Enter in the list and the window
-// system's close command do nothing.
+// stored profiles. Only its two buttons end it (a click, or Enter or Space while the
+// button has the focus): Esc, Enter in the list and the window system's close command
+// do nothing.
 #include "profiles/ADOConnectionINI.h"
 #include <QDialog>
 
@@ -39,6 +40,9 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override; // FormClose
+    // Enter on a focused button presses it (Space does so by itself); Enter elsewhere
+    // does nothing, as neither button is the default.
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 };
 
