@@ -32,6 +32,15 @@ public:
     virtual void beep() = 0;
     // Starts a program without waiting for it; false when it could not be started.
     virtual bool launchProgram(const QString &program, const QStringList &arguments) = 0;
+    // Shows a help topic without waiting for the reader (the help window stays open
+    // beside the dialog that asked). An empty helpFile means the program's own help.
+    // Services that have no help window ignore the request.
+    virtual void showHelp(QObject *owner, int topic, const QString &helpFile = QString())
+    {
+        Q_UNUSED(owner);
+        Q_UNUSED(topic);
+        Q_UNUSED(helpFile);
+    }
 };
 
 // The services in force. Until a window installs its own, a console implementation

@@ -24,6 +24,7 @@ void ScriptedUi::clearRecords()
     questions_.clear();
     dialogs_.clear();
     launches_.clear();
+    helps_.clear();
     failures_.clear();
     beeps_ = 0;
 }

@@ -33,6 +33,12 @@ struct RecordedFileDialog {
     QString answer; // empty: cancelled
 };
 
+struct RecordedHelp {
+    QObject *owner = nullptr;
+    int topic = 0;
+    QString helpFile;
+};
+
 struct RecordedLaunch {
     QString program;
     QStringList arguments;
@@ -59,6 +65,7 @@ public:
     const QList<RecordedQuestion> &questions() const { return questions_; }
     const QList<RecordedFileDialog> &fileDialogs() const { return dialogs_; }
     const QList<RecordedLaunch> &launches() const { return launches_; }
+    const QList<RecordedHelp> &helpRequests() const { return helps_; }
     int beeps() const { return beeps_; }
     // One line per question or dialog that found no scripted answer.
     const QStringList &failures() const { return failures_; }
@@ -75,6 +82,10 @@ public:
     QString chooseSaveFile(QObject *owner, const platform::FileDialogRequest &request) override;
     void beep() override { ++beeps_; }
     bool launchProgram(const QString &program, const QStringList &arguments) override;
+    void showHelp(QObject *owner, int topic, const QString &helpFile) override
+    {
+        helps_ << RecordedHelp{owner, topic, helpFile};
+    }
 
 private:
     void unscripted(const QString &what);
@@ -90,6 +101,7 @@ private:
     QList<RecordedQuestion> questions_;
     QList<RecordedFileDialog> dialogs_;
     QList<RecordedLaunch> launches_;
+    QList<RecordedHelp> helps_;
     QStringList failures_;
     int beeps_ = 0;
 };
