@@ -8,7 +8,7 @@ CommandQuery::CommandQuery(QObject *parent) : Dataset(parent) {}
 
 void CommandQuery::Open()
 {
-    setCommandText(batchText());
+    setCommandText(batchText(), scope_);
     Dataset::Open();
 }
 
@@ -16,14 +16,14 @@ long long CommandQuery::ExecSQL()
 {
     if (!connection())
         throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
-    return connection()->session().execute(batchText(), {}, CommandTimeout());
+    return connection()->session().execute(batchText(), {}, CommandTimeout(), scope_);
 }
 
 long long Command::Execute()
 {
     if (!connection_)
         throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
-    return connection_->session().execute(text_, {}, timeout_);
+    return connection_->session().execute(text_, {}, timeout_, scope_);
 }
 
 } // namespace data

@@ -33,17 +33,24 @@ Dataset::~Dataset() = default;
 
 void Dataset::Open()
 {
+    if (OpenOrExecute())
+        throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
+}
+
+std::optional<long long> Dataset::OpenOrExecute()
+{
     if (Active())
-        return;
+        return std::nullopt;
     if (!connection_)
         throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
     if (commandText_.trimmed().isEmpty())
         throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
     emit beforeOpen();
-    auto result = connection_->session().query(commandText_, {}, commandTimeout_);
+    auto result = connection_->session().query(commandText_, {}, commandTimeout_, scope_);
     if (result->columns.empty())
-        throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
+        return result->rowsAffected;
     install(std::move(result->columns), std::move(result->rows), RowsMode::Database);
+    return std::nullopt;
 }
 
 void Dataset::OpenResult(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode)

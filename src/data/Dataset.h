@@ -6,11 +6,13 @@
 #include "ColumnStore.h"
 #include "Field.h"
 #include "FieldType.h"
+#include "ProviderSession.h"
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace data {
@@ -37,12 +39,21 @@ public:
     void setConnection(Connection *connection) { connection_ = connection; }
     Connection *connection() const { return connection_; }
     QString CommandText() const { return commandText_; }
-    void setCommandText(const QString &text) { commandText_ = text; }
+    // OneStatement for a command built from names (SqlNames.h); typed text is a batch.
+    void setCommandText(const QString &text, StatementScope scope = StatementScope::Batch)
+    {
+        commandText_ = text;
+        scope_ = scope;
+    }
     int CommandTimeout() const { return commandTimeout_; }
     void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
 
     // Life.
     virtual void Open();
+    // Runs the command text once: a result set opens the dataset (nullopt); text that
+    // yields none has still run, leaves the dataset closed and gives the rows affected
+    // (-1 when the database does not say).
+    std::optional<long long> OpenOrExecute();
     void Close();
     bool Active() const { return state_ != dsInactive; }
     void setActive(bool active) { active ? Open() : Close(); }
@@ -150,6 +161,7 @@ private:
 
     Connection *connection_ = nullptr;
     QString commandText_;
+    StatementScope scope_ = StatementScope::Batch;
     int commandTimeout_ = 30;
     TDataSetState state_ = dsInactive;
     std::vector<ColumnInfo> columns_;

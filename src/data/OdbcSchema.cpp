@@ -705,7 +705,7 @@ std::unique_ptr<ResultSet> OdbcSession::schemaStatistics(const std::vector<QVari
             // Drivers without a table-statistics row: count the rows.
             const QString name = (t.schema.isEmpty() ? QString() : quoteIdentifier(t.schema) + QLatin1Char('.')) +
                                  quoteIdentifier(t.name);
-            auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + name);
+            auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + name, {}, 0, StatementScope::OneStatement);
             if (!count->columns.empty() && count->rows.rowCount() == 1)
                 cardinality = count->rows.columns[0].value(0, ftLargeint);
         }

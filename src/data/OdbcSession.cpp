@@ -1,6 +1,8 @@
 #include "OdbcSession.h"
 #include "ColumnStore.h"
 #include "DatabaseError.h"
+#include "SqlNames.h"
+#include "StatementText.h"
 #include <QDateTime>
 #include <algorithm>
 #include <cstring>
@@ -284,16 +286,12 @@ QString OdbcSession::serverVersion()
 
 QString OdbcSession::quoteIdentifier(const QString &name) const
 {
-    if (dialect_ == Dialect::SqlServer) {
-        QString q = name;
-        q.replace(QLatin1String("]"), QLatin1String("]]"));
-        return QLatin1Char('[') + q + QLatin1Char(']');
-    }
-    if (quoteChar_.isEmpty())
-        return name; // the driver does not quote identifiers
-    QString q = name;
-    q.replace(quoteChar_, quoteChar_ + quoteChar_);
-    return quoteChar_ + q + quoteChar_;
+    return quoteIdentifierWith(dialect_ == Dialect::SqlServer ? QStringLiteral("[") : quoteChar_, name);
+}
+
+QString OdbcSession::quoteString(const QString &value) const
+{
+    return quoteStringLiteral(value, dialect_ == Dialect::SqlServer);
 }
 
 QVariant OdbcSession::lastInsertId()
@@ -345,6 +343,17 @@ void OdbcSession::rollback()
 
 // ---- statements ---------------------------------------------------------------------
 
+void OdbcSession::checkScope(const QString &sql, StatementScope scope) const
+{
+    if (scope != StatementScope::OneStatement)
+        return;
+    StatementQuoting quoting;
+    quoting.brackets = dialect_ == Dialect::SqlServer;
+    if (!quoting.brackets && quoteChar_.size() == 1)
+        quoting.identifierQuote = quoteChar_[0];
+    requireOneStatement(sql, quoting);
+}
+
 Handle OdbcSession::newStatement(int timeoutSeconds)
 {
     Handle st(SQL_HANDLE_STMT, dbc_, "statement");
@@ -382,8 +391,10 @@ void OdbcSession::run(Handle &st, const QString &sql, const Params &params)
     st.check(rc, QStringLiteral("Executing the statement"));
 }
 
-std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &params, int timeoutSeconds)
+std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &params, int timeoutSeconds,
+                                              StatementScope scope)
 {
+    checkScope(sql, scope);
     Handle st = newStatement(timeoutSeconds);
     run(st, sql, params);
     auto result = std::make_unique<ResultSet>();
@@ -391,8 +402,10 @@ std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &
     return result;
 }
 
-long long OdbcSession::execute(const QString &sql, const Params &params, int timeoutSeconds)
+long long OdbcSession::execute(const QString &sql, const Params &params, int timeoutSeconds,
+                               StatementScope scope)
 {
+    checkScope(sql, scope);
     Handle st = newStatement(timeoutSeconds);
     run(st, sql, params);
     return collect(st, nullptr);

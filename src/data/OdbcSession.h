@@ -23,10 +23,14 @@ public:
     QString defaultDatabase() override;
     QString serverVersion() override;
 
+    // With OneStatement the text is read before it is sent (StatementText.h): the
+    // driver passes a batch to the server as it stands.
     std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
-                                     int timeoutSeconds = 0) override;
+                                     int timeoutSeconds = 0,
+                                     StatementScope scope = StatementScope::Batch) override;
     long long execute(const QString &sql, const Params &params = {},
-                      int timeoutSeconds = 0) override;
+                      int timeoutSeconds = 0,
+                      StatementScope scope = StatementScope::Batch) override;
 
     // TABLES, COLUMNS, INDEXES and PRIMARY_KEYS through the ODBC catalog functions, with
     // the restrictions passed as the functions' arguments.
@@ -39,7 +43,10 @@ public:
     void commit() override;
     void rollback() override;
 
+    // SQL Server: [...]; other sources: the driver's SQL_IDENTIFIER_QUOTE_CHAR, or the
+    // standard double quote when the driver reports none.
     QString quoteIdentifier(const QString &name) const override;
+    QString quoteString(const QString &value) const override; // N'...' on SQL Server
     QVariant lastInsertId() override;
 
     Dialect dialect() const { return dialect_; }
@@ -49,6 +56,8 @@ public:
 
 private:
     odbc::Handle newStatement(int timeoutSeconds);
+    // Refuses text past the first statement of a OneStatement command.
+    void checkScope(const QString &sql, StatementScope scope) const;
     // Runs sql with params on st; the statement is left on its first result.
     void run(odbc::Handle &st, const QString &sql, const Params &params);
     // Walks the statement's results: fills result from the first one with columns (when

@@ -75,11 +75,4 @@ const ProviderInfo *findProvider(const QString &name)
     return nullptr;
 }
 
-QString ProviderSession::quoteIdentifier(const QString &name) const
-{
-    QString q = name;
-    q.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 } // namespace data

@@ -2,6 +2,7 @@
 #include "ConnectionString.h"
 #include "DatabaseError.h"
 #include "Providers.h"
+#include "StatementText.h"
 #include <QDateTime>
 #include <QFileInfo>
 #include <cmath>
@@ -452,18 +453,33 @@ void SqliteSession::failInterrupted() const
 }
 
 std::unique_ptr<ResultSet> SqliteSession::query(const QString &sql, const Params &params,
-                                                int timeoutSeconds)
+                                                int timeoutSeconds, StatementScope scope)
 {
     auto result = std::make_unique<ResultSet>();
-    const long long changes = run(sql, params, timeoutSeconds, result.get());
+    const long long changes = run(sql, params, timeoutSeconds, result.get(), scope);
     if (result->columns.empty())
         result->rowsAffected = changes;
     return result;
 }
 
-long long SqliteSession::execute(const QString &sql, const Params &params, int timeoutSeconds)
+long long SqliteSession::execute(const QString &sql, const Params &params, int timeoutSeconds,
+                                 StatementScope scope)
 {
-    return run(sql, params, timeoutSeconds, nullptr);
+    return run(sql, params, timeoutSeconds, nullptr, scope);
+}
+
+bool SqliteSession::nothingRunsIn(const char *tail, const char *end) const
+{
+    while (tail < end) {
+        sqlite3_stmt *raw = nullptr;
+        const char *next = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, tail, int(end - tail), &raw, &next);
+        sqlite3_finalize(raw);
+        if (rc != SQLITE_OK || raw || !next || next <= tail)
+            return false;
+        tail = next;
+    }
+    return true;
 }
 
 namespace {
@@ -479,7 +495,7 @@ struct BaseTableInfo {
 } // namespace
 
 long long SqliteSession::run(const QString &sql, const Params &params, int timeoutSeconds,
-                             ResultSet *result)
+                             ResultSet *result, StatementScope scope)
 {
     const QByteArray text = sql.toUtf8();
     const char *tail = text.constData();
@@ -499,6 +515,8 @@ long long SqliteSession::run(const QString &sql, const Params &params, int timeo
         if (!raw)
             continue; // only blanks or comments left
         Statement st(raw);
+        if (scope == StatementScope::OneStatement && !nothingRunsIn(tail, end))
+            failNotOneStatement(sql);
         const int count = sqlite3_bind_parameter_count(raw);
         for (int i = 1; i <= count; ++i) {
             const QVariant v = nextParam < params.size() ? params[nextParam] : QVariant();
@@ -789,10 +807,13 @@ void SqliteSession::guardAgainstSelfJoin(sqlite3_stmt *st, std::vector<ColumnInf
 std::vector<std::vector<QVariant>> SqliteSession::rows(const char *sql, const Params &params)
 {
     sqlite3_stmt *raw = nullptr;
-    const int rc = sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr);
+    const char *tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, sql, -1, &raw, &tail);
     if (rc != SQLITE_OK)
         fail(rc);
     Statement st(raw);
+    if (!nothingRunsIn(tail, tail + qstrlen(tail)))
+        failNotOneStatement(QString::fromUtf8(sql));
     for (size_t i = 0; i < params.size(); ++i)
         bindValue(raw, int(i) + 1, params[i]);
     std::vector<std::vector<QVariant>> out;

@@ -42,9 +42,11 @@ public:
     QString serverVersion() override;
 
     std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
-                                     int timeoutSeconds = 0) override;
+                                     int timeoutSeconds = 0,
+                                     StatementScope scope = StatementScope::Batch) override;
     long long execute(const QString &sql, const Params &params = {},
-                      int timeoutSeconds = 0) override;
+                      int timeoutSeconds = 0,
+                      StatementScope scope = StatementScope::Batch) override;
 
     std::unique_ptr<ResultSet> openSchema(const QString &rowset,
                                           const std::vector<QVariant> &restrictions) override;
@@ -67,8 +69,12 @@ private:
     [[noreturn]] void failInterrupted() const;
     // Runs the batch; fills result with the first statement that yields columns when
     // result is given. Returns the rows changed by INSERT/UPDATE/DELETE statements, or
-    // -1 when none ran.
-    long long run(const QString &sql, const Params &params, int timeoutSeconds, ResultSet *result);
+    // -1 when none ran. With OneStatement, text past the first statement fails before
+    // that statement runs.
+    long long run(const QString &sql, const Params &params, int timeoutSeconds, ResultSet *result,
+                  StatementScope scope);
+    // Whether [tail, end) holds nothing SQLite would run: blanks, comments, semicolons.
+    bool nothingRunsIn(const char *tail, const char *end) const;
     void fetch(sqlite3_stmt *st, ResultSet &result);
     void guardAgainstSelfJoin(sqlite3_stmt *st, std::vector<ColumnInfo> &columns);
 
@@ -88,6 +94,7 @@ private:
     // and a table name (invalid = any) compared exactly.
     std::vector<TableEntry> listTables(const QVariant &catalog, const QVariant &table);
     // Rows of a helper query over the catalogue, all values as QVariant (small results).
+    // sql is one statement; anything after it fails instead of being skipped.
     std::vector<std::vector<QVariant>> rows(const char *sql, const Params &params);
 
     sqlite3 *db_ = nullptr;

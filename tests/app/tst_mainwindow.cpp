@@ -380,7 +380,8 @@ private slots:
         QVERIFY(w->ADODXML.Active());
     }
 
-    void tableNeedingQuotesCannotBeOpenedByClick()
+    // The click quotes the name for the database (more names: tst_hostile_names).
+    void tableNeedingQuotesOpensByClick()
     {
         fetchTables();
         w->cbxOpenDataSet->setChecked(true);
@@ -388,11 +389,11 @@ private slots:
         QVERIFY(w->ADODXML.Active());
         QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("地區"));
         clickItem(w->lbxTableName, rowOf(QStringLiteral("order items")));
-        QCOMPARE(ui.messages().size(), 1);
-        QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
-        QVERIFY(!w->ADODXML.Active());
-        QVERIFY(!w->FXMLFromTable);
-        QCOMPARE(w->DBGrid2->Caption(), QString());
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(messages().join('\n')));
+        QVERIFY(w->ADODXML.Active());
+        QCOMPARE(w->ADODXML.FieldNames(), QStringList{QStringLiteral("id")});
+        QVERIFY(w->FXMLFromTable);
+        QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("order items"));
     }
 
     // ---- page hints and CheckConnected ---------------------------------------------

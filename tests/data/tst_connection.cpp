@@ -7,6 +7,8 @@
 #include "data/Dataset.h"
 #include "data/Providers.h"
 #include <QSignalSpy>
+#include <functional>
+#include <optional>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>
@@ -14,6 +16,20 @@
 using namespace data;
 
 namespace {
+
+// One integer from the file, read past the connection under test.
+long long scalar(const QString &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *st = nullptr;
+    long long value = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        value = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return value;
+}
 
 void runSql(const QString &file, const char *sql)
 {
@@ -179,13 +195,17 @@ private slots:
     void badConnections_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("no provider") << "Data Source=x";
-        QTest::newRow("unknown provider") << "Provider=Nothing.1;Data Source=x";
-        QTest::newRow("missing file") << "Provider=SQLite.1;Data Source=/nonexistent/x.db";
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no provider") << "Data Source=x" << "No provider was specified in the connection string.";
+        QTest::newRow("unknown provider") << "Provider=Nothing.1;Data Source=x"
+                                          << "Provider cannot be found. It may not be properly installed. (Nothing.1)";
+        QTest::newRow("missing file") << "Provider=SQLite.1;Data Source=/nonexistent/x.db"
+                                      << "unable to open database file: /nonexistent/x.db does not exist";
     }
     void badConnections()
     {
         QFETCH(QString, text);
+        QFETCH(QString, error);
         Connection conn;
         conn.setConnectionString(text);
         QSignalSpy up(&conn, &Connection::AfterConnect);
@@ -193,7 +213,7 @@ private slots:
             conn.Open();
             QFAIL("opening should fail");
         } catch (const DatabaseError &e) {
-            QVERIFY(!e.message().isEmpty());
+            QCOMPARE(e.message(), error);
         }
         QVERIFY(!conn.Connected());
         QCOMPARE(up.count(), 0);
@@ -216,10 +236,92 @@ private slots:
         q.Close();
         Command cmd;
         cmd.setConnection(&conn);
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 日誌"), 2LL);
+        const long long customers = scalar(dbFile, "SELECT count(*) FROM 客戶");
+        cmd.setCommandText(QStringLiteral("DELETE FROM 日誌 WHERE 內容 = 'a'"));
+        QCOMPARE(cmd.Execute(), 1LL);
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 日誌 WHERE 內容 = 'b'"), 1LL);
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 日誌"), 1LL);
         cmd.setCommandText(QStringLiteral("DELETE FROM 日誌"));
-        cmd.Execute();
+        QCOMPARE(cmd.Execute(), 1LL);
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 日誌"), 0LL);
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 客戶"), customers);
         cmd.setCommandText(QStringLiteral("SELEC nonsense"));
-        QVERIFY_THROWS_EXCEPTION(DatabaseError, cmd.Execute());
+        try {
+            cmd.Execute();
+            QFAIL("a syntax error should fail");
+        } catch (const DatabaseError &e) {
+            QCOMPARE(e.message(), QStringLiteral("near \"SELEC\": syntax error"));
+        }
+    }
+
+    // A command built from a name runs as one statement, through the command, the
+    // command query and the dataset alike; typed batches still run whole.
+    void builtCommandsRunOneStatement()
+    {
+        Connection conn;
+        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+        const long long customers = scalar(dbFile, "SELECT count(*) FROM 客戶");
+        const QString twoStatements = QStringLiteral("Select * From 客戶;DELETE FROM 客戶");
+        const QString refused = QStringLiteral("The command must be a single statement: ") + twoStatements;
+        auto errorOf = [](const std::function<void()> &f) {
+            try {
+                f();
+            } catch (const DatabaseError &e) {
+                return e.message();
+            }
+            return QStringLiteral("<no error>");
+        };
+        Command cmd;
+        cmd.setConnection(&conn);
+        cmd.setCommandText(twoStatements, StatementScope::OneStatement);
+        QCOMPARE(errorOf([&] { cmd.Execute(); }), refused);
+        CommandQuery q;
+        q.setConnection(&conn);
+        q.SQL() << QStringLiteral("Select * From 客戶;") << QStringLiteral("DELETE FROM 客戶");
+        q.setScope(StatementScope::OneStatement);
+        const QString refusedLines = QStringLiteral("The command must be a single statement: ") + q.batchText();
+        QCOMPARE(errorOf([&] { q.ExecSQL(); }), refusedLines);
+        QCOMPARE(errorOf([&] { q.Open(); }), refusedLines);
+        QVERIFY(!q.Active());
+        Dataset d;
+        d.setConnection(&conn);
+        d.setCommandText(twoStatements, StatementScope::OneStatement);
+        QCOMPARE(errorOf([&] { d.Open(); }), refused);
+        QVERIFY(!d.Active());
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 客戶"), customers);
+        // Typed text is a batch: both statements run.
+        conn.session().beginTransaction();
+        d.setCommandText(twoStatements);
+        QCOMPARE(errorOf([&] { d.Open(); }), QStringLiteral("<no error>"));
+        QCOMPARE(d.RecordCount(), int(customers));
+        d.Close();
+        QCOMPARE(conn.session().query(QStringLiteral("Select count(*) From 客戶"))->rows.columns[0].value(0, ftLargeint).toLongLong(),
+                 0LL);
+        conn.session().rollback();
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 客戶"), customers);
+    }
+
+    // The SQL page runs text whose kind it guessed: rows open the dataset, anything else
+    // has still run and says how many rows it changed.
+    void openOrExecute()
+    {
+        Connection conn;
+        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+        Dataset d;
+        d.setConnection(&conn);
+        d.setCommandText(QStringLiteral("Select * From 客戶"));
+        QCOMPARE(d.OpenOrExecute(), std::optional<long long>());
+        QVERIFY(d.Active());
+        d.Close();
+        runSql(dbFile, "INSERT INTO 日誌 VALUES ('2004-03-09 10:00:00', 'x'), ('2004-03-09 10:00:00', 'y');");
+        d.setCommandText(QStringLiteral("/* select */ DELETE FROM 日誌 WHERE 內容 IN (SELECT 內容 FROM 日誌)"));
+        QCOMPARE(d.OpenOrExecute(), std::optional<long long>(2));
+        QVERIFY(!d.Active());
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM 日誌"), 0LL);
+        d.setCommandText(QStringLiteral("CREATE TABLE scratch (x); DROP TABLE scratch; -- select"));
+        QCOMPARE(d.OpenOrExecute(), std::optional<long long>(-1));
+        QCOMPARE(scalar(dbFile, "SELECT count(*) FROM sqlite_schema WHERE name = 'scratch'"), 0LL);
     }
 };
 

@@ -347,6 +347,46 @@ private slots:
         QCOMPARE(session->execute(QStringLiteral("SELECT 1")), -1LL);
     }
 
+    // A command built from a name runs as one statement: the driver would send the whole
+    // text to the server, so the session refuses a second statement before sending.
+    void oneStatementScope_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("one") << "DELETE FROM victim_t WHERE id = 1" << true;
+        QTest::newRow("trailing semicolon") << "DELETE FROM victim_t WHERE id = 1; -- done" << true;
+        QTest::newRow("semicolon in a quoted name") << "DELETE FROM \"t;DELETE FROM victim_t\"" << true;
+        QTest::newRow("second statement") << "DELETE FROM victim_t WHERE id = 1;DELETE FROM victim_t" << false;
+        QTest::newRow("name closed early") << "DELETE FROM \"t\";DELETE FROM victim_t;--\"" << false;
+    }
+    void oneStatementScope()
+    {
+        QFETCH(QString, sql);
+        QFETCH(bool, runs);
+        this->sql(QStringLiteral("DROP TABLE IF EXISTS victim_t; CREATE TABLE victim_t (id int);"
+                                 "INSERT INTO victim_t VALUES (1), (2), (3);"
+                                 "DROP TABLE IF EXISTS \"t;DELETE FROM victim_t\"; CREATE TABLE \"t;DELETE FROM victim_t\" (id int);"));
+        const DatabaseError e = errorOf([&] { session->execute(sql, {}, 0, StatementScope::OneStatement); });
+        QCOMPARE(e.message(), runs ? QStringLiteral("<no error>") : QStringLiteral("The command must be a single statement: ") + sql);
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM victim_t")), QString::number(runs && sql.contains("id = 1") ? 2 : 3));
+    }
+
+    // Names quoted with the driver's quote character; values as plain literals.
+    void quoting()
+    {
+        QCOMPARE(session->quoteIdentifier(QStringLiteral("t;DELETE FROM victim")), QStringLiteral("\"t;DELETE FROM victim\""));
+        QCOMPARE(session->quoteIdentifier(QStringLiteral("a]b")), QStringLiteral("\"a]b\""));
+        QCOMPARE(session->quoteString(QStringLiteral("it's 客戶")), QStringLiteral("'it''s 客戶'"));
+        // Both read back as the one name and the one value.
+        sql(QStringLiteral("CREATE TABLE \"it's \"\"q\"\" 客戶\" (v text); INSERT INTO \"it's \"\"q\"\" 客戶\" VALUES ('x')"));
+        const QString name = QStringLiteral("it's \"q\" 客戶");
+        auto rs = session->query(QStringLiteral("SELECT v, ") + session->quoteString(name) + QStringLiteral(" AS n FROM ") +
+                                     session->quoteIdentifier(name),
+                                 {}, 0, StatementScope::OneStatement);
+        QCOMPARE(cell(*rs, 0, "v").toString(), QStringLiteral("x"));
+        QCOMPARE(cell(*rs, 0, "n").toString(), name);
+    }
+
     void sqlErrors()
     {
         const DatabaseError syntax = errorOf([&] { session->query(QStringLiteral("SELEC 1")); });

@@ -410,6 +410,54 @@ private slots:
         QCOMPARE(errorTextOf([&] { session->execute(sql); }), expected);
     }
 
+    // A command built from a name runs as one statement: whatever follows it fails the
+    // command before its first statement runs.
+    void oneStatementScope_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("one statement") << "DELETE FROM 產品 WHERE 編號 = 2" << true;
+        QTest::newRow("trailing semicolon and comment") << "DELETE FROM 產品 WHERE 編號 = 2; -- done\r\n" << true;
+        QTest::newRow("second statement") << "DELETE FROM 產品 WHERE 編號 = 2;DELETE FROM victim" << false;
+        QTest::newRow("second after a comment") << "DELETE FROM 產品 WHERE 編號 = 2; /* x */ DELETE FROM victim" << false;
+        QTest::newRow("broken second statement") << "DELETE FROM 產品 WHERE 編號 = 2; nonsense" << false;
+    }
+    void oneStatementScope()
+    {
+        QFETCH(QString, sql);
+        QFETCH(bool, runs);
+        session->execute(QStringLiteral("CREATE TABLE victim (id INTEGER); INSERT INTO victim VALUES (1), (2), (3)"));
+        const QString refused = QStringLiteral("The command must be a single statement: ") + sql;
+        const QString expected = runs ? QStringLiteral("<no error>") : refused;
+        QCOMPARE(errorTextOf([&] { session->execute(sql, {}, 0, StatementScope::OneStatement); }), expected);
+        QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM 產品")), 0, 0).toLongLong(), runs ? 1LL : 2LL);
+        QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM victim")), 0, 0).toLongLong(), 3LL);
+        // The same through query: nothing fetched, nothing run.
+        const QString select = QString(sql).replace(QStringLiteral("DELETE FROM 產品 WHERE 編號 = 2"),
+                                                    QStringLiteral("SELECT * FROM 產品"));
+        const QString selectExpected = runs ? QStringLiteral("<no error>")
+                                            : QStringLiteral("The command must be a single statement: ") + select;
+        QCOMPARE(errorTextOf([&] { session->query(select, {}, 0, StatementScope::OneStatement); }), selectExpected);
+        QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM victim")), 0, 0).toLongLong(), 3LL);
+    }
+
+    // Row counts of the STATISTICS rowset name each table, whatever its name holds.
+    void statisticsCountHostileNames()
+    {
+        session->execute(QStringLiteral(
+            "CREATE TABLE victim (id INTEGER); INSERT INTO victim VALUES (1), (2), (3);"
+            "CREATE TABLE t (n TEXT); INSERT INTO t VALUES ('t');"
+            "CREATE TABLE \"t;DELETE FROM victim\" (n TEXT); INSERT INTO \"t;DELETE FROM victim\" VALUES ('a'), ('b');"
+            "CREATE TABLE \"a\"\"b\" (n TEXT);"));
+        auto stats = session->openSchema(QStringLiteral("STATISTICS"), {});
+        QStringList counts;
+        for (size_t r = 0; r < stats->rows.rowCount(); ++r)
+            counts << cell(*stats, r, QStringLiteral("TABLE_NAME")).toString() + QLatin1Char('=') +
+                          cell(*stats, r, QStringLiteral("CARDINALITY")).toString();
+        QCOMPARE(counts, (QStringList{"a\"b=0", "t=1", "t;DELETE FROM victim=2", "victim=3", "產品=2"}));
+        QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM victim")), 0, 0).toLongLong(), 3LL);
+    }
+
     void timeoutInterruptsAndSessionStaysUsable()
     {
         const QString endless = QStringLiteral(

@@ -531,6 +531,38 @@ private slots:
         QCOMPARE(next.RecordCount(), 1);
     }
 
+    // Names go to SQL Server in brackets, values as Unicode literals; a command built from
+    // a name that holds a second statement never leaves the client.
+    void namesQuotedAndBuiltCommandsKeptToOneStatement()
+    {
+        Connection c;
+        open(c);
+        const ProviderSession &s = c.session();
+        QCOMPARE(s.quoteIdentifier(QStringLiteral("a]b")), QStringLiteral("[a]]b]"));
+        QCOMPARE(s.quoteIdentifier(QStringLiteral("t;DELETE FROM victim")), QStringLiteral("[t;DELETE FROM victim]"));
+        QCOMPARE(s.quoteIdentifier(QStringLiteral("[x]")), QStringLiteral("[[x]]]"));
+        QCOMPARE(s.quoteString(QStringLiteral("it's 客戶")), QStringLiteral("N'it''s 客戶'"));
+
+        peer.onQuery(QStringLiteral("Select * From [t;DELETE FROM victim]"), tableT());
+        Dataset d;
+        d.setConnection(&c);
+        d.setCommandText(QStringLiteral("Select * From [t;DELETE FROM victim]"), StatementScope::OneStatement);
+        d.Open();
+        QCOMPARE(d.RecordCount(), 3);
+        d.Close();
+        peer.clearReceived();
+        const QString escaped = QStringLiteral("Select * From [t];DELETE FROM victim");
+        d.setCommandText(escaped, StatementScope::OneStatement);
+        QCOMPARE(errorOf([&] { d.Open(); }).message(), QStringLiteral("The command must be a single statement: ") + escaped);
+        Command cmd;
+        cmd.setConnection(&c);
+        cmd.setCommandText(QStringLiteral("DBCC DBReindex ('[dbo].[t]','', 0) WITH NO_INFOMSGS; DELETE FROM victim"),
+                           StatementScope::OneStatement);
+        QCOMPARE(errorOf([&] { cmd.Execute(); }).message(),
+                 QStringLiteral("The command must be a single statement: ") + cmd.CommandText());
+        QCOMPARE(texts(peer.receivedStatements()), QStringList());
+    }
+
     void useBatchChangesDatabase()
     {
         peer.onQuery(QStringLiteral("SELECT name FROM sys.tables"),

@@ -10,24 +10,27 @@ SqlPageRunner::SqlPageRunner(data::Command &command, data::Dataset &rows)
 {
 }
 
-SqlPageRunner::Outcome SqlPageRunner::run(const QString &text)
+SqlPageRunner::Result SqlPageRunner::run(const QString &text)
 {
     switch (GetSQLKind(text)) {
     case skInsert:
     case skUpdate:
         command_.setCommandText(text);
         command_.Execute();
-        return Outcome::Executed;
-    case skSelect:
+        return {Outcome::Executed};
+    case skSelect: {
         if (rows_.Active())
             rows_.Close();
         rows_.setCommandText(text);
-        rows_.Open();
-        return Outcome::Opened;
+        // The text runs once either way; what came back decides what the user sees.
+        if (const auto affected = rows_.OpenOrExecute())
+            return {Outcome::RanWithoutRows, *affected};
+        return {Outcome::Opened};
+    }
     case skOther:
         break;
     }
-    return Outcome::Refused;
+    return {Outcome::Refused};
 }
 
 } // namespace gui

@@ -12,12 +12,23 @@ namespace gui {
 
 class SqlPageRunner {
 public:
-    enum class Outcome { Refused, Executed, Opened };
+    enum class Outcome {
+        Refused,
+        Executed,
+        Opened,
+        // Classified as a select, yet no result set came back: the text has run (it may
+        // have changed data) and the dataset stays closed.
+        RanWithoutRows,
+    };
+    struct Result {
+        Outcome outcome = Outcome::Refused;
+        long long rowsAffected = -1; // RanWithoutRows: as the driver says, -1 unknown
+    };
 
     SqlPageRunner(data::Command &command, data::Dataset &rows);
     // Errors of the server or of the text propagate; a failing select leaves the
     // dataset closed.
-    Outcome run(const QString &text);
+    Result run(const QString &text);
 
 private:
     data::Command &command_;

@@ -2,6 +2,7 @@
 #include "TableListBox.h"
 #include "data/Connection.h"
 #include "data/Dataset.h"
+#include "data/SqlNames.h"
 #include <QItemSelectionModel>
 #include <QStringList>
 
@@ -70,7 +71,8 @@ QString TableList::openCurrentTable(data::Dataset &dataset) const
 {
     const QString table = currentTable();
     dataset.Close();
-    dataset.setCommandText(QStringLiteral("Select * From ") + table);
+    dataset.setCommandText(data::selectAllFrom(connection_.session(), table),
+                           data::StatementScope::OneStatement);
     dataset.Open();
     return table;
 }

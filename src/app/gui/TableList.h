@@ -28,8 +28,8 @@ public:
     // The entry holding the focus mark; empty when there is none.
     bool hasCurrentTable() const;
     QString currentTable() const;
-    // Opens every row of the current table into `dataset` ("Select * From " + name, as
-    // it stands). Returns the table's name.
+    // Opens every row of the current table into `dataset` ("Select * From " + the name
+    // quoted for the database, run as one statement). Returns the table's name.
     QString openCurrentTable(data::Dataset &dataset) const;
     // Empties all three lists, leaving none with a current entry.
     void clear();
