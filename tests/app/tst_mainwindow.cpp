@@ -561,14 +561,14 @@ private slots:
         QVERIFY(first >= 0 && first + 2 < tables.size());
         clickItem(w->lbxTableName, first);
         QVERIFY(w->ADODXML.Active());
-        QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From ") + tables[first]);
+        QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From \"地區\""));
         QCOMPARE(w->DBGrid2->Caption(), tables[first]);
         QVERIFY(w->FXMLFromTable);
         QCOMPARE(w->DBGrid2->model()->rowCount(), w->ADODXML.RecordCount());
         QCOMPARE(drive::focused(), static_cast<QWidget *>(w->lbxTableName));
         for (int row = first + 1; row < first + 3; ++row) {
             drive::press(Qt::Key_Down);
-            QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From ") + tables[row]);
+            QCOMPARE(w->ADODXML.CommandText(), QStringLiteral("Select * From \"") + tables[row] + QLatin1Char('"'));
             QCOMPARE(w->DBGrid2->Caption(), tables[row]);
             QVERIFY(w->ADODXML.Active());
         }

@@ -369,6 +369,7 @@ private slots:
         const DatabaseError e = errorOf([&] { session->execute(sql, {}, 0, StatementScope::OneStatement); });
         QCOMPARE(e.message(), runs ? QStringLiteral("<no error>") : QStringLiteral("The command must be a single statement: ") + sql);
         QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM victim_t")), QString::number(runs && sql.contains("id = 1") ? 2 : 3));
+        this->sql(QStringLiteral("DROP TABLE victim_t; DROP TABLE \"t;DELETE FROM victim_t\""));
     }
 
     // Names quoted with the driver's quote character; values as plain literals.
@@ -385,6 +386,7 @@ private slots:
                                  {}, 0, StatementScope::OneStatement);
         QCOMPARE(cell(*rs, 0, "v").toString(), QStringLiteral("x"));
         QCOMPARE(cell(*rs, 0, "n").toString(), name);
+        sql(QStringLiteral("DROP TABLE \"it's \"\"q\"\" 客戶\""));
     }
 
     void sqlErrors()
