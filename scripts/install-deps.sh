@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    fonts-arphic-uming
     unixodbc unixodbc-dev tdsodbc odbc-postgresql
     libsqlite3-dev sqlite3 postgresql
     xvfb xauth x11vnc imagemagick

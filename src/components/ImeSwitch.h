@@ -3,6 +3,8 @@
 // entered. Where the platform offers no input method that can be toggled (this port's
 // desktops), the default switch reports "no input method" and sends nothing. A caller
 // (a test, or a future platform port) may install its own switch.
+#include <QString>
+
 class QWidget;
 
 namespace components {
@@ -14,6 +16,9 @@ public:
     virtual bool keyboardLayoutIsIme() const { return false; }
     // Sends the toggle between input method and no input method to `window`.
     virtual void sendToggle(QWidget *window) { (void)window; }
+    // Gives `edit` the input method called `imeName` whenever it has the focus; with no
+    // such input method the edit keeps the keyboard's.
+    virtual void useInputMethod(QWidget *edit, const QString &imeName) { (void)edit; (void)imeName; }
 };
 
 ImeSwitch &imeSwitch();

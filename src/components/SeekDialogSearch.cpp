@@ -1,0 +1,104 @@
+// The search of TfmSeek: check every edit, locate the first record matching the typed
+// values, and ask whether to go on when none does.
+#include "SeekDialog.h"
+#include "SeekEdit.h"
+#include "SeekValueCheck.h"
+#include "data/Dataset.h"
+#include "data/Field.h"
+#include "platform/UiServices.h"
+#include <QCoreApplication>
+#include <algorithm>
+
+namespace components {
+
+namespace {
+const QString kQuestionTitle = QStringLiteral("程式執行確認");
+const QString kGoOnQuestion = QStringLiteral("查無該筆資料，是否繼續查詢");
+} // namespace
+
+// Shows what does not fit the field's type; false then.
+bool TfmSeek::checkEdit(SeekEdit *edit, int mode)
+{
+    const QString problem = seekValueProblem(edit->field()->DataType(), edit->value(), SeekCheckMode(mode));
+    if (problem.isEmpty())
+        return true;
+    platform::ui().showMessage(this, QCoreApplication::applicationName(), problem,
+                               platform::MessageIcon::None, false);
+    return false;
+}
+
+void TfmSeek::search()
+{
+    if (FCount == 0 || !FDataSet) {
+        closeDialog();
+        return;
+    }
+    for (SeekEdit *edit : FEdits) {
+        if (!checkEdit(edit, int(SeekCheckMode::Search))) {
+            edit->setFocus();
+            return;
+        }
+    }
+    if (std::all_of(FEdits.begin(), FEdits.end(), [](SeekEdit *e) { return e->value().isEmpty(); })) {
+        closeDialog();
+        return;
+    }
+    const Outcome outcome = locate();
+    FFound = FFound || outcome == Outcome::Found;
+    if (outcome == Outcome::NotFound && platform::ui().askYesNo(this, kQuestionTitle, kGoOnQuestion)) {
+        FEdits.front()->setFocus();
+        FEdits.front()->selectAll();
+        return;
+    }
+    closeDialog();
+}
+
+TfmSeek::Outcome TfmSeek::locate()
+{
+    auto outcome = [](bool found) { return found ? Outcome::Found : Outcome::NotFound; };
+    if (FCount == 1)
+        return outcome(FDataSet->Locate(FFields.front()->FieldName(), FEdits.front()->value(), FLocateOptions));
+    QStringList names;
+    QVariantList values;
+    for (SeekEdit *edit : FEdits) {
+        if (!countsAsSeekValue(edit->field()->DataType(), edit->value()))
+            continue;
+        names << edit->fieldName();
+        values << edit->value();
+    }
+    if (names.isEmpty())
+        return Outcome::NothingToSeek;
+    if (names.size() == 1) {
+        // One value alone: search in that field's order (the dataset stays so sorted).
+        if (FDataSet->SupportsSort())
+            FDataSet->setSort(QLatin1Char('[') + names.front() + QLatin1Char(']'));
+        return outcome(FDataSet->Locate(names.front(), values.front(), FLocateOptions));
+    }
+    return outcome(FDataSet->Locate(names.join(QLatin1Char(';')), values, FLocateOptions));
+}
+
+// Moves the focus along the tab order until a seek edit has it; stops after one round.
+void TfmSeek::walkFocus(bool forward)
+{
+    QWidget *start = focusWidget() ? focusWidget() : this;
+    for (QWidget *w = forward ? start->nextInFocusChain() : start->previousInFocusChain(); w != start;
+         w = forward ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        if (auto *edit = qobject_cast<SeekEdit *>(w); edit && edit->isEnabled()) {
+            edit->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
+}
+
+SeekEdit *TfmSeek::focusedSeekEdit() const
+{
+    return qobject_cast<SeekEdit *>(focusWidget());
+}
+
+int TfmSeek::focusedTag() const
+{
+    const SeekEdit *edit = focusedSeekEdit();
+    return edit ? edit->Tag() : 0;
+}
+
+} // namespace components

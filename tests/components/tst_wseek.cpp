@@ -1,0 +1,611 @@
+// The seek component and its dialog over a real SQLite table, driven by keys sent to
+// whatever edit has the focus in the active dialog.
+#include "SeekTestDriver.h"
+#include "components/ImeSwitch.h"
+#include "components/SeekFields.h"
+#include "data/Connection.h"
+#include "data/Dataset.h"
+#include "data/Field.h"
+#include "support/ScriptedUi.h"
+#include <QFrame>
+#include <QLabel>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <sqlite3.h>
+
+using namespace components;
+using seektest::execute;
+using seektest::focusedEdit;
+
+namespace {
+
+const QString kNotANumber = QStringLiteral("輸入非數值字元");
+const QString kNotADate = QStringLiteral("輸入非日期字元");
+
+// 客戶: rows in an order where sorting by code changes which "B..." comes first.
+struct Customers {
+    QTemporaryDir dir;
+    data::Connection conn;
+    data::Dataset ds;
+
+    Customers()
+    {
+        const QString file = dir.path() + QStringLiteral("/seek.db");
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.toUtf8().constData(), &db);
+        const char *sql =
+            "CREATE TABLE 客戶 (客戶編號 INTEGER PRIMARY KEY, Name NVARCHAR(20), code NVARCHAR(8),"
+            " 生日 DATE, 金額 REAL, 備註 NVARCHAR(30));"
+            "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30.5, 'x');"
+            "INSERT INTO 客戶 VALUES (2, 'bobby', 'B04', '2023-04-08', 40, 'y');"
+            "INSERT INTO 客戶 VALUES (3, 'Alice', 'A01', '2020-01-05', 10.25, 'z');"
+            "INSERT INTO 客戶 VALUES (4, 'Bob', 'B02', '2021-02-06', 20, 'w');";
+        char *err = nullptr;
+        if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK)
+            qFatal("%s", err);
+        sqlite3_close(db);
+        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("Select * From 客戶"));
+        ds.Open();
+    }
+    int currentId() const { return ds.FieldByName(QStringLiteral("客戶編號"))->AsInteger(); }
+};
+
+QStringList labelsOf(TfmSeek *dialog)
+{
+    QStringList labels;
+    for (int i = 1; i <= dialog->count(); ++i)
+        labels << dialog->label(i)->text();
+    return labels;
+}
+
+// Records which edits were given which input method.
+class RecordingIme : public ImeSwitch {
+public:
+    QStringList uses;
+    void useInputMethod(QWidget *edit, const QString &name) override
+    {
+        uses << edit->objectName() + QLatin1Char('=') + name;
+    }
+};
+
+} // namespace
+
+class TestWSeek : public QObject {
+    Q_OBJECT
+private slots:
+    void defaults()
+    {
+        TwSeek seek;
+        QCOMPARE(seek.LocateOptions(), data::TLocateOptions(data::loPartialKey));
+        QCOMPARE(seek.CharCase(), ecNormal);
+        QVERIFY(!seek.hasQuestion());
+        QVERIFY(!seek.hasImeNameList());
+        QCOMPARE(seek.Found(), false);
+        seek.Question() << QStringLiteral("code");
+        QVERIFY(seek.hasQuestion());
+    }
+
+    void forgetsADestroyedDataset()
+    {
+        TwSeek seek;
+        auto *ds = new data::Dataset;
+        seek.setDataSet(ds);
+        delete ds;
+        QCOMPARE(seek.DataSet(), nullptr);
+    }
+
+    void resolvesSeekFields_data()
+    {
+        QTest::addColumn<QString>("seekField");
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("case-insensitive") << "NAME" << QStringList{"Name"};
+        QTest::newRow("blanks trimmed") << " name ; code " << QStringList{"Name", "code"};
+        QTest::newRow("earlier name matching nothing: nothing at all") << "nosuch;code" << QStringList{};
+        QTest::newRow("later name matching nothing") << "code;nosuch" << QStringList{"code"};
+        QTest::newRow("calculated field left out") << "name;備註" << QStringList{"Name"};
+        QTest::newRow("name given twice") << "code;CODE" << QStringList{"code", "code"};
+        QTest::newRow("Chinese field name") << "客戶編號" << QStringList{"客戶編號"};
+        QTest::newRow("empty") << "" << QStringList{};
+        QTest::newRow("more than nine: the first nine")
+            << "code;code;code;code;code;code;code;code;code;name"
+            << QStringList{"code", "code", "code", "code", "code", "code", "code", "code", "code"};
+    }
+    void resolvesSeekFields()
+    {
+        QFETCH(QString, seekField);
+        QFETCH(QStringList, labels);
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        c.ds.FieldByName(QStringLiteral("備註"))->setFieldKind(data::fkCalculated);
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(seekField);
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(labelsOf(dialog), labels);
+            if (!labels.isEmpty())
+                QCOMPARE(drive::focused(), dialog->edit(1));
+            // Every control has its own name, whatever the field names are.
+            QSet<QString> names;
+            for (int i = 1; i <= dialog->count(); ++i)
+                names << dialog->edit(i)->objectName();
+            QCOMPARE(names.size(), dialog->count());
+            drive::press(Qt::Key_Escape);
+            QVERIFY(!dialog->isVisible());
+        }));
+        QCOMPARE(seek.Found(), false);
+    }
+
+    // With no seek field any search closes the dialog; Up has nowhere to go.
+    void noSeekFields()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("nosuch;code"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->count(), 0);
+            drive::press(Qt::Key_Up);
+            QVERIFY(dialog->isVisible());
+            drive::press(Qt::Key_F9);
+            QVERIFY(!dialog->isVisible());
+        }));
+        QCOMPARE(seek.Found(), false);
+        QVERIFY(ui.messages().isEmpty());
+        QVERIFY(ui.questions().isEmpty());
+    }
+
+    void integerEditRefusesLetters()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("客戶編號;Name"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::type(QStringLiteral("12a"));
+            drive::press(Qt::Key_Return); // checked, the focus stays
+            QCOMPARE(ui.messageTexts(), QStringList{kNotANumber});
+            QCOMPARE(drive::focused(), dialog->edit(1));
+            drive::press(Qt::Key_Tab);
+            QCOMPARE(drive::focused(), dialog->edit(2));
+            drive::press(Qt::Key_F9); // the search checks every edit: the focus returns
+            QCOMPARE(ui.messageTexts(), (QStringList{kNotANumber, kNotANumber}));
+            QCOMPARE(drive::focused(), dialog->edit(1));
+            QVERIFY(dialog->isVisible());
+            drive::press(Qt::Key_Escape);
+        }));
+        QCOMPARE(seek.Found(), false);
+        QVERIFY(ui.questions().isEmpty());
+    }
+
+    void emptyDateEditIsRefused()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;生日"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::type(QStringLiteral("Bob"));
+            drive::press(Qt::Key_F9);
+            QCOMPARE(ui.messageTexts(), QStringList{kNotADate});
+            QCOMPARE(drive::focused(), dialog->edit(2));
+            QVERIFY(dialog->isVisible());
+            drive::press(Qt::Key_Escape);
+        }));
+        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.currentId(), 1);
+    }
+
+    void allEditsEmptyClosesWithoutSearching()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        c.ds.Last();
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::press(Qt::Key_F9);
+            QVERIFY(!dialog->isVisible());
+        }));
+        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.currentId(), 4);
+        QVERIFY(ui.questions().isEmpty());
+    }
+
+    void onlyTheSecondFieldFilledSortsThenLocates()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code"));
+        QVERIFY(execute(seek, [&](TfmSeek *) {
+            drive::press(Qt::Key_Down);
+            drive::type(QStringLiteral("B"));
+            drive::press(Qt::Key_Return);
+        }));
+        QVERIFY(seek.Found());
+        // In read order "B" first meets B04 (bobby); in code order B02 (Bob).
+        QCOMPARE(c.ds.Sort(), QStringLiteral("[code]"));
+        QCOMPARE(c.currentId(), 4);
+        QCOMPARE(c.ds.FieldByName(QStringLiteral("code"))->AsString(), QStringLiteral("B02"));
+    }
+
+    void twoFieldsFilledLocateOnBoth()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code"));
+        QVERIFY(execute(seek, [&](TfmSeek *) {
+            drive::type(QStringLiteral("Bo"));
+            drive::press(Qt::Key_Down);
+            drive::type(QStringLiteral("B0"));
+            drive::press(Qt::Key_Down);
+        }));
+        QVERIFY(seek.Found());
+        QCOMPARE(c.ds.Sort(), QString());
+        QCOMPARE(c.currentId(), 4); // "bobby" does not begin with "Bo"
+    }
+
+    void notFoundAsksWhetherToGoOn_data()
+    {
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("Yes: the first edit again, its text selected") << true;
+        QTest::newRow("No: the dialog closes") << false;
+    }
+    void notFoundAsksWhetherToGoOn()
+    {
+        QFETCH(bool, goOn);
+        testsupport::ScriptedUiScope ui;
+        ui.queueAnswers({goOn});
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::type(QStringLiteral("Zed"));
+            drive::press(Qt::Key_Down);
+            drive::press(Qt::Key_Down); // from the last edit: search
+            QCOMPARE(ui.questions().size(), 1);
+            QCOMPARE(ui.questions().first().title, QStringLiteral("程式執行確認"));
+            QCOMPARE(ui.questions().first().text, QStringLiteral("查無該筆資料，是否繼續查詢"));
+            QCOMPARE(dialog->isVisible(), goOn);
+            if (!goOn)
+                return;
+            QCOMPARE(drive::focused(), dialog->edit(1));
+            QCOMPARE(dialog->edit(1)->selectedText(), QStringLiteral("Zed"));
+            drive::type(QStringLiteral("Ali")); // replaces the selection
+            drive::press(Qt::Key_F9);
+            QVERIFY(!dialog->isVisible());
+        }));
+        QCOMPARE(seek.Found(), goOn);
+        QCOMPARE(c.currentId(), goOn ? 3 : 1);
+    }
+
+    void keysWalkAndSearch_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("searched");
+        QTest::addColumn<int>("focusedTag");
+        QTest::newRow("Up in the first edit searches") << QList<int>{Qt::Key_Up} << true << 0;
+        QTest::newRow("Enter in the last edit searches")
+            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return} << true << 0;
+        QTest::newRow("Down in the last edit searches")
+            << QList<int>{Qt::Key_Return, Qt::Key_Return, Qt::Key_Down} << true << 0;
+        QTest::newRow("keypad Enter walks down") << QList<int>{Qt::Key_Enter} << false << 2;
+        QTest::newRow("Up walks back") << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << false << 2;
+        QTest::newRow("Esc closes without searching") << QList<int>{Qt::Key_Escape} << false << 0;
+    }
+    void keysWalkAndSearch()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, searched);
+        QFETCH(int, focusedTag);
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code;金額"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::type(QStringLiteral("Ali"));
+            for (int key : keys)
+                drive::press(Qt::Key(key));
+            if (focusedTag > 0) {
+                QVERIFY(dialog->isVisible());
+                QCOMPARE(focusedEdit()->Tag(), focusedTag);
+                drive::press(Qt::Key_Escape);
+            }
+            QVERIFY(!dialog->isVisible());
+        }));
+        QCOMPARE(seek.Found(), searched);
+        QCOMPARE(c.currentId(), searched ? 3 : 1);
+        QVERIFY(ui.messages().isEmpty());
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("centred");
+        QTest::newRow("Left 112, Width 0: wider than 112, centred") << 112 << 0 << 0 << true;
+        QTest::newRow("narrower than Left: right edge at Left + Width") << 900 << 40 << 300 << false;
+    }
+    void placement()
+    {
+        QFETCH(int, left);
+        QFETCH(int, top);
+        QFETCH(int, width);
+        QFETCH(bool, centred);
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code"));
+        seek.setLeft(left);
+        seek.setTop(top);
+        seek.setWidth(width);
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            const QSize screen = dialog->screen()->geometry().size();
+            const QSize size = dialog->size();
+            // code: display width 8, an edit 85 wide; the tool bar is narrower.
+            const int widest = std::max({85, dialog->label(1)->width(), dialog->ToolBar1->width()});
+            QCOMPARE(dialog->Bevel1->geometry(), QRect(13, 20, widest + 40, 90));
+            QCOMPARE(size.width(), dialog->Bevel1->width() + 30);
+            QCOMPARE(dialog->ToolBar1->pos(),
+                     QPoint(size.width() - dialog->ToolBar1->width() - 20, 20 + 90 + 10));
+            QCOMPARE(size.height(), 120 + dialog->ToolBar1->height() + 40);
+            if (centred) {
+                QVERIFY(size.width() > 112);
+                QCOMPARE(dialog->pos(), QPoint((screen.width() - size.width()) / 2,
+                                               (screen.height() - size.height()) / 2));
+            } else {
+                QCOMPARE(dialog->pos(), QPoint(left + width - size.width(), top));
+            }
+            drive::press(Qt::Key_Escape);
+        }));
+    }
+
+    void editFollowsDisplayWidth()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code"));
+        QCOMPARE(c.ds.FieldByName(QStringLiteral("code"))->DisplayWidth(), 8);
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            SeekEdit *edit = dialog->edit(1);
+            QCOMPARE(edit->width(), 85);
+            QCOMPARE(edit->pos(), QPoint(20, 50));
+            QCOMPARE(dialog->label(1)->pos(), QPoint(20, 30));
+            drive::type(QStringLiteral("ABCDEFGHIJ"));
+            QCOMPARE(edit->text(), QStringLiteral("ABCDEFGH"));
+            drive::press(Qt::Key_Escape);
+        }));
+    }
+
+    void chineseFieldNameOpensAndFinds()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("客戶編號"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->label(1)->text(), QStringLiteral("客戶編號"));
+            QCOMPARE(focusedEdit()->fieldName(), QStringLiteral("客戶編號"));
+            drive::type(QStringLiteral("3"));
+            drive::press(Qt::Key_Return);
+        }));
+        QVERIFY(seek.Found());
+        QCOMPARE(c.currentId(), 3);
+    }
+
+    void questionButtonsAndF10()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code"));
+        seek.Question() << QStringLiteral("CODE");
+        QStringList calls;
+        seek.OnQuestionClick = [&](QObject *sender, QToolButton *button, SeekEdit *edit) {
+            calls << QStringLiteral("%1 %2 %3").arg(qobject_cast<TfmSeek *>(sender) ? "dialog" : "?",
+                                                    button->objectName(), edit->fieldName());
+            edit->setText(QStringLiteral("A01"));
+        };
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->questionButton(1), nullptr);
+            QToolButton *button = dialog->questionButton(2);
+            QVERIFY(button);
+            QCOMPARE(button->size(), QSize(22, 22));
+            QCOMPARE(button->pos(), QPoint(dialog->edit(2)->x() + dialog->edit(2)->width() + 2, dialog->edit(2)->y()));
+            drive::press(Qt::Key_F10); // the first field has no question button
+            QVERIFY(calls.isEmpty());
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(calls, QStringList{"dialog qbSeek2 code"});
+            QCOMPARE(dialog->edit(2)->text(), QStringLiteral("A01"));
+            drive::press(Qt::Key_Down);
+            dialog->edit(2)->clear();
+            drive::press(Qt::Key_F10);
+            QCOMPARE(calls.size(), 2);
+            drive::press(Qt::Key_F9);
+        }));
+        QVERIFY(seek.Found());
+        QCOMPARE(c.currentId(), 3);
+    }
+
+    void questionButtonsNeedAHandler()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code"));
+        seek.Question() << QStringLiteral("code");
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->questionButton(1), nullptr);
+            drive::press(Qt::Key_Escape);
+        }));
+    }
+
+    void inputMethodForMarkedFields()
+    {
+        testsupport::ScriptedUiScope ui;
+        RecordingIme ime;
+        setImeSwitch(&ime);
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name;code;客戶編號"));
+        seek.setImeNameList({QString(), QStringLiteral("1")});
+        seek.setImeName(QStringLiteral("注音"));
+        QVERIFY(execute(seek, [&](TfmSeek *) { drive::press(Qt::Key_Escape); }));
+        seek.setImeName(QString());
+        QVERIFY(execute(seek, [&](TfmSeek *) { drive::press(Qt::Key_Escape); }));
+        setImeSwitch(nullptr);
+        QCOMPARE(ime.uses, QStringList{"edSeek2=注音"});
+    }
+
+    void charCaseForcesLetters()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code"));
+        seek.setCharCase(ecUpperCase);
+        seek.setLocateOptions(0); // exact and case-sensitive: only "A01" matches
+        QVERIFY(execute(seek, [&](TfmSeek *) {
+            drive::type(QStringLiteral("a01"));
+            QCOMPARE(focusedEdit()->text(), QStringLiteral("A01"));
+            drive::press(Qt::Key_Return);
+        }));
+        QVERIFY(seek.Found());
+        QCOMPARE(c.currentId(), 3);
+    }
+
+    void dateEditUsesTheDateMask()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("生日"));
+        seek.setEditMask(QStringLiteral("!9999/99/99;1;_"));
+        QVERIFY(execute(seek, [&](TfmSeek *) {
+            QCOMPARE(focusedEdit()->inputMask(), QStringLiteral("0000/00/00;_"));
+            drive::type(QStringLiteral("20210206"));
+            QCOMPARE(focusedEdit()->value(), QStringLiteral("2021/02/06"));
+            drive::press(Qt::Key_Return);
+        }));
+        QVERIFY(seek.Found());
+        QCOMPARE(c.currentId(), 4);
+    }
+
+    void fieldEditMaskOnOtherFields()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        c.ds.FieldByName(QStringLiteral("code"))->setEditMask(QStringLiteral(">L00;0;_"));
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code;生日"));
+        seek.setEditMask(QString()); // no mask for dates
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->edit(1)->inputMask(), QStringLiteral(">A99;_"));
+            QCOMPARE(dialog->edit(2)->inputMask(), QString());
+            drive::type(QStringLiteral("b02"));
+            QCOMPARE(dialog->edit(1)->value(), QStringLiteral("B02"));
+            drive::press(Qt::Key_Escape);
+        }));
+    }
+
+    void looksAsDesigned()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("查詢"));
+            QCOMPARE(dialog->palette().color(QPalette::Window), QColor(0x80, 0, 0));
+            QCOMPARE(dialog->palette().color(QPalette::WindowText), QColor(Qt::yellow));
+            QCOMPARE(dialog->font().pixelSize(), 20);
+            QVERIFY2(QFontInfo(dialog->font()).family().contains(QLatin1String("Ming")),
+                     qPrintable(QFontInfo(dialog->font()).family()));
+            QCOMPARE(dialog->spdSeek->toolTip(), QStringLiteral("開始查詢"));
+            QCOMPARE(dialog->spdExit->toolTip(), QStringLiteral("放棄查詢"));
+            QCOMPARE(dialog->spdSeek->cursor().shape(), Qt::PointingHandCursor);
+            QCOMPARE(dialog->spdSeek->size(), QSize(30, 30));
+            QVERIFY(!(dialog->windowFlags() & Qt::WindowCloseButtonHint));
+            QTest::mouseClick(dialog->spdExit, Qt::LeftButton);
+            QVERIFY(!dialog->isVisible());
+        }));
+        QCOMPARE(seek.Found(), false);
+    }
+
+    void locateOptions_data()
+    {
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("id"); // 0: not found
+        const int partial = data::loPartialKey, nocase = data::loCaseInsensitive;
+        QTest::newRow("partial key") << partial << "Bo" << 4;
+        QTest::newRow("partial key, case-insensitive") << (partial | nocase) << "BO" << 2;
+        QTest::newRow("partial key, case matters") << partial << "BO" << 0;
+        QTest::newRow("whole value") << 0 << "Bob" << 4;
+        QTest::newRow("whole value, not a prefix") << 0 << "Bo" << 0;
+        QTest::newRow("whole value, case-insensitive") << nocase << "BOBBY" << 2;
+    }
+    void locateOptions()
+    {
+        QFETCH(int, options);
+        QFETCH(QString, typed);
+        QFETCH(int, id);
+        testsupport::ScriptedUiScope ui;
+        ui.queueAnswers({false});
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("name"));
+        seek.setLocateOptions(options);
+        QVERIFY(execute(seek, [&](TfmSeek *) {
+            drive::type(typed);
+            drive::press(Qt::Key_Return);
+        }));
+        QCOMPARE(seek.Found(), id != 0);
+        QCOMPARE(c.currentId(), id != 0 ? id : 1);
+        QCOMPARE(ui.questions().size(), id != 0 ? 0 : 1);
+    }
+
+    void tickButtonSearches()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::type(QStringLiteral("Car"));
+            QTest::mouseClick(dialog->spdSeek, Qt::LeftButton);
+        }));
+        QVERIFY(seek.Found());
+        QCOMPARE(c.currentId(), 1);
+    }
+};
+
+QTEST_MAIN(TestWSeek)
+#include "tst_wseek.moc"
