@@ -53,28 +53,25 @@ void TfmSeek::search()
     closeDialog();
 }
 
+// Fields are handed to the dataset as they are, so that names holding ";" or blanks
+// are searched like any other.
 TfmSeek::Outcome TfmSeek::locate()
 {
-    auto outcome = [](bool found) { return found ? Outcome::Found : Outcome::NotFound; };
-    if (FCount == 1)
-        return outcome(FDataSet->Locate(FFields.front()->FieldName(), FEdits.front()->value(), FLocateOptions));
-    QStringList names;
+    std::vector<data::Field *> fields;
     QVariantList values;
     for (SeekEdit *edit : FEdits) {
-        if (!countsAsSeekValue(edit->field()->DataType(), edit->value()))
+        if (FCount > 1 && !countsAsSeekValue(edit->field()->DataType(), edit->value()))
             continue;
-        names << edit->fieldName();
+        fields.push_back(edit->field());
         values << edit->value();
     }
-    if (names.isEmpty())
+    if (fields.empty())
         return Outcome::NothingToSeek;
-    if (names.size() == 1) {
+    if (FCount > 1 && fields.size() == 1 && FDataSet->SupportsSort()) {
         // One value alone: search in that field's order (the dataset stays so sorted).
-        if (FDataSet->SupportsSort())
-            FDataSet->setSort(QLatin1Char('[') + names.front() + QLatin1Char(']'));
-        return outcome(FDataSet->Locate(names.front(), values.front(), FLocateOptions));
+        FDataSet->setSort(QLatin1Char('[') + fields.front()->FieldName() + QLatin1Char(']'));
     }
-    return outcome(FDataSet->Locate(names.join(QLatin1Char(';')), values, FLocateOptions));
+    return FDataSet->Locate(fields, values, FLocateOptions) ? Outcome::Found : Outcome::NotFound;
 }
 
 // Moves the focus along the tab order until a seek edit has it; stops after one round.

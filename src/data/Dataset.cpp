@@ -610,8 +610,17 @@ bool Dataset::Locate(const QString &keyFields, const QVariant &keyValues, TLocat
             keys << s;
     else
         keys << keyValues;
+    return Locate(fields, keys, options);
+}
+
+bool Dataset::Locate(const std::vector<Field *> &fields, const QVariantList &keys, TLocateOptions options)
+{
+    checkBrowse();
     if (fields.empty() || keys.size() != qsizetype(fields.size()))
         throw DatabaseError(QStringLiteral("Locate needs one value per field"));
+    for (const Field *field : fields)
+        if (!field || field->DataSet() != this)
+            throw DatabaseError(QStringLiteral("Locate needs fields of its own dataset"));
     for (int row = 0; row < RecordCount(); ++row) {
         bool all = true;
         for (size_t i = 0; i < fields.size() && all; ++i)

@@ -86,6 +86,8 @@ public:
     QString ReadOnlyReason() const { return readOnlyReason_; }
 
     bool Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options);
+    // The same with the fields themselves, for names a ";"-joined list cannot carry.
+    bool Locate(const std::vector<Field *> &keyFields, const QVariantList &keyValues, TLocateOptions options);
     bool SupportsSort() const { return true; }
     QString Sort() const { return sort_; }
     void setSort(const QString &sort); // "Name ASC, Other DESC"; empty restores read order

@@ -37,11 +37,12 @@ struct Customers {
         sqlite3_open(file.toUtf8().constData(), &db);
         const char *sql =
             "CREATE TABLE 客戶 (客戶編號 INTEGER PRIMARY KEY, Name NVARCHAR(20), code NVARCHAR(8),"
-            " 生日 DATE, 金額 REAL, 備註 NVARCHAR(30));"
-            "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30.5, 'x');"
-            "INSERT INTO 客戶 VALUES (2, 'bobby', 'B04', '2023-04-08', 40, 'y');"
-            "INSERT INTO 客戶 VALUES (3, 'Alice', 'A01', '2020-01-05', 10.25, 'z');"
-            "INSERT INTO 客戶 VALUES (4, 'Bob', 'B02', '2021-02-06', 20, 'w');";
+            " 生日 DATE, 金額 REAL CHECK (金額 >= 0), 備註 NVARCHAR(30), \"it's; \"\"odd\"\"\" NVARCHAR(10),"
+            " \"nick name's\" NVARCHAR(10));"
+            "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30.5, 'x', 'q;1', 'Ann2');"
+            "INSERT INTO 客戶 VALUES (2, 'bobby', 'B04', '2023-04-08', 40, 'y', 'q;2', 'Ann1');"
+            "INSERT INTO 客戶 VALUES (3, 'Alice', 'A01', '2020-01-05', 10.25, 'z', 'q;3', 'Kim');"
+            "INSERT INTO 客戶 VALUES (4, 'Bob', 'B02', '2021-02-06', 20, 'w', 'q;4', 'Amy');";
         char *err = nullptr;
         if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK)
             qFatal("%s", err);
@@ -589,6 +590,70 @@ private slots:
         QCOMPARE(seek.Found(), id != 0);
         QCOMPARE(c.currentId(), id != 0 ? id : 1);
         QCOMPARE(ui.questions().size(), id != 0 ? 0 : 1);
+    }
+
+    // Field names with quotes, semicolons and blanks are searched like any other.
+    void hostileFieldNames_data()
+    {
+        QTest::addColumn<QString>("seekField");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("sort");
+        QTest::newRow("quote and semicolon: the whole text names it")
+            << "IT'S; \"ODD\"" << QStringList{"q;3"} << 3 << "";
+        QTest::newRow("blank and quote, found alone: sorted by it")
+            << "code;nick name's" << QStringList{"", "Ann"} << 2 << "[nick name's]";
+        QTest::newRow("blank and quote with another field")
+            << "code;nick name's" << QStringList{"C", "Ann"} << 1 << "";
+    }
+    void hostileFieldNames()
+    {
+        QFETCH(QString, seekField);
+        QFETCH(QStringList, typed);
+        QFETCH(int, id);
+        QFETCH(QString, sort);
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(seekField);
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->count(), typed.size());
+            for (const QString &text : typed) {
+                drive::type(text);
+                drive::press(Qt::Key_Return);
+            }
+        }));
+        QCOMPARE(ui.messageTexts(), QStringList());
+        QVERIFY(seek.Found());
+        QCOMPARE(c.currentId(), id);
+        QCOMPARE(c.ds.Sort(), sort);
+    }
+
+    // An error of the search itself (here: the pending change it must post first) is
+    // reported; the dialog stays open for another try.
+    void locateErrorIsReportedAndTheDialogStays()
+    {
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        c.ds.Edit();
+        c.ds.FieldByName(QStringLiteral("金額"))->setValue(-1.0);
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("Name"));
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::type(QStringLiteral("Bob"));
+            drive::press(Qt::Key_Return);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(ui.messages().size(), 1);
+            QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
+            QVERIFY2(ui.lastMessage().text.contains(QLatin1String("CHECK constraint failed")),
+                     qPrintable(ui.lastMessage().text));
+            QCOMPARE(drive::focused(), dialog->edit(1));
+            drive::press(Qt::Key_Escape);
+        }));
+        QCOMPARE(seek.Found(), false);
+        QVERIFY(ui.questions().isEmpty());
     }
 
     void tickButtonSearches()
