@@ -1,7 +1,6 @@
 #include "SeekDialog.h"
 #include "SeekAppearance.h"
 #include "SeekEdit.h"
-#include "SeekValueCheck.h"
 #include "data/DatabaseError.h"
 #include "platform/UiServices.h"
 #include <QCoreApplication>
@@ -134,16 +133,11 @@ bool TfmSeek::FormKeyDown(int key)
     guarded([this, action = row->action] {
         switch (action) {
         case SeekKeyAction::NextOrSearch:
-        case SeekKeyAction::PriorOrSearch: {
-            const bool down = action == SeekKeyAction::NextOrSearch;
-            if (SeekEdit *edit = focusedSeekEdit(); edit && !checkEdit(edit, int(SeekCheckMode::Typing)))
-                throw SeekAbort{};
-            if (focusedTag() == (down ? FCount : FFirstIndex))
-                search();
-            else
-                walkFocus(down);
+            walkOrSearch(true);
             break;
-        }
+        case SeekKeyAction::PriorOrSearch:
+            walkOrSearch(false);
+            break;
         case SeekKeyAction::Exit:
             spdExitClick();
             break;
@@ -151,9 +145,7 @@ bool TfmSeek::FormKeyDown(int key)
             search();
             break;
         case SeekKeyAction::Question:
-            if (SeekEdit *edit = focusedSeekEdit(); edit && FOnQuestionClick)
-                if (QToolButton *button = FButtons.at(size_t(edit->Tag() - 1)))
-                    DoQuestionClick(button);
+            askFocusedQuestion();
             break;
         case SeekKeyAction::Help:
             showHelp();
@@ -161,6 +153,24 @@ bool TfmSeek::FormKeyDown(int key)
         }
     });
     return true;
+}
+
+// Enter, Down and Up: check the focused edit, then search from the last (first) edit or
+// move to the next (previous) one.
+void TfmSeek::walkOrSearch(bool down)
+{
+    if (SeekEdit *edit = focusedSeekEdit(); edit && !checkEdit(edit, SeekCheckMode::Typing))
+        throw SeekAbort{};
+    if (focusedTag() == (down ? FCount : FFirstIndex))
+        search();
+    else
+        walkFocus(down);
+}
+
+void TfmSeek::askFocusedQuestion()
+{
+    if (SeekEdit *edit = focusedSeekEdit(); edit && FOnQuestionClick)
+        DoQuestionClick(FButtons.at(size_t(edit->Tag() - 1)));
 }
 
 void TfmSeek::DoQuestionClick(QToolButton *button)

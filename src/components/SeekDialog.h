@@ -6,6 +6,7 @@
 // walk down and search from the last edit, Up walks up and searches from the first,
 // F9 searches, F10 asks the field's question handler, Esc gives up, F1 shows help.
 // Created for one TwSeek::Execute and destroyed after it.
+#include "SeekValueCheck.h"
 #include "wDBGrid.h"
 #include <QDialog>
 #include <QPointer>
@@ -74,11 +75,13 @@ private:
     void placeControls();
     // Searching (SeekDialogSearch.cpp).
     enum class Outcome { Found, NotFound, NothingToSeek };
-    bool checkEdit(SeekEdit *edit, int mode);
+    bool checkEdit(SeekEdit *edit, SeekCheckMode mode);
     void search();
     Outcome locate();
     void closeDialog();
+    void walkOrSearch(bool down);
     void walkFocus(bool forward);
+    void askFocusedQuestion();
     void showHelp();
     SeekEdit *focusedSeekEdit() const;
     int focusedTag() const;

@@ -17,9 +17,9 @@ const QString kGoOnQuestion = QStringLiteral("查無該筆資料，是否繼續�
 } // namespace
 
 // Shows what does not fit the field's type; false then.
-bool TfmSeek::checkEdit(SeekEdit *edit, int mode)
+bool TfmSeek::checkEdit(SeekEdit *edit, SeekCheckMode mode)
 {
-    const QString problem = seekValueProblem(edit->field()->DataType(), edit->value(), SeekCheckMode(mode));
+    const QString problem = seekValueProblem(edit->field()->DataType(), edit->value(), mode);
     if (problem.isEmpty())
         return true;
     platform::ui().showMessage(this, QCoreApplication::applicationName(), problem,
@@ -34,7 +34,7 @@ void TfmSeek::search()
         return;
     }
     for (SeekEdit *edit : FEdits) {
-        if (!checkEdit(edit, int(SeekCheckMode::Search))) {
+        if (!checkEdit(edit, SeekCheckMode::Search)) {
             edit->setFocus();
             return;
         }
