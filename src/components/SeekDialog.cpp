@@ -197,8 +197,11 @@ void TfmSeek::closeDialog()
     done(FFound ? QDialog::Accepted : QDialog::Rejected);
 }
 
+// F1: the program's help on the topic the component was given (none: nothing).
 void TfmSeek::showHelp()
 {
+    if (helpContext_ != 0)
+        platform::ui().showHelp(this, helpContext_, helpFile_);
 }
 
 } // namespace components

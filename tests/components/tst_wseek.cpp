@@ -656,6 +656,41 @@ private slots:
         QVERIFY(ui.questions().isEmpty());
     }
 
+    void f1ShowsTheHelpTopic_data()
+    {
+        QTest::addColumn<int>("topic");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("topic of the program's own help") << 8100 << "" << 1;
+        QTest::newRow("topic of a help file") << 12 << "seek.hlp" << 1;
+        QTest::newRow("no topic: nothing") << 0 << "" << 0;
+    }
+    void f1ShowsTheHelpTopic()
+    {
+        QFETCH(int, topic);
+        QFETCH(QString, file);
+        QFETCH(int, requests);
+        testsupport::ScriptedUiScope ui;
+        Customers c;
+        TwSeek seek;
+        seek.setDataSet(&c.ds);
+        seek.setSeekField(QStringLiteral("code"));
+        seek.setHelpContext(topic);
+        seek.setHelpFile(file);
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            drive::press(Qt::Key_F1);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(ui.helpRequests().size(), requests);
+            if (requests) {
+                QCOMPARE(ui.helpRequests().first().owner, static_cast<QObject *>(dialog));
+                QCOMPARE(ui.helpRequests().first().topic, topic);
+                QCOMPARE(ui.helpRequests().first().helpFile, file);
+            }
+            QCOMPARE(drive::focused(), dialog->edit(1));
+            drive::press(Qt::Key_Escape);
+        }));
+    }
+
     void tickButtonSearches()
     {
         testsupport::ScriptedUiScope ui;
