@@ -14,26 +14,14 @@
 #include <cstdio>
 #include <fstream>
 #include <sqlite3.h>
+#include "BenchMemory.h"
 #include "BenchTable.h"
 #include <string>
 
 namespace {
 
-long readStatusKb(const char *key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stol(line.substr(std::string(key).size()));
-    return -1;
-}
-
-void resetPeak()
-{
-    // Writing 5 to clear_refs resets VmHWM to the current RSS.
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+using bench::readStatusKb;
+using bench::resetPeak;
 
 // The bare loop: step every row and read every value in its natural type.
 double bareLoop(const QString &file, long long &textBytes)

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include "BenchMemory.h"
 #include "BenchTable.h"
 
 namespace {
@@ -27,21 +28,8 @@ double ms(const QElapsedTimer &t)
     return t.nsecsElapsed() / 1e6;
 }
 
-long readStatusKb(const char *key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stol(line.substr(std::string(key).size()));
-    return -1;
-}
-
-void resetPeak()
-{
-    // Writing 5 to clear_refs resets VmHWM to the current RSS.
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+using bench::readStatusKb;
+using bench::resetPeak;
 
 double mb(double bytes)
 {
