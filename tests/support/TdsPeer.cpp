@@ -922,6 +922,12 @@ void Session::answer(const Request &request, bool rpc, const Out &returnValues)
     }
     const uint8_t inner = rpc ? kDoneInProc : kDone;
     if (reply.isError) {
+        // A batch whose "USE" went through before a later statement failed.
+        if (!reply.newDatabase.isEmpty()) {
+            const QString old = database_;
+            database_ = reply.newDatabase;
+            writeEnvText(o, 1, database_, old);
+        }
         writeMessage(o, kError, reply.number, reply.state, reply.severity, reply.message);
         if (rpc) {
             writeDone(o, kDoneInProc, kDoneMore | kDoneError, 0, 0);

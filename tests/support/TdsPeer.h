@@ -54,7 +54,8 @@ struct Reply {
     bool isError = false;
     int number = 0, severity = 0, state = 0;
     QString message;
-    QString newDatabase;         // ENVCHANGE database (and INFO 5701) before the end
+    QString newDatabase;         // ENVCHANGE database (and INFO 5701) before the end;
+                                 // with an error, the change comes before the error
     bool waitForAttention = false; // answer only once the client cancels
 
     static Reply rows(const QList<Column> &columns, const QList<QVariantList> &rows);

@@ -288,6 +288,7 @@ void Tfm_ADO_Schema::bindHandlers()
         });
     });
     bindSchemaCommands();
+    bindMaintenanceCommands();
     // The items of later features stay unconnected until those features exist.
 }
 

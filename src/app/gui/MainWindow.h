@@ -159,6 +159,12 @@ public:
     void nSaveToXMLClick();
     void ADODataSet1AfterClose();
 
+    // MS SQL Server submenu (MaintenanceCommands.cpp).
+    void nReindexTableClick();
+    void nShrinkDatabaseClick();
+    void BackupDatabaseClick();
+    void nCreateTableClick();
+
     // Each shows its message and returns false when the list has no current entry.
     bool CheckTableSelected();
     bool CheckFieldSelected();
@@ -187,6 +193,7 @@ private:
     void nGetADOSelectedClick();
     void bindSchemaCommands();     // SchemaCommands.cpp
     void bindGridSettings();       // GridSettingsHandlers.cpp
+    void bindMaintenanceCommands(); // MaintenanceCommands.cpp
     void bind(QAction *action, void (Tfm_ADO_Schema::*handler)());
 
     QList<QLabel *> panels_;

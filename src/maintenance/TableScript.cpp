@@ -1,0 +1,110 @@
+#include "TableScript.h"
+#include "data/SqlNames.h"
+#include "platform/Big5Codec.h"
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <stdexcept>
+
+namespace maintenance {
+
+namespace {
+
+const QString kColumnIndent = QStringLiteral("      ");
+
+// SQL Server's reserved keywords: a column or table of such a name needs brackets.
+const QSet<QString> &reservedWords()
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char *w :
+             {"ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN", "BETWEEN",
+              "BREAK", "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED",
+              "COALESCE", "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTAINS", "CONTAINSTABLE",
+              "CONTINUE", "CONVERT", "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIME",
+              "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATABASE", "DBCC", "DEALLOCATE", "DECLARE",
+              "DEFAULT", "DELETE", "DENY", "DESC", "DISK", "DISTINCT", "DISTRIBUTED", "DOUBLE", "DROP", "DUMP",
+              "ELSE", "END", "ERRLVL", "ESCAPE", "EXCEPT", "EXEC", "EXECUTE", "EXISTS", "EXIT", "EXTERNAL",
+              "FETCH", "FILE", "FILLFACTOR", "FOR", "FOREIGN", "FREETEXT", "FREETEXTTABLE", "FROM", "FULL",
+              "FUNCTION", "GOTO", "GRANT", "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT",
+              "IDENTITYCOL", "IF", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY",
+              "KILL", "LEFT", "LIKE", "LINENO", "LOAD", "MERGE", "NATIONAL", "NOCHECK", "NONCLUSTERED", "NOT",
+              "NULL", "NULLIF", "OF", "OFF", "OFFSETS", "ON", "OPEN", "OPENDATASOURCE", "OPENQUERY",
+              "OPENROWSET", "OPENXML", "OPTION", "OR", "ORDER", "OUTER", "OVER", "PERCENT", "PIVOT", "PLAN",
+              "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC", "RAISERROR", "READ", "READTEXT",
+              "RECONFIGURE", "REFERENCES", "REPLICATION", "RESTORE", "RESTRICT", "RETURN", "REVERT", "REVOKE",
+              "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL", "RULE", "SAVE", "SCHEMA", "SECURITYAUDIT",
+              "SELECT", "SEMANTICKEYPHRASETABLE", "SEMANTICSIMILARITYDETAILSTABLE",
+              "SEMANTICSIMILARITYTABLE", "SESSION_USER", "SET", "SETUSER", "SHUTDOWN", "SOME", "STATISTICS",
+              "SYSTEM_USER", "TABLE", "TABLESAMPLE", "TEXTSIZE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION",
+              "TRIGGER", "TRUNCATE", "TRY_CONVERT", "TSEQUAL", "UNION", "UNIQUE", "UNPIVOT", "UPDATE",
+              "UPDATETEXT", "USE", "USER", "VALUES", "VARYING", "VIEW", "WAITFOR", "WHEN", "WHERE", "WHILE",
+              "WITH", "WRITETEXT"})
+            set.insert(QString::fromLatin1(w));
+        return set;
+    }();
+    return words;
+}
+
+// First a letter, "_", "@" or "#"; then letters, digits, "_", "@", "$" or "#".
+bool isRegularIdentifier(const QString &name)
+{
+    static const QRegularExpression regular(
+        QStringLiteral("^[\\p{L}_@#][\\p{L}\\p{Nd}_@$#]*$"));
+    return regular.match(name).hasMatch() && !reservedWords().contains(name.toUpper());
+}
+
+QString columnLine(const ScriptColumn &column, bool last)
+{
+    QString line = kColumnIndent + scriptName(column.name) + QLatin1Char(' ') + column.typeName +
+                   QLatin1Char(' ') + column.length + QLatin1Char(' ') +
+                   (column.nullable ? QStringLiteral("NULL ") : QStringLiteral("NOT NULL "));
+    if (!last)
+        line += QLatin1Char(',');
+    return line;
+}
+
+} // namespace
+
+QString scriptName(const QString &name)
+{
+    return isRegularIdentifier(name) ? name : data::quoteIdentifierWith(QStringLiteral("["), name);
+}
+
+QStringList tableScript(const QString &table, const std::vector<ScriptColumn> &columns)
+{
+    QStringList lines{QStringLiteral("CREATE TABLE ") + scriptName(table), QStringLiteral("(")};
+    for (size_t i = 0; i < columns.size(); ++i)
+        lines << columnLine(columns[i], i + 1 == columns.size());
+    lines << QStringLiteral(")");
+    return lines;
+}
+
+QString scriptFileName(const QString &table)
+{
+    QString name = table;
+    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    return QStringLiteral("Create_") + name + QStringLiteral(".sql");
+}
+
+QByteArray scriptFileBytes(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += platform::big5Encode(line) + "\r\n";
+    return bytes;
+}
+
+void saveScriptFile(const QString &path, const QStringList &lines)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(
+            QStringLiteral("無法建立檔案 %1：%2").arg(path, file.errorString()).toStdString());
+    const QByteArray bytes = scriptFileBytes(lines);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw std::runtime_error(
+            QStringLiteral("無法寫入檔案 %1：%2").arg(path, file.errorString()).toStdString());
+}
+
+} // namespace maintenance
