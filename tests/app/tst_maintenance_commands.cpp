@@ -524,17 +524,25 @@ private slots:
         QCOMPARE(batches(), QStringList({lookup, lines.join(kCrLf)}));
     }
 
-    // The message names the folder and both times in the workstation's format.
+    // The message names the folder and both times in the workstation's format; while the
+    // backup runs, panel 3 shows the database being backed up.
     void backupSuccessMessageTimes()
     {
         peer->onQuery(QStringLiteral("Use [shop]") + kCrLf + QStringLiteral("Select * From sysfiles "),
                       sysfiles(QStringLiteral("shop"), QStringLiteral("E:\\MSSQL\\Data\\shop.mdf")));
-        peer->onQuery(QRegularExpression(QStringLiteral("^Use master\r\n")), Reply::done());
         QVERIFY(openWindow(QStringList{"客戶"}));
         chooseDatabase({"shop"}, 0);
+        const StatusBarCamera cam = camera();
+        QImage shot;
+        peer->onQuery(QRegularExpression(QStringLiteral("^Use master\r\n")), [&](const tds::Request &) {
+            shot = cam.shot();
+            return Reply::done();
+        });
         const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
         run("BackupDatabase");
         const QDateTime after = QDateTime::currentDateTime().addMSecs(1000);
+        QCOMPARE(w->panelText(3), QString());
+        QVERIFY(shot == panelShowing(cam, QStringLiteral("shop 資料庫備份中，請稍待 ......")));
         QStringList seconds; // every time text the run could have shown
         for (QDateTime t = before; t <= after; t = t.addSecs(1))
             seconds << maintenance::regionalDateTime(t);
@@ -547,7 +555,6 @@ private slots:
         QVERIFY2(seconds.contains(times[1]), qPrintable(times[1]));
         QVERIFY(seconds.indexOf(times[0]) <= seconds.indexOf(times[1]));
         QCOMPARE(ui.lastMessage().title, QStringLiteral("程式訊息"));
-        QCOMPARE(w->panelText(3), QString());
     }
 
     void backupBatchFails()
