@@ -13,45 +13,47 @@
 
 namespace components {
 
-void TwDBGrid::CellAtPoint(const QPoint &viewportPos, int &aCol, int &aRow) const
+namespace {
+
+// The part of a band (a header's extent along one axis) a coordinate falls in.
+bool within(int value, int from, int length)
 {
-    const int row = rowAt(viewportPos.y());
-    const int col = columnAt(viewportPos.x());
-    if (row < 0 || col < 0) {
-        aCol = aRow = -1;
-        return;
+    return value >= from && value < from + length;
+}
+
+} // namespace
+
+void TwDBGrid::CellAtPoint(const QPoint &gridPos, int &aCol, int &aRow) const
+{
+    aCol = aRow = -1;
+    const QWidget *titles = horizontalHeader();
+    const QWidget *indicator = verticalHeader();
+    const QPoint inView = viewport()->mapFrom(this, gridPos);
+    int col = -1, row = -1;
+    if ((options_ & dgIndicator) && within(gridPos.x(), indicator->x(), indicator->width()))
+        col = 0;
+    else if (within(inView.x(), 0, viewport()->width()) && columnAt(inView.x()) >= 0)
+        col = columnAt(inView.x()) + indicatorColumns();
+    if ((options_ & dgTitles) && within(gridPos.y(), titles->y(), titles->height()))
+        row = 0;
+    else if (within(inView.y(), 0, viewport()->height()) && rowAt(inView.y()) >= 0)
+        row = rowAt(inView.y()) + titleRows();
+    if (col >= 0 && row >= 0) {
+        aCol = col;
+        aRow = row;
     }
-    aRow = row + titleRows();
-    aCol = col + indicatorColumns();
 }
 
 // The cell under a point of the viewport, of a header or of the corner button (the
 // indicator's title cell).
 void TwDBGrid::gridCellAt(const QWidget *source, const QPoint &pos, int &gridCol, int &gridRow) const
 {
-    gridCol = gridRow = -1;
-    if (source == viewport()) {
-        CellAtPoint(pos, gridCol, gridRow);
-    } else if (source == horizontalHeader()->viewport()) {
-        const int column = horizontalHeader()->logicalIndexAt(pos.x());
-        if (column >= 0) {
-            gridCol = column + indicatorColumns();
-            gridRow = 0;
-        }
-    } else if (source == verticalHeader()->viewport()) {
-        const int row = verticalHeader()->logicalIndexAt(pos.y());
-        if (row >= 0) {
-            gridCol = 0;
-            gridRow = row + titleRows();
-        }
-    } else {
-        gridCol = gridRow = 0;
-    }
+    CellAtPoint(source->mapTo(this, pos), gridCol, gridRow);
 }
 
 void TwDBGrid::mousePressEvent(QMouseEvent *event)
 {
-    pressAt(viewport(), event->position().toPoint(), event->button());
+    pressAt(viewport(), event);
     event->accept();
 }
 
@@ -59,33 +61,56 @@ bool TwDBGrid::eventFilter(QObject *watched, QEvent *event)
 {
     const bool header = watched == horizontalHeader()->viewport() || watched == verticalHeader()->viewport();
     const bool corner = !header && qobject_cast<QAbstractButton *>(watched) && watched->parent() == this;
-    if (event->type() != QEvent::MouseButtonPress || !(header || corner))
+    if (!(header || corner))
         return QTableView::eventFilter(watched, event);
-    auto *press = static_cast<QMouseEvent *>(event);
-    pressAt(static_cast<QWidget *>(watched), press->position().toPoint(), press->button());
-    // Headers go on sizing their sections; the corner's select-all is not the grid's.
-    return corner;
+    auto *source = static_cast<QWidget *>(watched);
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        // Headers go on sizing their sections; the corner's select-all is not the grid's.
+        return pressAt(source, mouse) || corner;
+    case QEvent::MouseButtonDblClick: {
+        // The second press of a double click is tracked on a title like the first.
+        int col = -1, row = -1;
+        gridCellAt(source, mouse->position().toPoint(), col, row);
+        return trackTitlePress(col, row, mouse) || QTableView::eventFilter(watched, event);
+    }
+    case QEvent::MouseMove:
+        titleMove(source->mapTo(this, mouse->position().toPoint()));
+        return QTableView::eventFilter(watched, event);
+    case QEvent::MouseButtonRelease:
+        titleRelease(source->mapTo(this, mouse->position().toPoint()), mouse->button());
+        return QTableView::eventFilter(watched, event);
+    default:
+        return QTableView::eventFilter(watched, event);
+    }
 }
 
-void TwDBGrid::pressAt(const QWidget *source, const QPoint &pos, Qt::MouseButton button)
+bool TwDBGrid::pressAt(const QWidget *source, const QMouseEvent *event)
 {
+    const QPoint pos = event->position().toPoint();
+    const Qt::MouseButton button = event->button();
     if (!(editorOpen_ && editor_->hasFocus()))
         setFocus();
     pressCol_ = pressRow_ = -1;
-    if (button != Qt::LeftButton && button != Qt::RightButton)
-        return;
+    const bool leftOrRight = button == Qt::LeftButton || button == Qt::RightButton;
+    bool tracked = false;
     guarded([&] {
         int col = -1, row = -1;
         gridCellAt(source, pos, col, row);
-        finishEditOnPress(col, row);
+        if (leftOrRight)
+            finishEditOnPress(col, row);
         // Rows may have moved: a dropped new record above the press is gone.
         gridCellAt(source, pos, col, row);
-        basePress(col, row, button);
+        tracked = trackTitlePress(col, row, event);
+        if (leftOrRight && !tracked)
+            basePress(col, row, button);
         if (button == Qt::LeftButton)
             imeStep();
     });
     if (editorOpen_)
         editor_->setFocus();
+    return tracked;
 }
 
 // A press on the record being edited finishes its cell when it lands on another column;
@@ -140,6 +165,7 @@ void TwDBGrid::basePress(int gridCol, int gridRow, Qt::MouseButton button)
 void TwDBGrid::mouseMoveEvent(QMouseEvent *event)
 {
     event->accept(); // no drag selection: the current record is the dataset's
+    titleMove(viewport()->mapTo(this, event->position().toPoint()));
 }
 
 void TwDBGrid::mouseReleaseEvent(QMouseEvent *event)
@@ -154,6 +180,7 @@ void TwDBGrid::mouseReleaseEvent(QMouseEvent *event)
             OnClick(this);
     });
     pressCol_ = pressRow_ = -1;
+    titleRelease(viewport()->mapTo(this, event->position().toPoint()), event->button());
     event->accept();
 }
 

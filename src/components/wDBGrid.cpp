@@ -1,5 +1,6 @@
 #include "wDBGrid.h"
 #include "DatasetModel.h"
+#include "GridCellPainter.h"
 #include "GridEditor.h"
 #include "GridGuarded.h"
 #include "ImeSwitch.h"
@@ -23,6 +24,7 @@ namespace components {
 TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetModel(this))
 {
     setModel(model_);
+    setItemDelegate(new GridCellPainter(this));
     model_->titleOf = [this](int i) {
         return i >= 0 && i < ColumnCount() ? columns_[size_t(i)]->TitleCaption() : QString();
     };
@@ -62,6 +64,7 @@ TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetMode
         syncCurrent();
     });
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &TwDBGrid::limitScroll);
+    connect(verticalHeader(), &QHeaderView::sectionResized, this, &TwDBGrid::adoptResizedRowHeight);
     applyOptions();
 }
 
@@ -146,6 +149,7 @@ void TwDBGrid::rebuildColumns()
         }
     if (selected_ < 0 && ColumnCount() > 0)
         setSelectedIndex(0);
+    rowLayoutChanged();
 }
 
 namespace {
@@ -185,6 +189,7 @@ void TwDBGrid::LayoutChanged()
 {
     applyColumnVisibility();
     model_->refreshTitles();
+    rowLayoutChanged();
     viewport()->update();
 }
 
@@ -260,6 +265,7 @@ void TwDBGrid::setOptions(TDBGridOptions options)
 {
     options_ = options;
     applyOptions();
+    rowLayoutChanged();
 }
 
 void TwDBGrid::applyOptions()
@@ -273,19 +279,6 @@ void TwDBGrid::applyOptions()
     if (editorOpen_ && !canEditShow())
         hideEditor();
     syncCurrent();
-}
-
-int TwDBGrid::DefaultRowHeight() const
-{
-    return verticalHeader()->defaultSectionSize();
-}
-
-void TwDBGrid::setDefaultRowHeight(int height)
-{
-    if (height == 0)
-        height = DefaultRowHeight();
-    verticalHeader()->setDefaultSectionSize(height);
-    savedRowHeight_ = height;
 }
 
 // ---- current record and cell ----------------------------------------------------------------

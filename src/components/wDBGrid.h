@@ -13,6 +13,7 @@
 #include <vector>
 
 class QLineEdit;
+class QPainter;
 
 #include "data/Dataset.h"
 
@@ -73,6 +74,8 @@ using TColumnClickEvent = std::function<void(QObject *sender, int index, TMouseB
                                              TShiftState shiftState, int x, int y)>;
 using TColumnClickSimpleEvent = std::function<void(QObject *sender, int index, TShiftState shiftState,
                                                    int x, int y)>;
+using TDrawColumnCellEvent = std::function<void(QObject *sender, QPainter *painter, const QRect &rect,
+                                                int dataCol, TCheckColumn *column, TGridDrawState state)>;
 
 class TwDBGrid : public QTableView {
     Q_OBJECT
@@ -117,10 +120,16 @@ public:
     void setDrawMemo(TgedmMemo value) { drawMemo_ = value; viewport()->update(); }
     TgedmGraphic DrawGraphic() const { return drawGraphic_; }
     void setDrawGraphic(TgedmGraphic value) { drawGraphic_ = value; viewport()->update(); }
+    // Row heights (GridRowHeights.cpp). Writing 0 keeps the present height; the value
+    // written is kept (FSavedRowHeight) and applied again after every layout change, and
+    // the title row is as high as "Wg" in the title font plus 4 pixels.
     int DefaultRowHeight() const;
     void setDefaultRowHeight(int height);
+    int SavedRowHeight() const { return FSavedRowHeight; }
+    // Lets the user drag row borders in the indicator column; a dragged height becomes
+    // every record row's height.
     bool RowSizingAllowed() const { return rowSizingAllowed_; }
-    void setRowSizingAllowed(bool allowed) { rowSizingAllowed_ = allowed; }
+    void setRowSizingAllowed(bool allowed);
 
     // --- notifications --------------------------------------------------------------------
     TNotifyEvent OnEnterDown;
@@ -132,7 +141,13 @@ public:
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
     TDBGridClickEvent OnCellClick;
+    // Painting (GridCellPainter.cpp): dataCol and dataRow are the cell's data column and
+    // the dataset's visible row, both from 0; the handler may change highlighted.
     TChangeDrawingEvent OnChangeDrawing;
+    TDrawColumnCellEvent OnDrawColumnCell;
+    // Title clicks (GridTitleClicks.cpp): a press on a title with a modifier set other than
+    // NativeClick is tracked and, released over the same column, raises these with the
+    // data column's index (-1 for the indicator's title cell) and the release position.
     TColumnClickEvent OnColumnClick;
     TColumnClickSimpleEvent OnColumnLeftClick;
     TColumnClickSimpleEvent OnColumnRightClick;
@@ -169,14 +184,21 @@ public:
     QLineEdit *InplaceEditor() const;
     // Stores an open editor's text in its field (no-op when closed or unchanged).
     void UpdateData();
-    // Grid column and row under a point of the viewport (row 0 the title row and
-    // column 0 the indicator column when shown; -1 outside the cells).
-    void CellAtPoint(const QPoint &viewportPos, int &aCol, int &aRow) const;
+    // Grid column and row under a point of the grid (row 0 the title row and column 0
+    // the indicator column when shown; -1 for both outside the cells).
+    virtual void CellAtPoint(const QPoint &gridPos, int &aCol, int &aRow) const;
     // Handles a wheel turn; false when the grid has no open dataset (not handled).
     bool DoMouseWheel(int delta);
 
 protected:
+    // Raise the column-click events with FClickColumn and FClickShift (GridTitleClicks.cpp).
+    virtual void ColumnClick(QObject *sender, int index, TMouseButton button, TShiftState shiftState, int x, int y);
+    virtual void ColumnLeftClick(QObject *sender, int index, TShiftState shiftState, int x, int y);
+    virtual void ColumnRightClick(QObject *sender, int index, TShiftState shiftState, int x, int y);
+    virtual void ColumnMiddleClick(QObject *sender, int index, TShiftState shiftState, int x, int y);
+
     bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -215,9 +237,18 @@ private:
     bool routeKey(QKeyEvent *event);
     bool dispatchKey(int key, Qt::KeyboardModifiers shift, const QString &text);
     // Presses on cells, titles and the indicator column (GridMouse.cpp). Grid columns
-    // and rows count the indicator column and the title row when they are shown.
+    // and rows count the indicator column and the title row when they are shown. A
+    // press taken by the title-click tracking returns true: nothing else handles it.
     void gridCellAt(const QWidget *source, const QPoint &pos, int &gridCol, int &gridRow) const;
-    void pressAt(const QWidget *source, const QPoint &pos, Qt::MouseButton button);
+    bool pressAt(const QWidget *source, const QMouseEvent *event);
+    // Title-click tracking (GridTitleClicks.cpp); positions are the grid's.
+    bool trackTitlePress(int gridCol, int gridRow, const QMouseEvent *event);
+    void titleMove(const QPoint &gridPos);
+    void titleRelease(const QPoint &gridPos, Qt::MouseButton button);
+    // Row heights (GridRowHeights.cpp): the platform grid's recomputation after a layout
+    // change, then the kept height; a row the user resized gives its height to all.
+    void rowLayoutChanged();
+    void adoptResizedRowHeight();
     void finishEditOnPress(int gridCol, int gridRow);
     void basePress(int gridCol, int gridRow, Qt::MouseButton button);
     int titleRows() const { return (options_ & dgTitles) ? 1 : 0; }
@@ -271,7 +302,13 @@ private:
     TgedmMemo drawMemo_ = gedmYes;
     TgedmGraphic drawGraphic_ = gedgAdjust;
     bool rowSizingAllowed_ = false;
-    int savedRowHeight_ = 0;
+    int FSavedRowHeight = 0;
+    bool adoptingRowHeight_ = false;
+    // Title press being tracked.
+    bool FClickPending = false;
+    int FClickColumn = -1;
+    TMouseButton FClickButton = mbLeft;
+    TShiftState FClickShift = 0;
     bool insertModified_ = false; // a field of the record being inserted was changed
     // Private state of the data-entry rules.
     bool FEnterSimulated = false;

@@ -1,0 +1,74 @@
+// Row heights of TwDBGrid: one height for every record row, kept across the platform
+// grid's own recomputation after layout changes, and adopted from a row the user drags.
+#include "wDBGrid.h"
+#include <QEvent>
+#include <QHeaderView>
+
+namespace components {
+
+int TwDBGrid::DefaultRowHeight() const
+{
+    return verticalHeader()->defaultSectionSize();
+}
+
+// Resizing the default resizes every row; the rows' resize notifications that causes
+// are not user drags.
+void TwDBGrid::setDefaultRowHeight(int height)
+{
+    if (height == 0)
+        height = DefaultRowHeight();
+    const bool wasAdopting = adoptingRowHeight_;
+    adoptingRowHeight_ = true;
+    verticalHeader()->setDefaultSectionSize(height);
+    adoptingRowHeight_ = wasAdopting;
+    FSavedRowHeight = height;
+    if (options_ & dgTitles) {
+        QHeaderView *titles = horizontalHeader();
+        titles->setFixedHeight(titles->fontMetrics().size(Qt::TextSingleLine, QStringLiteral("Wg")).height() + 4);
+    }
+}
+
+// The platform grid sizes its rows from the font on every layout change; the height
+// kept by the last write goes back on top of that.
+void TwDBGrid::rowLayoutChanged()
+{
+    const bool wasAdopting = adoptingRowHeight_;
+    adoptingRowHeight_ = true;
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    adoptingRowHeight_ = wasAdopting;
+    setDefaultRowHeight(FSavedRowHeight);
+}
+
+void TwDBGrid::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        rowLayoutChanged();
+}
+
+// The first record row whose height differs from the default gives every row its height.
+void TwDBGrid::adoptResizedRowHeight()
+{
+    if (adoptingRowHeight_)
+        return;
+    QHeaderView *rows = verticalHeader();
+    const int count = rows->count();
+    for (int row = 0; row < count; ++row) {
+        const int height = rows->sectionSize(row);
+        if (height != rows->defaultSectionSize() && !rows->isSectionHidden(row)) {
+            setDefaultRowHeight(height);
+            viewport()->update();
+            break;
+        }
+    }
+}
+
+void TwDBGrid::setRowSizingAllowed(bool allowed)
+{
+    if (allowed == rowSizingAllowed_)
+        return;
+    rowSizingAllowed_ = allowed;
+    verticalHeader()->setSectionResizeMode(allowed ? QHeaderView::Interactive : QHeaderView::Fixed);
+}
+
+} // namespace components
