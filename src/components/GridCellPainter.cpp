@@ -58,6 +58,10 @@ void GridCellPainter::paint(QPainter *painter, const QStyleOptionViewItem &optio
     QStyleOptionViewItem cell = option;
     const bool highlighted = decideHighlight(option, index);
     cell.state.setFlag(QStyle::State_Selected, highlighted);
+    // The view has already filled a selected row's panel: a highlight the owner turned
+    // off takes the plain background back.
+    if ((option.state & QStyle::State_Selected) && !highlighted)
+        painter->fillRect(cell.rect, cellBrush(cell, false));
     QStyledItemDelegate::paint(painter, cell, index);
     drawSpecialCell(painter, cell, index, highlighted);
     if (grid_->OnDrawColumnCell) {

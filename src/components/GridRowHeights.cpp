@@ -24,7 +24,8 @@ void TwDBGrid::setDefaultRowHeight(int height)
     FSavedRowHeight = height;
     if (options_ & dgTitles) {
         QHeaderView *titles = horizontalHeader();
-        titles->setFixedHeight(titles->fontMetrics().size(Qt::TextSingleLine, QStringLiteral("Wg")).height() + 4);
+        // The height of a line of text ("Wg": ascent and descent) in the title font.
+        titles->setFixedHeight(titles->fontMetrics().height() + 4);
     }
 }
 

@@ -68,13 +68,20 @@ inline void doubleClickCell(QAbstractItemView *view, int row, int column)
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cellCentre(view, row, column));
 }
 
-// Clicks a header section (horizontal: a column title; vertical: a row's indicator).
-inline void clickHeader(QHeaderView *header, int section, Qt::MouseButton button = Qt::LeftButton)
+// Centre of a header section in the header's viewport.
+inline QPoint sectionCentre(QHeaderView *header, int section)
 {
     const int mid = header->sectionViewportPosition(section) + header->sectionSize(section) / 2;
-    const QPoint at = header->orientation() == Qt::Horizontal ? QPoint(mid, header->height() / 2)
-                                                               : QPoint(header->width() / 2, mid);
-    QTest::mouseClick(header->viewport(), button, Qt::NoModifier, at);
+    return header->orientation() == Qt::Horizontal ? QPoint(mid, header->height() / 2)
+                                                   : QPoint(header->width() / 2, mid);
+}
+
+// Clicks a header section (horizontal: a column title; vertical: a row's indicator),
+// with the modifier keys held.
+inline void clickHeader(QHeaderView *header, int section, Qt::MouseButton button = Qt::LeftButton,
+                        Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QTest::mouseClick(header->viewport(), button, mods, sectionCentre(header, section));
 }
 
 } // namespace drive
