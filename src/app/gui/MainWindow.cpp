@@ -69,6 +69,7 @@ Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
 
     createPages();
     createStatusBar();
+    createRecordPicker();
     buildMainMenu();
     tableList_ = std::make_unique<TableList>(ADOConnection1, lbxTableName, lbxFieldName,
                                              lbxIndexFile);

@@ -25,7 +25,7 @@ class QTabWidget;
 class QTextEdit;
 class QTreeWidget;
 
-namespace components { class TwDBGrid; }
+namespace components { class TwDBGrid; class TwDSelect; }
 
 namespace gui {
 
@@ -89,6 +89,7 @@ public:
     data::Dataset ADODXML;      // the XML dataset
     data::CommandQuery adotqCommand;
     data::Command ADOCommand;
+    components::TwDSelect *wDSelect1 = nullptr; // the record picker, with its stored settings
     platform::FileDialogRequest SaveDialog1;
     platform::FileDialogRequest OpenDialog1;
 
@@ -182,6 +183,7 @@ protected:
 private:
     void createPages();
     void createStatusBar();
+    void createRecordPicker(); // RecordPickerSetup.cpp
     void buildMainMenu();          // MainMenu.cpp
     void bindHandlers();
     // Connection profiles (ProfileCommands.cpp).
