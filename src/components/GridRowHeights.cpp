@@ -30,14 +30,13 @@ void TwDBGrid::setDefaultRowHeight(int height)
 }
 
 // The platform grid sizes its rows from the font on every layout change; the height
-// kept by the last write goes back on top of that.
+// kept by the last write goes back on top of that (while none is kept, the font's height
+// is written and so kept). Every row is resized once, not twice: a large dataset has as
+// many rows as records.
 void TwDBGrid::rowLayoutChanged()
 {
-    const bool wasAdopting = adoptingRowHeight_;
-    adoptingRowHeight_ = true;
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    adoptingRowHeight_ = wasAdopting;
-    setDefaultRowHeight(FSavedRowHeight);
+    const int platformHeight = fontMetrics().height() + 6;
+    setDefaultRowHeight(FSavedRowHeight != 0 ? FSavedRowHeight : platformHeight);
 }
 
 void TwDBGrid::changeEvent(QEvent *event)
