@@ -96,15 +96,16 @@ void GridCellPainter::drawSpecialCell(QPainter *painter, const QStyleOptionViewI
     const data::Field *field = column->Field();
     if (!field)
         return;
-    const QVariant value = dataset->valueAt(index.row(), field->Index());
+    // Plain cells cost one type test: only special fields read their value again.
+    auto value = [&] { return dataset->valueAt(index.row(), field->Index()); };
     if (field->IsBlob() && field->BlobType() == data::ftMemo) {
         if (grid_->DrawMemo() == gedmYes)
-            drawMemo(painter, option, value, highlighted);
+            drawMemo(painter, option, value(), highlighted);
     } else if (field->IsBlob() && field->BlobType() == data::ftGraphic) {
-        drawPicture(painter, option, value, highlighted);
+        drawPicture(painter, option, value(), highlighted);
     } else if (isCheckField(field) && field->Tag() == 10 &&
                (column->Check() == QLatin1String("Y") || column->Check() == QLatin1String("N"))) {
-        drawCheckBox(painter, option, data::Field::textOf(value, field->DataType()) == QLatin1String("Y"),
+        drawCheckBox(painter, option, data::Field::textOf(value(), field->DataType()) == QLatin1String("Y"),
                      highlighted);
     }
 }

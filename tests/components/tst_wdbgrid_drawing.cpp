@@ -405,8 +405,22 @@ void TestWDBGridDrawing::ownerDecidesHighlight()
         else if (col == 1 && row == 0)
             highlighted = false;
     };
+    // The owner's own drawing comes after the decision, with the cell's rectangle.
+    QStringList order;
+    w.grid.OnDrawColumnCell = [&](QObject *, QPainter *painter, const QRect &rect, int col, TCheckColumn *column,
+                                  TGridDrawState) {
+        if (col == 1 && rect == w.cellRect(2, 1) && painter && column == w.grid.Columns(1))
+            order << QStringLiteral("draw");
+    };
+    auto decide = w.grid.OnChangeDrawing;
+    w.grid.OnChangeDrawing = [&](QObject *sender, int col, int row, TGridDrawState state, bool &highlighted) {
+        if (col == 1 && row == 2)
+            order << QStringLiteral("decide");
+        decide(sender, col, row, state, highlighted);
+    };
     w.grid.setDefaultRowHeight(40);
     QVERIFY(w.show());
+    order.clear();
     const QImage turnedOff = w.grabCell(0, 1);
     const QImage kept = w.grabCell(0, 2);
     const QImage turnedOn = w.grabCell(2, 1);
@@ -423,6 +437,7 @@ void TestWDBGridDrawing::ownerDecidesHighlight()
     QCOMPARE(kept.pixelColor(background), w.highlight());
     QCOMPARE(turnedOn.pixelColor(background), w.highlight());
     QCOMPARE(plain.pixelColor(background), w.base());
+    QCOMPARE(order, (QStringList{"decide", "draw"}));
 }
 
 // Writing 0 keeps the present height and remembers it, so a later layout change (here a
