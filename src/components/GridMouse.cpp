@@ -63,9 +63,13 @@ bool TwDBGrid::eventFilter(QObject *watched, QEvent *event)
     const bool corner = !header && qobject_cast<QAbstractButton *>(watched) && watched->parent() == this;
     if (!(header || corner))
         return QTableView::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease)
+        return QTableView::eventFilter(watched, event);
     auto *source = static_cast<QWidget *>(watched);
-    auto *mouse = static_cast<QMouseEvent *>(event);
-    switch (event->type()) {
+    auto *mouse = static_cast<QMouseEvent *>(event); // only mouse events get this far
+    switch (type) {
     case QEvent::MouseButtonPress:
         // Headers go on sizing their sections; the corner's select-all is not the grid's.
         return pressAt(source, mouse) || corner;
