@@ -27,6 +27,8 @@ QString batchXmlPath(const QString &folder, const QString &table)
 BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder, const QStringList &tables,
                                     const BatchExportSteps &steps)
 {
+    if (!dataset.connection())
+        throw ExportError(QStringLiteral("XML資料集沒有資料庫連接，無法轉出表格!!"));
     BatchExportResult result;
     QStringList log;
     const QDateTime batchStart = steps.now();
