@@ -66,6 +66,8 @@ Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
     for (platform::FileDialogRequest *dialog : {&SaveDialog1, &OpenDialog1})
         dialog->filter = QStringLiteral("XML|*.xml");
     SaveDialog1.confirmOverwrite = true;
+    wSeek1.setDataSet(&ADODXML);
+    wSeek1.setLocateOptions(data::loPartialKey);
 
     createPages();
     createStatusBar();
@@ -290,6 +292,8 @@ void Tfm_ADO_Schema::bindHandlers()
     });
     bindSchemaCommands();
     bindMaintenanceCommands();
+    bindXmlPageCommands();
+    bindBatchExportCommands();
     // The items of later features stay unconnected until those features exist.
 }
 

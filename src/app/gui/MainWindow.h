@@ -4,7 +4,9 @@
 // behaviour in their own classes (TableList.h, SqlPageRunner.h).
 #include "data/CommandQuery.h"
 #include "data/Connection.h"
+#include "components/wSeek.h"
 #include "data/Dataset.h"
+#include "exchange/XmlDocument.h"
 #include "platform/UiServices.h"
 #include "profiles/ADOConnectionINI.h"
 #include <QHash>
@@ -92,6 +94,8 @@ public:
     components::TwDSelect *wDSelect1 = nullptr; // the record picker, with its stored settings
     platform::FileDialogRequest SaveDialog1;
     platform::FileDialogRequest OpenDialog1;
+    components::TwSeek wSeek1;  // seeks in ADODXML, started by F10 in DBGrid2
+    exchange::XmlDocument XMLD; // the file last parsed by "載入XML檔案"
 
     // --- private state (public for the handlers of later features and for tests) --------
     QString FDatabaseName;
@@ -166,6 +170,17 @@ public:
     void BackupDatabaseClick();
     void nCreateTableClick();
 
+    // XML page (XmlPageCommands.cpp) and batch export of tables (BatchExportCommands.cpp).
+    void nSaveDataToXMLClick();
+    void nLoadDataFromXMLClick();
+    void nCloseXMLDataSetClick();
+    void Excel1Click();
+    void LoadFromFile1Click();
+    void DBGrid2KeyDown(int &key, Qt::KeyboardModifiers shift);
+    void XML2Click();
+    void N8Click();
+    void N14Click();
+
     // Each shows its message and returns false when the list has no current entry.
     bool CheckTableSelected();
     bool CheckFieldSelected();
@@ -196,6 +211,8 @@ private:
     void bindSchemaCommands();     // SchemaCommands.cpp
     void bindGridSettings();       // GridSettingsHandlers.cpp
     void bindMaintenanceCommands(); // MaintenanceCommands.cpp
+    void bindXmlPageCommands();    // XmlPageCommands.cpp
+    void bindBatchExportCommands(); // BatchExportCommands.cpp
     void bind(QAction *action, void (Tfm_ADO_Schema::*handler)());
 
     QList<QLabel *> panels_;

@@ -85,4 +85,37 @@ void TableList::clear()
     }
 }
 
+QList<TableList::SelectedTable> TableList::selectedTables() const
+{
+    QList<SelectedTable> selected;
+    for (int row = 0; row < tables_->count(); ++row)
+        if (tables_->item(row)->isSelected())
+            selected.append({row, tables_->item(row)->text()});
+    return selected;
+}
+
+void TableList::deselect(const SelectedTable &table)
+{
+    // The list may have been refilled meanwhile: only the same entry is touched.
+    QListWidgetItem *item = tables_->item(table.row);
+    if (item && item->text() == table.name)
+        item->setSelected(false);
+}
+
+void TableList::selectAll()
+{
+    if (tables_->count() == 0)
+        return;
+    tables_->selectAll();
+    tables_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+void TableList::clearSelection()
+{
+    if (tables_->count() == 0)
+        return;
+    tables_->clearSelection();
+    tables_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
 } // namespace gui

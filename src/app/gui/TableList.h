@@ -1,6 +1,7 @@
 #pragma once
 // The user-table list of page 0 and the field and index lists of the table last
 // double-clicked. Knows nothing of the window: it lists names from the connection.
+#include <QList>
 #include <QString>
 
 class QListWidget;
@@ -33,6 +34,19 @@ public:
     QString openCurrentTable(data::Dataset &dataset) const;
     // Empties all three lists, leaving none with a current entry.
     void clear();
+
+    // The selection of the table list (the batch export's to-do list).
+    struct SelectedTable {
+        int row = -1;
+        QString name;
+    };
+    // Selected entries in list order.
+    QList<SelectedTable> selectedTables() const;
+    void deselect(const SelectedTable &table);
+    // Select or deselect every entry and make the first one current; nothing on an
+    // empty list.
+    void selectAll();
+    void clearSelection();
 
     // The table whose indexes the index list shows (the table dataset's table name).
     const QString &indexTableName() const { return indexTableName_; }

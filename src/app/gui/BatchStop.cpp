@@ -1,0 +1,85 @@
+#include "BatchStop.h"
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QToolButton>
+#include <QWidget>
+#include <QWindow>
+
+namespace gui {
+
+namespace {
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+BatchStop::BatchStop(QLabel *panel) : panel_(panel)
+{
+    button_ = new QToolButton(panel);
+    button_->setObjectName(QStringLiteral("btnStopBatch"));
+    button_->setText(QStringLiteral("停止"));
+    button_->setToolTip(QStringLiteral("做完目前的表格後停止 (Esc)"));
+    const int height = panel->height() - 2;
+    button_->setGeometry(panel->width() - 50, 1, 48, height > 0 ? height : panel->height());
+    connect(button_, &QToolButton::clicked, this, [this] { requested_ = true; });
+    button_->show();
+    qApp->installEventFilter(this);
+}
+
+BatchStop::~BatchStop()
+{
+    qApp->removeEventFilter(this);
+    delete button_;
+}
+
+bool BatchStop::showProgress(const QString &text)
+{
+    if (panel_) {
+        panel_->setText(text);
+        panel_->repaint();
+    }
+    QCoreApplication::processEvents();
+    return requested_;
+}
+
+bool BatchStop::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        requested_ = true;
+        return true;
+    }
+    // Input reaches a window's handle before the widget it is for: judged at the widget.
+    if (isUserInput(event->type()) && !qobject_cast<QWindow *>(watched)) {
+        const bool onButton = watched == button_ || (watched && button_->isAncestorOf(qobject_cast<QWidget *>(watched)));
+        return !onButton;
+    }
+    if (event->type() == QEvent::Close) {
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->isWindow()) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace gui

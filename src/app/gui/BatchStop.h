@@ -1,0 +1,34 @@
+#pragma once
+// Lets the user stop a long command that runs on the window's thread: while it lives,
+// Esc or its stop button (shown at the right end of a status panel) asks the command to
+// stop at its next check, and every other key, click and close request of the program
+// is dropped, so no second command can start in the middle of the first.
+#include <QObject>
+#include <QPointer>
+
+class QLabel;
+class QToolButton;
+
+namespace gui {
+
+class BatchStop : public QObject {
+    Q_OBJECT
+public:
+    explicit BatchStop(QLabel *panel);
+    ~BatchStop() override;
+
+    // Shows the text in the panel and paints it, then handles the input that waits;
+    // true once a stop was asked for.
+    bool showProgress(const QString &text);
+    bool requested() const { return requested_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPointer<QLabel> panel_;
+    QToolButton *button_ = nullptr;
+    bool requested_ = false;
+};
+
+} // namespace gui

@@ -1,0 +1,61 @@
+#include "TableBatchExport.h"
+#include "BatchExportLog.h"
+#include "ExportError.h"
+#include "data/Connection.h"
+#include "data/Dataset.h"
+#include "data/SqlNames.h"
+#include <QDir>
+
+namespace exchange {
+
+namespace {
+
+// A name holding the folder separator (or NUL) would put its file somewhere else.
+void checkFileName(const QString &table)
+{
+    if (table.contains(QLatin1Char('/')) || table.contains(QDir::separator()) || table.contains(QChar(0)))
+        throw ExportError(QStringLiteral("表格名稱 \"%1\" 含有不能用於檔名的字元，無法存成XML檔!!").arg(table));
+}
+
+} // namespace
+
+QString batchXmlPath(const QString &folder, const QString &table)
+{
+    return QDir::toNativeSeparators(folder + QLatin1Char('/') + table + QStringLiteral(".xml"));
+}
+
+BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder, const QStringList &tables,
+                                    const BatchExportSteps &steps)
+{
+    if (!dataset.connection())
+        throw ExportError(QStringLiteral("XML資料集沒有資料庫連接，無法轉出表格!!"));
+    BatchExportResult result;
+    QStringList log;
+    const QDateTime batchStart = steps.now();
+    const int total = int(tables.size());
+    for (int i = 0; i < total; ++i) {
+        const QString &table = tables.at(i);
+        if (steps.beforeTable && !steps.beforeTable(i + 1, total, table)) {
+            result.stopped = true;
+            break;
+        }
+        checkFileName(table);
+        dataset.Close();
+        if (steps.opening)
+            steps.opening(table);
+        dataset.setCommandText(data::selectAllFrom(dataset.connection()->session(), table),
+                               data::StatementScope::OneStatement);
+        const QDateTime start = steps.now();
+        dataset.Open();
+        dataset.SaveToFile(batchXmlPath(folder, table), data::pfXML);
+        log << tableLogLine(table, start, steps.now());
+        ++result.written;
+        if (steps.written)
+            steps.written(i);
+    }
+    log << totalLogLine(batchStart, steps.now());
+    writeLogLines(QDir::toNativeSeparators(folder + QLatin1Char('/') + kBatchLogFileName), log);
+    return result;
+}
+
+} // namespace exchange
