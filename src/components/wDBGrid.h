@@ -14,7 +14,7 @@
 
 class QLineEdit;
 
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 namespace components {
 
