@@ -10,9 +10,9 @@
 #include "BenchMemory.h"
 #include "BenchTable.h"
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/SqlNames.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/SqlNames.h"
 #include "exchange/TableBatchExport.h"
 #include <QApplication>
 #include <QDir>

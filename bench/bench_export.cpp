@@ -4,8 +4,8 @@
 // streams, so it should stay flat), and the .xls export (Ctrl+E) of 65,000 rows.
 // Usage: bench_export [rows] [work folder]
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
 #include "platform/UiServices.h"
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 // table (the cost of a move must not depend on where the cursor is).
 // Usage: bench_grid [rows] [work folder]
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 // comparable on a busy machine; a size whose run takes longer than the budget ends its
 // series.
 // Usage: bench_profiles [budget seconds, default 60]
-#include "data/Connection.h"
+#include "data/core/Connection.h"
 #include "platform/IniFile.h"
 #include "profiles/ADOConnectionINI.h"
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "CheckColumn.h"
 #include "wDBGrid.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 
 namespace components {
 

@@ -1,5 +1,5 @@
 #include "DatasetModel.h"
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 namespace components {
 

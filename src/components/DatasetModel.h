@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <functional>
 
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 namespace components {
 

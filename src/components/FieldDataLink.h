@@ -2,7 +2,7 @@
 // The link of a data-aware component to one field of a data source: the dataset (the
 // data source of this port), the field's name and the component it serves. The dataset
 // is not owned; once it is destroyed the link reads empty.
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 #include <QPointer>
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "GridCellPainter.h"
 #include "PictureFit.h"
 #include "wDBGrid.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include <QApplication>
 #include <QImage>
 #include <QPainter>

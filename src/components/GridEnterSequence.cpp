@@ -3,8 +3,8 @@
 // character case. Also the check-field toggle and the input-method step.
 #include "wDBGrid.h"
 #include "ImeSwitch.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "platform/UiServices.h"
 #include <QCoreApplication>
 

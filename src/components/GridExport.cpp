@@ -3,8 +3,8 @@
 // by the exchange library; this part picks the columns, checks the grid's state and
 // talks to the user.
 #include "wDBGrid.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "exchange/DatasetWorkbook.h"
 #include "exchange/ExportError.h"
 #include "exchange/ExportTarget.h"

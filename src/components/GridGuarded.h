@@ -1,7 +1,7 @@
 #pragma once
 // The grid's one error boundary for keys and clicks (included by the grid's own files).
 #include "wDBGrid.h"
-#include "data/DatabaseError.h"
+#include "data/core/DatabaseError.h"
 #include <exception>
 
 namespace components {

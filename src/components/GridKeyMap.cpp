@@ -1,8 +1,8 @@
 // Key-down handling of TwDBGrid: the limit on jumps to the last record, the key map of
 // the data-entry rules, the column walks, and the column search after Down in insert state.
 #include "wDBGrid.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 
 namespace components {
 

@@ -4,8 +4,8 @@
 #include "DatasetModel.h"
 #include "GridEditor.h"
 #include "GridGuarded.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QMouseEvent>

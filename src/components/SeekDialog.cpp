@@ -1,7 +1,7 @@
 #include "SeekDialog.h"
 #include "SeekAppearance.h"
 #include "SeekEdit.h"
-#include "data/DatabaseError.h"
+#include "data/core/DatabaseError.h"
 #include "platform/UiServices.h"
 #include <QCoreApplication>
 #include <QFrame>

@@ -6,8 +6,8 @@
 #include "SeekEdit.h"
 #include "SeekFields.h"
 #include "SeekLayout.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include <QFrame>
 #include <QLabel>
 #include <QScreen>

@@ -3,8 +3,8 @@
 #include "SeekDialog.h"
 #include "SeekEdit.h"
 #include "SeekValueCheck.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "platform/UiServices.h"
 #include <QCoreApplication>
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "SeekEdit.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include <QKeyEvent>
 
 namespace components {

@@ -1,6 +1,6 @@
 #include "SeekFields.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 
 namespace components {
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the seek dialog accepts in the edit of a field, by the field's type: whole
 // numbers, numbers, dates in the grid's short date format, or anything.
-#include "data/FieldType.h"
+#include "data/core/FieldType.h"
 #include <QString>
 
 namespace components {

@@ -4,9 +4,9 @@
 #include "GridEditor.h"
 #include "GridGuarded.h"
 #include "ImeSwitch.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "platform/UiServices.h"
 #include <QAbstractButton>
 #include <QApplication>

@@ -15,7 +15,7 @@
 class QLineEdit;
 class QPainter;
 
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 namespace components {
 

@@ -8,8 +8,8 @@
 #include "FieldDataLink.h"
 #include "SeekDialog.h"
 #include "wDBGrid.h"
-#include "data/CommandQuery.h"
-#include "data/Dataset.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Dataset.h"
 #include <QObject>
 #include <QStringList>
 #include <array>

@@ -3,7 +3,7 @@
 // named in SeekField. Execute shows the dialog TfmSeek modally; after it, the dataset
 // stands on the record found and Found says whether there was one.
 #include "SeekDialog.h"
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 #include <QObject>
 #include <QPointer>
 #include <QStringList>

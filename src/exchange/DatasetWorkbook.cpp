@@ -1,6 +1,6 @@
 #include "DatasetWorkbook.h"
 #include "Worksheet.h"
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 namespace exchange {
 

@@ -1,7 +1,7 @@
 #include "TabTextExport.h"
 #include "Cp950Encoder.h"
 #include "ExportError.h"
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 #include <QSaveFile>
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "TableBatchExport.h"
 #include "BatchExportLog.h"
 #include "ExportError.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/SqlNames.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/SqlNames.h"
 #include <QDir>
 
 namespace exchange {

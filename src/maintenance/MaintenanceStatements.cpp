@@ -1,5 +1,5 @@
 #include "MaintenanceStatements.h"
-#include "data/SqlNames.h"
+#include "data/core/SqlNames.h"
 
 namespace maintenance {
 

@@ -1,5 +1,5 @@
 #include "TableScript.h"
-#include "data/SqlNames.h"
+#include "data/core/SqlNames.h"
 #include "platform/Big5Codec.h"
 #include <QRegularExpression>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "ADOConnectionINI.h"
 #include "app/core/CommonUtils.h"
-#include "data/Connection.h"
+#include "data/core/Connection.h"
 #include "platform/Big5Codec.h"
 #include "platform/FileAttributes.h"
 #include "platform/IniFile.h"

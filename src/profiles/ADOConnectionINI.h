@@ -8,7 +8,7 @@
 // connection string editor reach it through the small interfaces below, which the GUI
 // library (ProfileDialogs.h) implements with Qt dialogs. Without them the store runs
 // as if every dialog were cancelled.
-#include "data/Connection.h"
+#include "data/core/Connection.h"
 #include <QByteArray>
 #include <QObject>
 #include <QString>

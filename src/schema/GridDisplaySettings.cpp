@@ -3,9 +3,9 @@
 #include "ReSchemaVisible.h"
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "platform/IniFile.h"
 
 namespace schema {

@@ -1,6 +1,6 @@
 #include "ReFieldDisplayLabel.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>

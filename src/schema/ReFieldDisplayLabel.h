@@ -3,7 +3,7 @@
 // type its caption, press Enter; the grid's title changes at once.
 #include <QDialog>
 #include <QPointer>
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 class QGroupBox;
 class QLineEdit;

@@ -1,6 +1,6 @@
 #include "ReSchemaVisible.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include <QListWidget>
 #include <QShowEvent>
 #include <QVBoxLayout>

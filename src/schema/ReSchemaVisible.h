@@ -3,7 +3,7 @@
 // field; a tick change acts on the field (and the grid showing it) at once.
 #include <QDialog>
 #include <QPointer>
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 
 class QListWidget;
 class QListWidgetItem;

@@ -5,7 +5,7 @@
 #include "app/XmlPageFixture.h"
 #include "app/gui/TableList.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
 #include <QCheckBox>

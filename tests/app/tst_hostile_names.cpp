@@ -5,7 +5,7 @@
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableListBox.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include "support/GuiDriver.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"

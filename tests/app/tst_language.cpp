@@ -5,7 +5,7 @@
 // "MS SQL Server", "ADO", "Excel", file names, and a few captions the design fixes in
 // English for one dialog.
 #include "app/gui/ProgramStart.h"
-#include "data/Providers.h"
+#include "data/core/Providers.h"
 #include "support/ProgramWindows.h"
 #include "support/ScriptedUi.h"
 #include "support/ShownTexts.h"

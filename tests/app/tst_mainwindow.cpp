@@ -6,7 +6,7 @@
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
-#include "data/DatabaseError.h"
+#include "data/core/DatabaseError.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QAction>

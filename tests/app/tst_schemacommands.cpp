@@ -7,7 +7,7 @@
 #include "app/gui/SchemaCommands.h"
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QAction>

@@ -8,7 +8,7 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include "platform/IniFile.h"
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"

@@ -7,8 +7,8 @@
 #include "app/gui/TableList.h"
 #include "components/SeekDialog.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
-#include "data/RowsetXml.h"
+#include "data/core/Field.h"
+#include "data/rowsetxml/RowsetXml.h"
 #include "exchange/SpreadsheetApp.h"
 #include "support/ScriptedUi.h"
 #include <QAction>

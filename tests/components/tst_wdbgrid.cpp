@@ -3,10 +3,10 @@
 // in-place editor), presses at the position of a cell, a title or an indicator.
 #include "components/ImeSwitch.h"
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QClipboard>

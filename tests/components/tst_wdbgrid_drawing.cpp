@@ -4,11 +4,11 @@
 // row, and the column-click events raised by clicks at title positions.
 #include "components/PictureFit.h"
 #include "components/wDBGrid.h"
-#include "data/ColumnInfo.h"
-#include "data/ColumnStore.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/ColumnInfo.h"
+#include "data/core/ColumnStore.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QAbstractButton>

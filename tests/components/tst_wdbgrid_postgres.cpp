@@ -2,9 +2,9 @@
 // server's error; nothing is lost silently. The grid is an active window and keys go to
 // its focused widget, as a person's do.
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "support/GuiDriver.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"

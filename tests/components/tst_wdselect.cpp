@@ -4,8 +4,8 @@
 // wDSelect1 with its stored settings.
 #include "app/gui/MainWindow.h"
 #include "components/wDSelect.h"
-#include "data/CommandQuery.h"
-#include "data/Dataset.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Dataset.h"
 #include "support/ScriptedUi.h"
 #include <QLineEdit>
 #include <QtTest>

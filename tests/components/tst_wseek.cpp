@@ -3,9 +3,9 @@
 #include "SeekTestDriver.h"
 #include "components/ImeSwitch.h"
 #include "components/SeekFields.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "support/ScriptedUi.h"
 #include <QFrame>
 #include <QLabel>

@@ -2,9 +2,9 @@
 // partial-key and case-insensitive options, whole numbers, dates, and a field found alone
 // after sorting.
 #include "SeekTestDriver.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 

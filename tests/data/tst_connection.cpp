@@ -1,11 +1,11 @@
 // Connection strings, data-link files, the property collection and the connection's
 // life against a real SQLite file.
-#include "data/CommandQuery.h"
-#include "data/Connection.h"
-#include "data/ConnectionString.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
-#include "data/Providers.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Connection.h"
+#include "data/core/ConnectionString.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/Providers.h"
 #include <QSignalSpy>
 #include <functional>
 #include <optional>

@@ -1,9 +1,9 @@
 // Data-link (.udl) files on real files: the encodings they come in, files that must be
 // refused without hanging or exhausting memory, and a connection opened through one
 // on a real SQLite file.
-#include "data/Connection.h"
-#include "data/DataLinkFile.h"
-#include "data/DatabaseError.h"
+#include "data/core/Connection.h"
+#include "data/core/DataLinkFile.h"
+#include "data/core/DatabaseError.h"
 #include "platform/Big5Codec.h"
 #include "support/FailAlone.h"
 #include <QDir>

@@ -1,7 +1,7 @@
 // Cursor, edit buffer, locate, sort and controls of a dataset over rows held in memory.
-#include "data/ColumnStore.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
+#include "data/core/ColumnStore.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>

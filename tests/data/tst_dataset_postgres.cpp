@@ -2,11 +2,11 @@
 // listings, schema rowsets, open, edit, append, delete, refused posts, locate, sort and
 // XML round trips.
 #include <QtTest>
-#include "data/CommandQuery.h"
-#include "data/Connection.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
-#include "data/RowWriter.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/RowWriter.h"
 #include "support/PgServer.h"
 #include "support/ResultHelpers.h"
 #include <QTemporaryDir>

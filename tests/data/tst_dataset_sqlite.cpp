@@ -1,7 +1,7 @@
 // Rows read from a real SQLite file and written back by Post and Delete.
-#include "data/Connection.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>

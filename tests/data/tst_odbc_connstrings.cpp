@@ -1,9 +1,9 @@
 // OLE DB-style connection strings turned into ODBC ones: "SQLOLEDB.1" through the FreeTDS
 // driver and "MSDASQL.1" passing an ODBC string through; and a SQL Server session to a
 // port nobody listens on failing with FreeTDS's own message.
-#include "data/ConnectionString.h"
-#include "data/DatabaseError.h"
-#include "data/Providers.h"
+#include "data/core/ConnectionString.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Providers.h"
 #include <QFileInfo>
 #include <QtTest>
 #include <arpa/inet.h>

@@ -2,9 +2,9 @@
 // catalog functions for procedures, privileges, types and statistics, INFORMATION_SCHEMA
 // for constraints, key columns, check constraints, views and schemata.
 #include <QtTest>
-#include "data/ConnectionString.h"
-#include "data/DatabaseError.h"
-#include "data/Providers.h"
+#include "data/core/ConnectionString.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Providers.h"
 #include "support/PgServer.h"
 
 using namespace data;

@@ -2,11 +2,11 @@
 // connecting and its errors, column types and values (Chinese text included), block
 // fetching and long values, parameters, batches, transactions, timeouts and the schema
 // rowsets built from the ODBC catalog functions.
-#include "data/ConnectionString.h"
-#include "data/DatabaseError.h"
-#include "data/OdbcSession.h"
-#include "data/Providers.h"
-#include "data/SchemaLayouts.h"
+#include "data/core/ConnectionString.h"
+#include "data/core/DatabaseError.h"
+#include "data/odbc/OdbcSession.h"
+#include "data/core/Providers.h"
+#include "data/core/SchemaLayouts.h"
 #include "support/PgServer.h"
 #include <QtTest>
 #include <arpa/inet.h>

@@ -1,8 +1,8 @@
 // The rowset XML files: what the writer puts out byte for byte, that every kind of column
 // and value comes back exactly, that files in ADO's own style (and looser hand-written
 // ones) load, and that bad files fail with a message that says what is wrong.
-#include "data/DatabaseError.h"
-#include "data/RowsetXml.h"
+#include "data/core/DatabaseError.h"
+#include "data/rowsetxml/RowsetXml.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>

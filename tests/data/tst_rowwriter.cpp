@@ -1,9 +1,9 @@
 // Writing edited, appended and deleted rows back to a real SQLite file: by key, without
 // a key, and the cases that must change nothing at all.
-#include "data/ConnectionString.h"
-#include "data/DatabaseError.h"
-#include "data/Providers.h"
-#include "data/RowWriter.h"
+#include "data/core/ConnectionString.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Providers.h"
+#include "data/core/RowWriter.h"
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>

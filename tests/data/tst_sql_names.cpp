@@ -1,9 +1,9 @@
 // Names and values the program puts into SQL: identifier quoting for every quote
 // character a database may use, string literals, and where a built command's first
 // statement ends.
-#include "data/DatabaseError.h"
-#include "data/SqlNames.h"
-#include "data/StatementText.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/SqlNames.h"
+#include "data/core/StatementText.h"
 #include <QtTest>
 
 using namespace data;

@@ -1,10 +1,10 @@
 // The embedded SQLite provider against real database files: opening, types and values,
 // base-table information, batches, errors, timeouts, transactions and schema rowsets.
-#include "data/ConnectionString.h"
-#include "data/DatabaseError.h"
-#include "data/Providers.h"
-#include "data/SchemaLayouts.h"
-#include "data/SqliteSession.h"
+#include "data/core/ConnectionString.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Providers.h"
+#include "data/core/SchemaLayouts.h"
+#include "data/sqlite/SqliteSession.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -2,11 +2,11 @@
 // unixODBC + FreeTDS against the scripted TDS peer: the exact catalog procedure or
 // INFORMATION_SCHEMA query each rowset sends for its restrictions, and the OLE DB column
 // layout built from the server's answer.
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/DatabaseError.h"
-#include "data/Field.h"
-#include "data/SchemaLayouts.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Field.h"
+#include "data/core/SchemaLayouts.h"
 #include "support/TdsPeer.h"
 #include <QtTest>
 

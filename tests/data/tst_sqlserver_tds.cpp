@@ -2,11 +2,11 @@
 // TDS 7.4 peer. Checks login, the catalog traffic behind the listings and schema
 // rowsets, datasets with every common column type, posting edits, server errors,
 // command timeouts and command batches.
-#include "data/CommandQuery.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/DatabaseError.h"
-#include "data/Field.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Field.h"
 #include "support/TdsPeer.h"
 #include <QtTest>
 

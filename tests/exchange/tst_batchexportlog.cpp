@@ -1,8 +1,8 @@
 // The batch export's engine and its timing log, without the window: the exact lines and
 // bytes of the log (code page 950, CR LF) under a fixed clock, the stop before a table,
 // and a log that cannot be written.
-#include "data/Connection.h"
-#include "data/Dataset.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
 #include "exchange/BatchExportLog.h"
 #include "exchange/ExportError.h"
 #include "exchange/TableBatchExport.h"

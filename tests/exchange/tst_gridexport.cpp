@@ -3,10 +3,10 @@
 // target rules, the states in which nothing is exported, the sheet's row limit, the
 // spreadsheet application question and the record that stays current.
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
-#include "data/RowsetXml.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
+#include "data/rowsetxml/RowsetXml.h"
 #include "exchange/XlrdWorkbook.h"
 #include "platform/Big5Codec.h"
 #include "support/GuiDriver.h"

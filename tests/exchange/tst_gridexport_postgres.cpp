@@ -2,9 +2,9 @@
 // bigint, date, timestamp, boolean, long text) in the text file and in the workbook as
 // xlrd reads it.
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "exchange/XlrdWorkbook.h"
 #include "platform/Big5Codec.h"
 #include "support/PgServer.h"

@@ -1,9 +1,9 @@
 // The text export's file against the data layer's display texts, value by value, for
 // every kind of column the store holds (the export reads the store directly for speed),
 // and its code page 950 bytes.
-#include "data/ColumnStore.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/ColumnStore.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "exchange/Cp950Encoder.h"
 #include "exchange/ExportError.h"
 #include "exchange/TabTextExport.h"

@@ -2,8 +2,8 @@
 // writing profiles, the profile choice, password scrambling, hiding the file, and the
 // errors of bad files and folders. The dialogs are replaced by scripted answers.
 #include "app/core/CommonUtils.h"
-#include "data/Connection.h"
-#include "data/Providers.h"
+#include "data/core/Connection.h"
+#include "data/core/Providers.h"
 #include "platform/Big5Codec.h"
 #include "platform/FileAttributes.h"
 #include "platform/IniFile.h"

@@ -1,7 +1,7 @@
 // A profile for an ODBC source (PostgreSQL through psqlODBC) written by the store, read
 // back by a fresh store and connection, and connected to a real server.
-#include "data/Connection.h"
-#include "data/ConnectionString.h"
+#include "data/core/Connection.h"
+#include "data/core/ConnectionString.h"
 #include "profiles/ADOConnectionINI.h"
 #include "support/FailAlone.h"
 #include "support/PgServer.h"

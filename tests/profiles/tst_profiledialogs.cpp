@@ -1,7 +1,7 @@
 // The profile dialogs, offscreen: the profile selection dialog, the connection string
 // editor with its data-link operations, the data-link dialog, and the store driving the
 // real dialogs on a first run against a real SQLite database.
-#include "data/Connection.h"
+#include "data/core/Connection.h"
 #include "platform/FileAttributes.h"
 #include "profiles/ADOConnectionINI.h"
 #include "profiles/gui/AdoConEd.h"

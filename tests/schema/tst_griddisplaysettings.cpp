@@ -2,10 +2,10 @@
 // display-settings file and applied to real datasets shown in real grids. The dialogs are
 // shown, made active and worked by clicks and keys through the focused window.
 #include "components/wDBGrid.h"
-#include "data/Connection.h"
-#include "data/DatabaseError.h"
-#include "data/Dataset.h"
-#include "data/Field.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "platform/IniFile.h"
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"

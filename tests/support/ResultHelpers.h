@@ -1,7 +1,7 @@
 #pragma once
 // Small readers of fetched results and errors shared by the data-layer tests.
-#include "data/DatabaseError.h"
-#include "data/ProviderSession.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/ProviderSession.h"
 #include <QString>
 #include <QStringList>
 #include <QVariant>

@@ -4,7 +4,7 @@
 #include "TableListBox.h"
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
-#include "data/DatabaseError.h"
+#include "data/core/DatabaseError.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>

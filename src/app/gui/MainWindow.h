@@ -2,10 +2,10 @@
 // The program's one window: six pages, the main menu, the status bar and the connection
 // everything works on. Handlers stay thin; the table list and the SQL page keep their
 // behaviour in their own classes (TableList.h, SqlPageRunner.h).
-#include "data/CommandQuery.h"
-#include "data/Connection.h"
 #include "components/wSeek.h"
-#include "data/Dataset.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
 #include "exchange/XmlDocument.h"
 #include "platform/UiServices.h"
 #include "profiles/ADOConnectionINI.h"

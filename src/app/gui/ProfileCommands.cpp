@@ -2,7 +2,7 @@
 // commands, the status-bar panels 0 and 1 and the provider rule of the SQL Server menus.
 #include "MainWindow.h"
 #include "ProfileStartOptions.h"
-#include "data/Providers.h"
+#include "data/core/Providers.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>

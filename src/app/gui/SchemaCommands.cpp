@@ -7,7 +7,7 @@
 #include "TableList.h"
 #include "TableListBox.h"
 #include "app/core/CommonUtils.h"
-#include "data/Dataset.h"
+#include "data/core/Dataset.h"
 #include <QAction>
 #include <QHeaderView>
 #include <QListWidget>

@@ -1,7 +1,7 @@
 #include "SqlPageRunner.h"
 #include "app/core/CommonUtils.h"
-#include "data/CommandQuery.h"
-#include "data/Dataset.h"
+#include "data/core/CommandQuery.h"
+#include "data/core/Dataset.h"
 
 namespace gui {
 

@@ -1,8 +1,8 @@
 #include "TableList.h"
 #include "TableListBox.h"
-#include "data/Connection.h"
-#include "data/Dataset.h"
-#include "data/SqlNames.h"
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/SqlNames.h"
 #include <QItemSelectionModel>
 #include <QStringList>
 

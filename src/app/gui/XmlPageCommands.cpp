@@ -5,7 +5,7 @@
 #include "TableList.h"
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include <QAction>
 #include <QPushButton>
 

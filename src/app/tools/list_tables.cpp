@@ -1,8 +1,8 @@
 // Console listing of a database: every table and view with its fields and indexes.
 //   adoschema-tables <database file>          (opened with the embedded SQLite provider)
 //   adoschema-tables "<connection string>"    (any provider, e.g. Provider=SQLOLEDB.1;...)
-#include "data/Connection.h"
-#include "data/DatabaseError.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "AdoConEd.h"
 #include "DataLinkDialog.h"
 #include "SelectADOIniDlg.h"
-#include "data/Connection.h"
+#include "data/core/Connection.h"
 #include "platform/UiServices.h"
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "DataLinkDialog.h"
-#include "data/Connection.h"
-#include "data/Providers.h"
+#include "data/core/Connection.h"
+#include "data/core/Providers.h"
 #include "platform/UiServices.h"
 #include <QCheckBox>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 // permissions) and "全部" (every property of the provider by its own name). "測試連線"
 // tries the connection. The result is the connection string with the password included.
 // Provider names, property names and connection strings keep their own spelling.
-#include "data/ConnectionString.h"
+#include "data/core/ConnectionString.h"
 #include <QDialog>
 
 class QCheckBox;

@@ -1,0 +1,468 @@
+#include "data/core/ColumnStore.h"
+#include "data/core/ExactNumber.h"
+#include <QDateTime>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace data {
+
+namespace {
+
+bool isIntegral(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+    case QMetaType::Long: case QMetaType::ULong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Char: case QMetaType::SChar: case QMetaType::UChar: case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isReal(const QVariant &v)
+{
+    return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float;
+}
+
+bool isTemporal(const QVariant &v)
+{
+    return v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate ||
+           v.typeId() == QMetaType::QTime;
+}
+
+// Integer text that reads back identically ("12", "-3"; not "012" or "1e3").
+bool parseExactInt(const QString &text, int64_t &out)
+{
+    bool ok = false;
+    qint64 v = text.toLongLong(&ok);
+    if (!ok || QString::number(v) != text)
+        return false;
+    out = v;
+    return true;
+}
+
+bool parseMoney(const QString &text, int64_t &out)
+{
+    return exact::parseMoney(text.toStdString(), out) == exact::MoneyResult::Ok;
+}
+
+bool moneyOfIntegral(const QVariant &v, int64_t &out)
+{
+    if (v.typeId() == QMetaType::Bool) {
+        out = v.toBool() ? exact::kMoneyScale : 0;
+        return true;
+    }
+    if (v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::ULong) {
+        const qulonglong u = v.toULongLong();
+        if (u > qulonglong(std::numeric_limits<int64_t>::max() / exact::kMoneyScale))
+            return false;
+        out = int64_t(u) * exact::kMoneyScale;
+        return true;
+    }
+    const qint64 i = v.toLongLong();
+    constexpr int64_t limit = std::numeric_limits<int64_t>::max() / exact::kMoneyScale;
+    if (i > limit || i < -limit)
+        return false;
+    out = i * exact::kMoneyScale;
+    return true;
+}
+
+// Money from any value: whole numbers, doubles whose shortest text has at most four
+// decimals, and exact decimal text.
+bool moneyOf(const QVariant &v, int64_t &out)
+{
+    if (isIntegral(v))
+        return moneyOfIntegral(v, out);
+    if (isReal(v))
+        return exact::moneyFromDouble(v.toDouble(), out);
+    if (v.typeId() == QMetaType::QString)
+        return parseMoney(v.toString(), out);
+    return false;
+}
+
+bool parseReal(const QString &text, double &out)
+{
+    bool ok = false;
+    double v = text.trimmed().toDouble(&ok);
+    if (ok)
+        out = v;
+    return ok;
+}
+
+// ISO dates as databases write them: "yyyy-MM-dd", "yyyy-MM-dd HH:mm[:ss[.zzz]]" or
+// with a "T"; a lone time "HH:mm[:ss[.zzz]]" is a time of day.
+bool parseDateTimeText(const QString &text, QDateTime &out)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    static const char *const dateTimeFormats[] = {
+        "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss",
+        "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm"};
+    for (const char *f : dateTimeFormats) {
+        QDateTime dt = QDateTime::fromString(t, QLatin1String(f));
+        if (dt.isValid()) {
+            out = QDateTime(dt.date(), dt.time(), Qt::UTC);
+            return true;
+        }
+    }
+    QDate d = QDate::fromString(t, Qt::ISODate);
+    if (d.isValid() && t.size() == 10) {
+        out = QDateTime(d, QTime(0, 0), Qt::UTC);
+        return true;
+    }
+    static const char *const timeFormats[] = {"HH:mm:ss.zzz", "HH:mm:ss", "HH:mm"};
+    for (const char *f : timeFormats) {
+        QTime tm = QTime::fromString(t, QLatin1String(f));
+        if (tm.isValid()) {
+            out = QDateTime(QDate(1899, 12, 30), tm, Qt::UTC);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string realText(double v)
+{
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string dateTimeText(int64_t msecs)
+{
+    QDateTime dt = ColumnStore::fromEpochMsecs(msecs);
+    QString fmt = dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                   : QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    return dt.toString(fmt).toStdString();
+}
+
+std::string textOfVariant(const QVariant &v)
+{
+    if (v.typeId() == QMetaType::QByteArray)
+        return v.toByteArray().toStdString();
+    if (isReal(v))
+        return realText(v.toDouble());
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? "True" : "False";
+    if (v.typeId() == QMetaType::QDateTime)
+        return dateTimeText(ColumnStore::toEpochMsecs(v.toDateTime()));
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(Qt::ISODate).toStdString();
+    if (v.typeId() == QMetaType::QTime)
+        return v.toTime().toString(v.toTime().msec() ? QStringLiteral("HH:mm:ss.zzz")
+                                                     : QStringLiteral("HH:mm:ss"))
+            .toStdString();
+    return v.toString().toStdString();
+}
+
+} // namespace
+
+int64_t ColumnStore::toEpochMsecs(const QDateTime &dt)
+{
+    return QDateTime(dt.date(), dt.time(), Qt::UTC).toMSecsSinceEpoch();
+}
+
+QDateTime ColumnStore::fromEpochMsecs(int64_t msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
+void ColumnStore::reserve(size_t rows)
+{
+    nulls_.reserve(rows);
+    switch (kind_) {
+    case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money: ints_.reserve(rows); break;
+    case StorageKind::Real: reals_.reserve(rows); break;
+    case StorageKind::Text: case StorageKind::Bytes:
+        offsets_.reserve(rows);
+        lengths_.reserve(rows);
+        break;
+    }
+}
+
+void ColumnStore::appendNull()
+{
+    switch (kind_) {
+    case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money: ints_.push_back(0); break;
+    case StorageKind::Real: reals_.push_back(0); break;
+    case StorageKind::Text: case StorageKind::Bytes:
+        offsets_.push_back(0);
+        lengths_.push_back(0);
+        break;
+    }
+    nulls_.push_back(1);
+    ++count_;
+}
+
+void ColumnStore::appendInt(int64_t v)
+{
+    if (kind_ == StorageKind::Int) {
+        ints_.push_back(v);
+        nulls_.push_back(0);
+        ++count_;
+    } else if (kind_ == StorageKind::Real) {
+        appendReal(double(v));
+    } else if (kind_ == StorageKind::Money) {
+        int64_t scaled;
+        if (moneyOfIntegral(QVariant(qint64(v)), scaled)) {
+            appendMoney(scaled);
+        } else {
+            promoteToText();
+            appendInt(v);
+        }
+    } else {
+        if (kind_ == StorageKind::DateTime)
+            promoteToText();
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        appendText(std::string_view(buf, size_t(r.ptr - buf)));
+    }
+}
+
+void ColumnStore::appendReal(double v)
+{
+    if (kind_ == StorageKind::Real) {
+        reals_.push_back(v);
+        nulls_.push_back(0);
+        ++count_;
+    } else if (kind_ == StorageKind::Int && std::isfinite(v) && v == std::trunc(v) &&
+               std::fabs(v) < 9.2e18) {
+        appendInt(int64_t(v));
+    } else if (int64_t scaled; kind_ == StorageKind::Money && exact::moneyFromDouble(v, scaled)) {
+        appendMoney(scaled);
+    } else {
+        if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
+            promoteToText();
+        appendText(realText(v));
+    }
+}
+
+void ColumnStore::appendDateTime(int64_t msecs)
+{
+    if (kind_ == StorageKind::DateTime) {
+        ints_.push_back(msecs);
+        nulls_.push_back(0);
+        ++count_;
+    } else {
+        if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
+            promoteToText();
+        appendText(dateTimeText(msecs));
+    }
+}
+
+void ColumnStore::appendMoney(int64_t tenThousandths)
+{
+    if (kind_ == StorageKind::Money) {
+        ints_.push_back(tenThousandths);
+        nulls_.push_back(0);
+        ++count_;
+    } else {
+        if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
+            promoteToText();
+        appendText(exact::moneyText(tenThousandths));
+    }
+}
+
+void ColumnStore::appendText(std::string_view utf8)
+{
+    if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
+        promoteToText();
+    offsets_.push_back(arena_.append(utf8));
+    lengths_.push_back(uint32_t(utf8.size()));
+    nulls_.push_back(0);
+    ++count_;
+}
+
+bool ColumnStore::isNull(size_t row) const
+{
+    return nulls_[row] != 0;
+}
+
+std::string_view ColumnStore::textAt(size_t row) const
+{
+    return arena_.at(offsets_[row], lengths_[row]);
+}
+
+QVariant ColumnStore::value(size_t row, TFieldType type) const
+{
+    if (row >= count_ || nulls_[row])
+        return QVariant();
+    switch (kind_) {
+    case StorageKind::Int:
+        if (type == ftBoolean)
+            return QVariant(ints_[row] != 0);
+        return QVariant(qint64(ints_[row]));
+    case StorageKind::Real:
+        return QVariant(reals_[row]);
+    case StorageKind::Money:
+        return QVariant(QString::fromStdString(exact::moneyText(ints_[row])));
+    case StorageKind::DateTime: {
+        QDateTime dt = fromEpochMsecs(ints_[row]);
+        if (type == ftDate)
+            return QVariant(dt.date());
+        if (type == ftTime)
+            return QVariant(dt.time());
+        return QVariant(dt);
+    }
+    case StorageKind::Text: {
+        std::string_view t = textAt(row);
+        return QVariant(QString::fromUtf8(t.data(), qsizetype(t.size())));
+    }
+    case StorageKind::Bytes: {
+        std::string_view t = textAt(row);
+        return QVariant(QByteArray(t.data(), qsizetype(t.size())));
+    }
+    }
+    return QVariant();
+}
+
+bool ColumnStore::fits(const QVariant &v) const
+{
+    if (!v.isValid() || v.isNull())
+        return true;
+    int64_t i;
+    double d;
+    QDateTime dt;
+    switch (kind_) {
+    case StorageKind::Money:
+        return moneyOf(v, i);
+    case StorageKind::Int:
+        if (isIntegral(v))
+            return true;
+        if (isReal(v)) {
+            double x = v.toDouble();
+            return std::isfinite(x) && x == std::trunc(x) && std::fabs(x) < 9.2e18;
+        }
+        return v.typeId() == QMetaType::QString && parseExactInt(v.toString(), i);
+    case StorageKind::Real:
+        if (isIntegral(v) || isReal(v))
+            return true;
+        return v.typeId() == QMetaType::QString && parseReal(v.toString(), d);
+    case StorageKind::DateTime:
+        if (isTemporal(v))
+            return true;
+        return v.typeId() == QMetaType::QString && parseDateTimeText(v.toString(), dt);
+    case StorageKind::Text: case StorageKind::Bytes:
+        return true;
+    }
+    return false;
+}
+
+void ColumnStore::appendValue(const QVariant &value)
+{
+    if (!fits(value))
+        promoteToText();
+    storeAt(count_, value);
+}
+
+void ColumnStore::setValue(size_t row, const QVariant &value)
+{
+    if (!fits(value))
+        promoteToText();
+    storeAt(row, value);
+}
+
+void ColumnStore::storeAt(size_t row, const QVariant &v)
+{
+    const bool append = row == count_;
+    if (append)
+        appendNull(); // grows every vector; the value is filled in below
+    if (!v.isValid() || v.isNull()) {
+        nulls_[row] = 1;
+        return;
+    }
+    nulls_[row] = 0;
+    switch (kind_) {
+    case StorageKind::Money:
+        moneyOf(v, ints_[row]); // fits() said it does
+        break;
+    case StorageKind::Int:
+        if (isIntegral(v))
+            ints_[row] = v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong();
+        else if (isReal(v))
+            ints_[row] = int64_t(v.toDouble());
+        else
+            parseExactInt(v.toString(), ints_[row]);
+        break;
+    case StorageKind::Real:
+        if (v.typeId() == QMetaType::QString)
+            parseReal(v.toString(), reals_[row]);
+        else
+            reals_[row] = v.toDouble();
+        break;
+    case StorageKind::DateTime: {
+        QDateTime dt;
+        if (v.typeId() == QMetaType::QDateTime)
+            dt = v.toDateTime();
+        else if (v.typeId() == QMetaType::QDate)
+            dt = QDateTime(v.toDate(), QTime(0, 0), Qt::UTC);
+        else if (v.typeId() == QMetaType::QTime)
+            dt = QDateTime(QDate(1899, 12, 30), v.toTime(), Qt::UTC);
+        else
+            parseDateTimeText(v.toString(), dt);
+        ints_[row] = toEpochMsecs(dt);
+        break;
+    }
+    case StorageKind::Text: case StorageKind::Bytes: {
+        std::string bytes = textOfVariant(v);
+        offsets_[row] = arena_.append(bytes);
+        lengths_[row] = uint32_t(bytes.size());
+        break;
+    }
+    }
+}
+
+void ColumnStore::promoteToText()
+{
+    if (kind_ == StorageKind::Text || kind_ == StorageKind::Bytes)
+        return;
+    PodVector<uint64_t> offsets;
+    PodVector<uint32_t> lengths;
+    ByteArena arena;
+    offsets.reserve(count_);
+    lengths.reserve(count_);
+    for (size_t r = 0; r < count_; ++r) {
+        std::string t;
+        if (!nulls_[r]) {
+            if (kind_ == StorageKind::Int) {
+                t = std::to_string(ints_[r]);
+            } else if (kind_ == StorageKind::Real) {
+                t = realText(reals_[r]);
+            } else if (kind_ == StorageKind::Money) {
+                t = exact::moneyText(ints_[r]);
+            } else {
+                t = dateTimeText(ints_[r]);
+            }
+        }
+        offsets.push_back(arena.append(t));
+        lengths.push_back(uint32_t(t.size()));
+    }
+    kind_ = StorageKind::Text;
+    ints_.clear();
+    ints_.shrink_to_fit();
+    reals_.clear();
+    reals_.shrink_to_fit();
+    offsets_ = std::move(offsets);
+    lengths_ = std::move(lengths);
+    arena_ = std::move(arena);
+}
+
+size_t ColumnStore::memoryBytes() const
+{
+    return ints_.capacity() * sizeof(int64_t) + reals_.capacity() * sizeof(double) +
+           offsets_.capacity() * sizeof(uint64_t) + lengths_.capacity() * sizeof(uint32_t) +
+           arena_.capacityBytes() + nulls_.capacity();
+}
+
+size_t RowStore::memoryBytes() const
+{
+    size_t total = 0;
+    for (const auto &c : columns)
+        total += c.memoryBytes();
+    return total;
+}
+
+} // namespace data

@@ -1,0 +1,188 @@
+#include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Providers.h"
+#include <set>
+
+#ifndef ADO_LAYER_VERSION
+#define ADO_LAYER_VERSION "1.0"
+#endif
+
+namespace data {
+
+const ConnectionPropertyItem *ConnectionProperties::Find(const QString &name) const
+{
+    for (const auto &item : items_)
+        if (item.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &item;
+    return nullptr;
+}
+
+void ConnectionProperties::Refresh(const QString &provider, const ConnectionString &cs)
+{
+    items_.clear();
+    std::set<QString> listed;
+    if (const ProviderInfo *info = findProvider(provider)) {
+        for (const auto &p : info->properties) {
+            items_.push_back({p.name, cs.contains(p.name) ? cs.value(p.name) : p.defaultValue});
+            listed.insert(p.name.toLower());
+        }
+    }
+    for (const auto &[name, value] : cs.items()) {
+        if (name.compare(QLatin1String("Provider"), Qt::CaseInsensitive) == 0 ||
+            listed.count(name.toLower()))
+            continue;
+        items_.push_back({name, value});
+        listed.insert(name.toLower());
+    }
+}
+
+Connection::Connection(QObject *parent) : QObject(parent) {}
+
+Connection::~Connection()
+{
+    session_.reset(); // no notifications while being destroyed
+}
+
+QString Connection::ConnectionString() const
+{
+    return string_.toString();
+}
+
+void Connection::setConnectionString(const QString &text)
+{
+    if (Connected())
+        throw DatabaseError(QStringLiteral("Operation is not allowed when the object is open."));
+    string_ = data::ConnectionString::parse(text);
+    properties_.Refresh(Provider(), string_);
+}
+
+QString Connection::Provider() const
+{
+    return string_.provider();
+}
+
+void Connection::setProvider(const QString &provider)
+{
+    if (Connected())
+        throw DatabaseError(QStringLiteral("Operation is not allowed when the object is open."));
+    // The provider leads the string, as the connection reports it.
+    data::ConnectionString rebuilt;
+    rebuilt.set(QStringLiteral("Provider"), provider);
+    for (const auto &[name, value] : string_.items())
+        if (name.compare(QLatin1String("Provider"), Qt::CaseInsensitive) != 0)
+            rebuilt.set(name, value);
+    string_ = rebuilt;
+    properties_.Refresh(Provider(), string_);
+}
+
+QString Connection::DefaultDatabase() const
+{
+    if (session_)
+        return session_->defaultDatabase();
+    return string_.value(QStringLiteral("Initial Catalog"));
+}
+
+QString Connection::Version() const
+{
+    return QStringLiteral(ADO_LAYER_VERSION);
+}
+
+void Connection::setConnected(bool connected)
+{
+    connected ? Open() : Close();
+}
+
+void Connection::Open()
+{
+    if (session_)
+        return;
+    const data::ConnectionString resolved = string_.resolveDataLinkFile();
+    const QString providerName = resolved.provider();
+    const ProviderInfo *info = findProvider(providerName);
+    if (!info)
+        throw DatabaseError(providerName.isEmpty()
+                                ? QStringLiteral("No provider was specified in the connection string.")
+                                : QStringLiteral("Provider cannot be found. It may not be properly installed. (%1)")
+                                      .arg(providerName));
+    session_ = info->open(resolved);
+    emit AfterConnect();
+}
+
+void Connection::Close()
+{
+    if (!session_)
+        return;
+    session_.reset();
+    emit AfterDisconnect();
+}
+
+ProviderSession &Connection::session()
+{
+    Open();
+    return *session_;
+}
+
+namespace {
+
+QStringList columnValues(const ResultSet &rs, const QString &column, const QString &typeColumn = {},
+                         const QStringList &types = {})
+{
+    int index = -1, typeIndex = -1;
+    for (size_t i = 0; i < rs.columns.size(); ++i) {
+        if (rs.columns[i].name.compare(column, Qt::CaseInsensitive) == 0)
+            index = int(i);
+        if (!typeColumn.isEmpty() && rs.columns[i].name.compare(typeColumn, Qt::CaseInsensitive) == 0)
+            typeIndex = int(i);
+    }
+    QStringList out;
+    if (index < 0)
+        return out;
+    for (size_t row = 0; row < rs.rows.rowCount(); ++row) {
+        if (typeIndex >= 0) {
+            QString t = rs.rows.columns[size_t(typeIndex)].value(row, ftWideString).toString();
+            if (!types.contains(t))
+                continue;
+        }
+        out << rs.rows.columns[size_t(index)].value(row, ftWideString).toString();
+    }
+    return out;
+}
+
+} // namespace
+
+void Connection::GetTableNames(QStringList &list)
+{
+    auto rs = session().openSchema(QStringLiteral("TABLES"), {});
+    list = columnValues(*rs, QStringLiteral("TABLE_NAME"), QStringLiteral("TABLE_TYPE"),
+                        {QStringLiteral("TABLE"), QStringLiteral("VIEW")});
+}
+
+void Connection::GetFieldNames(const QString &table, QStringList &list)
+{
+    auto rs = session().openSchema(QStringLiteral("COLUMNS"), {QVariant(), QVariant(), table});
+    list = columnValues(*rs, QStringLiteral("COLUMN_NAME"));
+}
+
+void Connection::GetIndexNames(const QString &table, QStringList &list)
+{
+    auto rs = session().openSchema(QStringLiteral("INDEXES"),
+                                   {QVariant(), QVariant(), QVariant(), QVariant(), table});
+    // One row per key column: keep each index once, in rowset order.
+    QStringList names;
+    for (const QString &name : columnValues(*rs, QStringLiteral("INDEX_NAME")))
+        if (!names.contains(name))
+            names << name;
+    list = names;
+}
+
+void Connection::OpenSchema(const QString &rowset, const std::vector<QVariant> *restrictions,
+                            Dataset &dataset)
+{
+    dataset.Close();
+    auto rs = session().openSchema(rowset, restrictions ? *restrictions : std::vector<QVariant>{});
+    dataset.setConnection(this);
+    dataset.OpenResult(std::move(rs->columns), std::move(rs->rows));
+}
+
+} // namespace data

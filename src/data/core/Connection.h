@@ -1,0 +1,80 @@
+#pragma once
+// The program's one connection: an ADO-style connection string, open/close with
+// notifications, the property collection, the name listings and schema rowsets.
+#include "data/core/ConnectionString.h"
+#include "data/core/ProviderSession.h"
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace data {
+
+class Dataset;
+
+struct ConnectionPropertyItem {
+    QString name;
+    QString value; // "" empty, decimal integers, "True"/"False"
+};
+
+// Ordered collection of the provider's properties, read from the connection string.
+class ConnectionProperties {
+public:
+    int Count() const { return int(items_.size()); }
+    const ConnectionPropertyItem &Item(int index) const { return items_.at(size_t(index)); }
+    // Finds a property by name without regard to case; nullptr when absent.
+    const ConnectionPropertyItem *Find(const QString &name) const;
+    void Refresh(const QString &provider, const ConnectionString &cs);
+
+private:
+    std::vector<ConnectionPropertyItem> items_;
+};
+
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    explicit Connection(QObject *parent = nullptr);
+    ~Connection() override;
+
+    QString ConnectionString() const;
+    void setConnectionString(const QString &text); // throws on an open connection
+    QString Provider() const;
+    void setProvider(const QString &provider);     // throws on an open connection
+    QString DefaultDatabase() const;               // current database while open
+    QString Version() const;                       // version of this access layer
+    bool Connected() const { return session_ != nullptr; }
+    void setConnected(bool connected);
+    void Open();
+    void Close();
+    int CommandTimeout() const { return commandTimeout_; }
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+
+    ConnectionProperties &Properties() { return properties_; }
+
+    // Listings, each replacing the list's content; they open a closed connection first.
+    void GetTableNames(QStringList &list);  // TABLES rows typed "TABLE" or "VIEW"
+    void GetFieldNames(const QString &table, QStringList &list);
+    void GetIndexNames(const QString &table, QStringList &list); // one entry per index
+    // Opens a schema rowset into the dataset (closing it first). restrictions:
+    // nullptr = none; otherwise positional, an invalid QVariant meaning "any".
+    void OpenSchema(const QString &rowset, const std::vector<QVariant> *restrictions,
+                    Dataset &dataset);
+
+    // The open session (opening the connection first); for datasets and commands.
+    ProviderSession &session();
+
+signals:
+    void AfterConnect();
+    void AfterDisconnect();
+
+private:
+    QString provider_;
+    data::ConnectionString string_;
+    std::unique_ptr<ProviderSession> session_;
+    ConnectionProperties properties_;
+    int commandTimeout_ = 30;
+};
+
+} // namespace data

@@ -1,0 +1,733 @@
+#include "data/core/Dataset.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/RowWriter.h"
+#include "data/rowsetxml/RowsetXml.h"
+#include <QDateTime>
+#include <algorithm>
+#include <numeric>
+
+namespace data {
+
+namespace {
+
+const QString kNotInEdit = QStringLiteral("Dataset not in edit or insert mode");
+
+QString readOnlyText()
+{
+    return QStringLiteral("此資料集為唯讀，無法修改。");
+}
+
+QString joinedResultText()
+{
+    return QStringLiteral("此查詢結果由多個表格或運算欄位組成，無法修改。");
+}
+
+} // namespace
+
+Dataset::Dataset(QObject *parent) : QObject(parent), store_(std::make_unique<RowStore>()) {}
+
+Dataset::~Dataset() = default;
+
+// ---- life -------------------------------------------------------------------------
+
+void Dataset::Open()
+{
+    if (OpenOrExecute())
+        throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
+}
+
+std::optional<long long> Dataset::OpenOrExecute()
+{
+    if (Active())
+        return std::nullopt;
+    if (!connection_)
+        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+    if (commandText_.trimmed().isEmpty())
+        throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
+    emit beforeOpen();
+    auto result = connection_->session().query(commandText_, {}, commandTimeout_, scope_);
+    if (result->columns.empty())
+        return result->rowsAffected;
+    install(std::move(result->columns), std::move(result->rows), RowsMode::Database);
+    return std::nullopt;
+}
+
+void Dataset::OpenResult(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode)
+{
+    Close();
+    emit beforeOpen();
+    install(std::move(columns), std::move(rows), mode);
+}
+
+void Dataset::install(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode)
+{
+    columns_ = std::move(columns);
+    *store_ = std::move(rows);
+    // A result without any rows still needs one store per column.
+    while (store_->columns.size() < columns_.size())
+        store_->columns.emplace_back(storageFor(columns_[store_->columns.size()].type));
+    order_.resize(store_->rowCount());
+    std::iota(order_.begin(), order_.end(), 0u);
+    sort_.clear();
+    mode_ = mode;
+    buildFields();
+    decideWritability();
+    current_ = order_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = order_.empty();
+    state_ = dsBrowse;
+    emit afterOpen();
+    emit stateChanged();
+    notifyReset();
+    notifyScroll();
+}
+
+void Dataset::Close()
+{
+    if (!Active())
+        return;
+    emit beforeClose();
+    state_ = dsInactive;
+    fields_.clear();
+    columns_.clear();
+    *store_ = RowStore();
+    order_.clear();
+    order_.shrink_to_fit();
+    buffer_.clear();
+    modified_.clear();
+    current_ = -1;
+    eof_ = bof_ = true;
+    baseTable_.clear();
+    keyColumns_.clear();
+    readOnlyReason_.clear();
+    emit afterClose();
+    emit stateChanged();
+    notifyReset();
+}
+
+void Dataset::buildFields()
+{
+    fields_.clear();
+    for (size_t i = 0; i < columns_.size(); ++i)
+        fields_.push_back(std::make_unique<Field>(this, int(i), columns_[i]));
+}
+
+void Dataset::decideWritability()
+{
+    baseTable_.clear();
+    keyColumns_.clear();
+    readOnlyReason_.clear();
+    if (mode_ == RowsMode::ReadOnly) {
+        readOnlyReason_ = readOnlyText();
+        return;
+    }
+    if (mode_ == RowsMode::InMemory)
+        return;
+    // Rows go back to the database only when they all come from one table.
+    QString table;
+    bool single = !columns_.empty();
+    for (const auto &c : columns_) {
+        if (c.baseTable.isEmpty() || (!table.isEmpty() && c.baseTable != table)) {
+            single = false;
+            break;
+        }
+        table = c.baseTable;
+    }
+    if (!single)
+        table = singleTableOf(commandText_);
+    if (table.isEmpty()) {
+        readOnlyReason_ = joinedResultText();
+        return;
+    }
+    baseTable_ = table;
+    QStringList keys;
+    for (const auto &c : columns_)
+        if (c.keyColumn)
+            keys << c.name;
+    if (keys.isEmpty() && connection_ && connection_->Connected()) {
+        try {
+            keys = connection_->session().primaryKey(table);
+        } catch (const DatabaseError &) {
+            keys.clear(); // identify rows by all their values instead
+        }
+    }
+    for (const QString &k : keys)
+        if (!FindField(k)) {
+            keys.clear(); // the result lacks part of the key
+            break;
+        }
+    keyColumns_ = keys;
+}
+
+bool Dataset::CanModify() const
+{
+    return Active() && readOnlyReason_.isEmpty();
+}
+
+std::unique_ptr<RowWriter> Dataset::makeWriter()
+{
+    if (mode_ != RowsMode::Database)
+        return nullptr;
+    if (!connection_)
+        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+    return makeDatabaseRowWriter(connection_->session(), baseTable_, columns_, keyColumns_,
+                                 commandTimeout_);
+}
+
+// ---- notifications ------------------------------------------------------------------
+
+void Dataset::setState(TDataSetState state)
+{
+    if (state_ == state)
+        return;
+    state_ = state;
+    emit stateChanged();
+}
+
+void Dataset::notifyScroll()
+{
+    if (disableCount_ > 0) {
+        pendingScroll_ = true;
+        return;
+    }
+    emit afterScroll();
+}
+
+void Dataset::notifyReset()
+{
+    if (disableCount_ > 0) {
+        pendingReset_ = true;
+        return;
+    }
+    emit dataReset();
+}
+
+void Dataset::EnableControls()
+{
+    if (disableCount_ == 0 || --disableCount_ > 0)
+        return;
+    // Controls re-read everything once, as after any change made while disabled.
+    pendingReset_ = pendingScroll_ = false;
+    emit dataReset();
+    emit afterScroll();
+}
+
+// ---- cursor -------------------------------------------------------------------------
+
+void Dataset::checkActive() const
+{
+    if (!Active())
+        throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void Dataset::checkBrowse()
+{
+    checkActive();
+    if (state_ == dsEdit || state_ == dsInsert) {
+        emit checkingBrowseMode();
+        if (std::find(modified_.begin(), modified_.end(), true) != modified_.end())
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void Dataset::moveTo(int row)
+{
+    const int count = RecordCount();
+    current_ = count == 0 ? -1 : std::clamp(row, 0, count - 1);
+    notifyScroll();
+}
+
+void Dataset::First()
+{
+    checkBrowse();
+    moveTo(0);
+    bof_ = true;
+    eof_ = order_.empty();
+}
+
+void Dataset::Last()
+{
+    checkBrowse();
+    moveTo(RecordCount() - 1);
+    eof_ = true;
+    bof_ = order_.empty();
+}
+
+void Dataset::Next()
+{
+    checkBrowse();
+    bof_ = false;
+    if (current_ + 1 < RecordCount()) {
+        moveTo(current_ + 1);
+        eof_ = false;
+    } else {
+        eof_ = true;
+    }
+}
+
+void Dataset::Prior()
+{
+    checkBrowse();
+    eof_ = false;
+    if (current_ > 0) {
+        moveTo(current_ - 1);
+        bof_ = false;
+    } else {
+        bof_ = true;
+    }
+}
+
+int Dataset::MoveBy(int distance)
+{
+    checkBrowse();
+    if (order_.empty()) {
+        eof_ = bof_ = true;
+        return 0;
+    }
+    const int from = current_;
+    const int to = std::clamp(current_ + distance, 0, RecordCount() - 1);
+    eof_ = distance > 0 && current_ + distance >= RecordCount();
+    bof_ = distance < 0 && current_ + distance < 0;
+    if (to != from)
+        moveTo(to);
+    return to - from;
+}
+
+void Dataset::setRecNo(int recNo)
+{
+    checkBrowse();
+    moveTo(recNo - 1);
+    eof_ = bof_ = false;
+}
+
+Bookmark Dataset::GetBookmark() const
+{
+    if (current_ < 0 || current_ >= RecordCount())
+        return {};
+    return {order_[size_t(current_)]};
+}
+
+bool Dataset::BookmarkValid(const Bookmark &bookmark) const
+{
+    return bookmark.isValid() &&
+           std::find(order_.begin(), order_.end(), uint32_t(bookmark.row)) != order_.end();
+}
+
+void Dataset::GotoBookmark(const Bookmark &bookmark)
+{
+    checkBrowse();
+    auto it = std::find(order_.begin(), order_.end(), uint32_t(bookmark.row));
+    if (!bookmark.isValid() || it == order_.end())
+        throw DatabaseError(QStringLiteral("Record not found"));
+    moveTo(int(it - order_.begin()));
+    eof_ = bof_ = false;
+}
+
+// ---- values -------------------------------------------------------------------------
+
+int Dataset::rowOfVisible(int row, bool &isBuffer) const
+{
+    isBuffer = false;
+    if (state_ == dsInsert) {
+        if (row == insertAt_) {
+            isBuffer = true;
+            return -1;
+        }
+        if (row > insertAt_)
+            --row;
+    } else if (state_ == dsEdit && row == current_) {
+        isBuffer = true;
+        return -1;
+    }
+    if (row < 0 || row >= RecordCount())
+        return -2;
+    return int(order_[size_t(row)]);
+}
+
+QVariant Dataset::valueAt(int row, int field) const
+{
+    bool isBuffer;
+    const int physical = rowOfVisible(row, isBuffer);
+    if (field < 0 || field >= FieldCount())
+        return QVariant();
+    if (isBuffer)
+        return buffer_[size_t(field)];
+    if (physical < 0)
+        return QVariant();
+    return store_->columns[size_t(field)].value(size_t(physical), columns_[size_t(field)].type);
+}
+
+QString Dataset::displayTextAt(int row, int field) const
+{
+    if (field < 0 || field >= FieldCount())
+        return QString();
+    return Field::displayTextOf(valueAt(row, field), columns_[size_t(field)].type);
+}
+
+QVariant Dataset::currentValue(int field) const
+{
+    if (!Active() || field < 0 || field >= FieldCount())
+        return QVariant();
+    if (state_ == dsEdit || state_ == dsInsert)
+        return buffer_[size_t(field)];
+    if (current_ < 0)
+        return QVariant();
+    return store_->columns[size_t(field)].value(order_[size_t(current_)], columns_[size_t(field)].type);
+}
+
+void Dataset::setCurrentValue(int field, const QVariant &value)
+{
+    checkActive();
+    if (field < 0 || field >= FieldCount())
+        throw DatabaseError(QStringLiteral("Field index out of range"));
+    if (Fields(field)->ReadOnly())
+        throw DatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(Fields(field)->FieldName()));
+    if (state_ == dsBrowse)
+        Edit();
+    buffer_[size_t(field)] = value;
+    modified_[size_t(field)] = true;
+    emit fieldChanged(field);
+    if (disableCount_ == 0)
+        emit recordChanged(state_ == dsInsert ? insertAt_ : current_);
+}
+
+// ---- changes ------------------------------------------------------------------------
+
+void Dataset::Edit()
+{
+    checkActive();
+    if (state_ == dsEdit || state_ == dsInsert)
+        return;
+    if (!CanModify())
+        throw DatabaseError(readOnlyReason_);
+    if (order_.empty()) {
+        Append();
+        return;
+    }
+    buffer_.assign(columns_.size(), QVariant());
+    for (size_t f = 0; f < columns_.size(); ++f)
+        buffer_[f] = store_->columns[f].value(order_[size_t(current_)], columns_[f].type);
+    modified_.assign(columns_.size(), false);
+    setState(dsEdit);
+}
+
+void Dataset::Append()
+{
+    checkBrowse();
+    if (!CanModify())
+        throw DatabaseError(readOnlyReason_);
+    buffer_.assign(columns_.size(), QVariant());
+    modified_.assign(columns_.size(), false);
+    insertAt_ = RecordCount();
+    current_ = insertAt_;
+    eof_ = true;
+    bof_ = false;
+    setState(dsInsert);
+    notifyReset();
+    notifyScroll();
+}
+
+void Dataset::Insert()
+{
+    checkBrowse();
+    if (!CanModify())
+        throw DatabaseError(readOnlyReason_);
+    buffer_.assign(columns_.size(), QVariant());
+    modified_.assign(columns_.size(), false);
+    insertAt_ = std::max(current_, 0);
+    current_ = insertAt_;
+    eof_ = bof_ = false;
+    setState(dsInsert);
+    notifyReset();
+    notifyScroll();
+}
+
+void Dataset::Post()
+{
+    checkActive();
+    if (state_ != dsEdit && state_ != dsInsert)
+        return;
+    emit beforePost();
+    for (size_t f = 0; f < fields_.size(); ++f) {
+        const Field *field = fields_[f].get();
+        if (field->Required() && !field->ReadOnly() && (!buffer_[f].isValid() || buffer_[f].isNull()) &&
+            (state_ == dsInsert || modified_[f]))
+            throw DatabaseError(QStringLiteral("Field '%1' must have a value").arg(field->DisplayLabel()));
+    }
+    if (state_ == dsEdit) {
+        const bool changed = std::find(modified_.begin(), modified_.end(), true) != modified_.end();
+        if (changed) {
+            const size_t physical = order_[size_t(current_)];
+            if (auto writer = makeWriter())
+                writer->update(*store_, physical, buffer_, modified_); // throws: stays in edit
+            for (size_t f = 0; f < columns_.size(); ++f)
+                if (modified_[f])
+                    store_->columns[f].setValue(physical, buffer_[f]);
+        }
+        setState(dsBrowse);
+        if (disableCount_ == 0)
+            emit recordChanged(current_);
+    } else {
+        std::vector<QVariant> stored = buffer_;
+        if (auto writer = makeWriter())
+            stored = writer->insert(buffer_, modified_); // throws: stays in insert
+        const uint32_t physical = uint32_t(store_->rowCount());
+        for (size_t f = 0; f < columns_.size(); ++f)
+            store_->columns[f].appendValue(f < stored.size() ? stored[f] : QVariant());
+        if (columns_.empty())
+            ++store_->physicalRows;
+        order_.insert(order_.begin() + insertAt_, physical);
+        current_ = insertAt_;
+        insertAt_ = -1;
+        eof_ = bof_ = false;
+        setState(dsBrowse);
+        notifyReset();
+    }
+    buffer_.clear();
+    modified_.clear();
+    emit afterPost();
+}
+
+void Dataset::Cancel()
+{
+    if (state_ != dsEdit && state_ != dsInsert)
+        return;
+    const bool wasInsert = state_ == dsInsert;
+    buffer_.clear();
+    modified_.clear();
+    if (wasInsert) {
+        const int count = RecordCount();
+        current_ = count == 0 ? -1 : std::min(insertAt_, count - 1);
+        insertAt_ = -1;
+        eof_ = count == 0;
+    }
+    setState(dsBrowse);
+    emit afterCancel();
+    if (wasInsert) {
+        notifyReset();
+        notifyScroll();
+    } else if (disableCount_ == 0) {
+        emit recordChanged(current_);
+    }
+}
+
+void Dataset::Delete()
+{
+    checkActive();
+    if (state_ == dsInsert) {
+        Cancel();
+        return;
+    }
+    if (order_.empty())
+        throw DatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    if (!CanModify())
+        throw DatabaseError(readOnlyReason_);
+    if (state_ == dsEdit)
+        Cancel();
+    emit beforeDelete();
+    const size_t physical = order_[size_t(current_)];
+    if (auto writer = makeWriter())
+        writer->remove(*store_, physical);
+    order_.erase(order_.begin() + current_);
+    const int count = RecordCount();
+    current_ = count == 0 ? -1 : std::min(current_, count - 1);
+    eof_ = count == 0;
+    notifyReset();
+    emit afterDelete();
+    notifyScroll();
+}
+
+// ---- fields -------------------------------------------------------------------------
+
+Field *Dataset::FindField(const QString &name) const
+{
+    for (const auto &f : fields_)
+        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+Field *Dataset::FieldByName(const QString &name) const
+{
+    Field *f = FindField(name);
+    if (!f)
+        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+    return f;
+}
+
+QStringList Dataset::FieldNames() const
+{
+    QStringList names;
+    for (const auto &f : fields_)
+        names << f->FieldName();
+    return names;
+}
+
+// ---- locate and sort ----------------------------------------------------------------
+
+namespace {
+
+bool matches(const QVariant &value, const QVariant &key, const Field &field, TLocateOptions options)
+{
+    const bool keyNull = !key.isValid() || key.isNull() ||
+                         (key.typeId() == QMetaType::QString && key.toString().isEmpty() &&
+                          field.DataType() != ftString && field.DataType() != ftWideString);
+    if (!value.isValid() || value.isNull())
+        return keyNull;
+    if (keyNull)
+        return false;
+    const QString valueText = Field::textOf(value, field.DataType());
+    QString keyText = key.typeId() == QMetaType::QString ? key.toString() : Field::textOf(key, field.DataType());
+    // Numbers and dates compare by value when the key reads as one.
+    if (!(options & loPartialKey) && storageFor(field.DataType()) != StorageKind::Text &&
+        storageFor(field.DataType()) != StorageKind::Bytes) {
+        try {
+            const QVariant typed = key.typeId() == QMetaType::QString ? field.fromText(keyText) : key;
+            if (typed.isValid()) {
+                if (value.typeId() == QMetaType::Double || typed.typeId() == QMetaType::Double)
+                    return value.toDouble() == typed.toDouble();
+                return Field::textOf(typed, field.DataType()) == valueText;
+            }
+        } catch (const DatabaseError &) {
+            return false;
+        }
+    }
+    const Qt::CaseSensitivity cs = (options & loCaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (options & loPartialKey)
+        return valueText.startsWith(keyText, cs);
+    return valueText.compare(keyText, cs) == 0;
+}
+
+} // namespace
+
+bool Dataset::Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options)
+{
+    checkBrowse();
+    const QStringList names = keyFields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    std::vector<Field *> fields;
+    for (const QString &n : names)
+        fields.push_back(FieldByName(n.trimmed()));
+    QVariantList keys;
+    if (keyValues.typeId() == QMetaType::QVariantList)
+        keys = keyValues.toList();
+    else if (keyValues.typeId() == QMetaType::QStringList)
+        for (const QString &s : keyValues.toStringList())
+            keys << s;
+    else
+        keys << keyValues;
+    return Locate(fields, keys, options);
+}
+
+bool Dataset::Locate(const std::vector<Field *> &fields, const QVariantList &keys, TLocateOptions options)
+{
+    checkBrowse();
+    if (fields.empty() || keys.size() != qsizetype(fields.size()))
+        throw DatabaseError(QStringLiteral("Locate needs one value per field"));
+    for (const Field *field : fields)
+        if (!field || field->DataSet() != this)
+            throw DatabaseError(QStringLiteral("Locate needs fields of its own dataset"));
+    for (int row = 0; row < RecordCount(); ++row) {
+        bool all = true;
+        for (size_t i = 0; i < fields.size() && all; ++i)
+            all = matches(valueAt(row, fields[i]->Index()), keys[qsizetype(i)], *fields[i], options);
+        if (all) {
+            moveTo(row);
+            eof_ = bof_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Dataset::setSort(const QString &sort)
+{
+    checkBrowse();
+    struct Key {
+        int field;
+        bool descending;
+    };
+    std::vector<Key> keys;
+    for (const QString &part : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QStringList words = part.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        bool desc = false;
+        if (words.size() > 1) {
+            const QString dir = words.last().toUpper();
+            if (dir == QLatin1String("DESC") || dir == QLatin1String("ASC")) {
+                desc = dir == QLatin1String("DESC");
+                words.removeLast();
+            }
+        }
+        QString name = words.join(QLatin1Char(' '));
+        if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+            name = name.mid(1, name.size() - 2);
+        keys.push_back({FieldByName(name)->Index(), desc});
+    }
+    const Bookmark keep = GetBookmark();
+    if (keys.empty()) {
+        std::sort(order_.begin(), order_.end());
+    } else {
+        const RowStore &st = *store_;
+        auto compareField = [&](const Key &k, uint32_t a, uint32_t b) -> int {
+            const ColumnStore &c = st.columns[size_t(k.field)];
+            const bool na = c.isNull(a), nb = c.isNull(b);
+            if (na || nb)
+                return na == nb ? 0 : (na ? -1 : 1); // NULLs first
+            switch (c.kind()) {
+            case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money:
+                return c.intAt(a) < c.intAt(b) ? -1 : c.intAt(a) > c.intAt(b) ? 1 : 0;
+            case StorageKind::Real:
+                return c.realAt(a) < c.realAt(b) ? -1 : c.realAt(a) > c.realAt(b) ? 1 : 0;
+            case StorageKind::Bytes: {
+                int r = c.textAt(a).compare(c.textAt(b));
+                return r < 0 ? -1 : r > 0 ? 1 : 0;
+            }
+            case StorageKind::Text: {
+                const auto ta = c.textAt(a), tb = c.textAt(b);
+                return QString::compare(QString::fromUtf8(ta.data(), qsizetype(ta.size())),
+                                        QString::fromUtf8(tb.data(), qsizetype(tb.size())),
+                                        Qt::CaseInsensitive);
+            }
+            }
+            return 0;
+        };
+        std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+            for (const Key &k : keys) {
+                int r = compareField(k, a, b);
+                if (r != 0)
+                    return k.descending ? r > 0 : r < 0;
+            }
+            return false;
+        });
+    }
+    sort_ = sort;
+    notifyReset();
+    if (keep.isValid())
+        GotoBookmark(keep);
+}
+
+// ---- persistence --------------------------------------------------------------------
+
+void Dataset::SaveToFile(const QString &fileName, TPersistFormat format)
+{
+    checkActive();
+    if (format != pfXML)
+        throw DatabaseError(QStringLiteral("Only the XML persistence format is supported"));
+    checkBrowse();
+    rowsetxml::save(fileName, columns_, *store_, order_, CanModify());
+}
+
+void Dataset::LoadFromFile(const QString &fileName)
+{
+    rowsetxml::Rowset rowset = rowsetxml::load(fileName); // nothing changes when it fails
+    Close();
+    commandText_.clear(); // a loaded file stands alone: its edits stay in memory
+    emit beforeOpen();
+    install(std::move(rowset.columns), std::move(rowset.rows), RowsMode::InMemory);
+}
+
+} // namespace data

@@ -1,0 +1,195 @@
+#pragma once
+// A client-side cursor over all rows of a command text (or of a loaded XML file).
+// Rows live column-wise in a RowStore; the visible order is a separate index vector,
+// so sorting, deleting and appending never copy the data.
+#include "data/core/ColumnInfo.h"
+#include "data/core/ColumnStore.h"
+#include "data/core/Field.h"
+#include "data/core/FieldType.h"
+#include "data/core/ProviderSession.h"
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace data {
+
+class Connection;
+class RowWriter;
+
+enum TLocateOption { loCaseInsensitive = 1, loPartialKey = 2 };
+using TLocateOptions = int;
+enum TPersistFormat { pfADTG, pfXML };
+
+struct Bookmark {
+    long long row = -1; // physical row; stays valid across sorting
+    bool isValid() const { return row >= 0; }
+    bool operator==(const Bookmark &) const = default;
+};
+
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    explicit Dataset(QObject *parent = nullptr);
+    ~Dataset() override;
+
+    void setConnection(Connection *connection) { connection_ = connection; }
+    Connection *connection() const { return connection_; }
+    QString CommandText() const { return commandText_; }
+    // OneStatement for a command built from names (SqlNames.h); typed text is a batch.
+    void setCommandText(const QString &text, StatementScope scope = StatementScope::Batch)
+    {
+        commandText_ = text;
+        scope_ = scope;
+    }
+    int CommandTimeout() const { return commandTimeout_; }
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+
+    // Life.
+    virtual void Open();
+    // Runs the command text once: a result set opens the dataset (nullopt); text that
+    // yields none has still run, leaves the dataset closed and gives the rows affected
+    // (-1 when the database does not say).
+    std::optional<long long> OpenOrExecute();
+    void Close();
+    bool Active() const { return state_ != dsInactive; }
+    void setActive(bool active) { active ? Open() : Close(); }
+    TDataSetState State() const { return state_; }
+    // How the rows of an opened result may change.
+    enum class RowsMode { ReadOnly, InMemory, Database };
+    // Opens an already fetched result (schema rowsets, loaded files, tests).
+    void OpenResult(std::vector<ColumnInfo> columns, RowStore rows,
+                    RowsMode mode = RowsMode::ReadOnly);
+
+    // Cursor.
+    bool IsEmpty() const { return order_.empty(); }
+    bool Eof() const { return eof_; }
+    bool Bof() const { return bof_; }
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    int MoveBy(int distance);
+    int RecordCount() const { return int(order_.size()); }
+    int RecNo() const { return current_ + 1; } // 1-based; 0 when empty
+    void setRecNo(int recNo);
+    bool IsSequenced() const { return sequenced_; }
+    void setSequenced(bool sequenced) { sequenced_ = sequenced; }
+    Bookmark GetBookmark() const;
+    void GotoBookmark(const Bookmark &bookmark);
+    bool BookmarkValid(const Bookmark &bookmark) const;
+    void DisableControls() { ++disableCount_; }
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    // Changes.
+    void Edit();
+    void Append();
+    void Insert();
+    void Post();
+    void Cancel();
+    void Delete();
+    bool CanModify() const;
+    // Why the rows cannot be changed (empty when they can).
+    QString ReadOnlyReason() const { return readOnlyReason_; }
+
+    bool Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options);
+    // The same with the fields themselves, for names a ";"-joined list cannot carry.
+    bool Locate(const std::vector<Field *> &keyFields, const QVariantList &keyValues, TLocateOptions options);
+    bool SupportsSort() const { return true; }
+    QString Sort() const { return sort_; }
+    void setSort(const QString &sort); // "Name ASC, Other DESC"; empty restores read order
+
+    // Fields.
+    int FieldCount() const { return int(fields_.size()); }
+    Field *Fields(int index) const { return fields_.at(size_t(index)).get(); }
+    Field *FindField(const QString &name) const; // case-insensitive; nullptr when absent
+    Field *FieldByName(const QString &name) const; // throws when absent
+    QStringList FieldNames() const;
+
+    // Persistence in the rowset XML format.
+    void SaveToFile(const QString &fileName, TPersistFormat format = pfXML);
+    void LoadFromFile(const QString &fileName);
+
+    // Random access for grids and exports, without moving the cursor. row is 0-based
+    // in the visible order; while editing, the current row shows the edit buffer.
+    QVariant valueAt(int row, int field) const;
+    QString displayTextAt(int row, int field) const;
+    int currentRow() const { return current_; } // -1 when empty
+    // Rows a grid shows: the records plus a row being inserted.
+    int visibleRowCount() const { return int(order_.size()) + (state_ == dsInsert ? 1 : 0); }
+    bool isInsertedRowPending() const { return state_ == dsInsert; }
+
+    // For the field objects.
+    QVariant currentValue(int field) const;
+    void setCurrentValue(int field, const QVariant &value);
+
+    // Direct access for writers of files and for the XML reader.
+    const std::vector<ColumnInfo> &columnInfos() const { return columns_; }
+    const RowStore &store() const { return *store_; }
+    const std::vector<uint32_t> &order() const { return order_; }
+
+signals:
+    void beforeOpen();
+    void afterOpen();
+    void beforeClose();
+    void afterClose();
+    void stateChanged();
+    void beforePost();
+    void afterPost();
+    void afterCancel();
+    void beforeDelete();
+    void afterDelete();
+    void afterScroll();             // the current record moved
+    void recordChanged(int row);    // values of one visible row changed
+    void dataReset();               // rows inserted, deleted, reordered or reloaded
+    void fieldChanged(int field);   // a field of the edit buffer changed
+    // A pending edit is about to be posted or cancelled because the cursor moves or rows
+    // are added: controls store what they still hold first, so the post-or-cancel rule
+    // sees every change.
+    void checkingBrowseMode();
+
+private:
+    void setState(TDataSetState state);
+    void moveTo(int row);
+    void checkActive() const;
+    void checkBrowse(); // posts a pending edit first
+    void buildFields();
+    void notifyScroll();
+    void notifyReset();
+    void decideWritability();
+    void install(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode);
+    std::unique_ptr<RowWriter> makeWriter();
+    int rowOfVisible(int row, bool &isBuffer) const;
+
+    Connection *connection_ = nullptr;
+    QString commandText_;
+    StatementScope scope_ = StatementScope::Batch;
+    int commandTimeout_ = 30;
+    TDataSetState state_ = dsInactive;
+    std::vector<ColumnInfo> columns_;
+    std::unique_ptr<RowStore> store_;
+    std::vector<uint32_t> order_;
+    std::vector<std::unique_ptr<Field>> fields_;
+    int current_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+    bool sequenced_ = true;
+    int disableCount_ = 0;
+    bool pendingScroll_ = false;
+    bool pendingReset_ = false;
+    QString sort_;
+    // Edit buffer of the current (or appended) row.
+    std::vector<QVariant> buffer_;
+    std::vector<bool> modified_;
+    int insertAt_ = -1; // visible position of the row being inserted
+    RowsMode mode_ = RowsMode::ReadOnly;
+    QString baseTable_;       // table the rows are written back to
+    QStringList keyColumns_;  // its primary key, when the result holds all of it
+    QString readOnlyReason_;
+};
+
+} // namespace data

@@ -1,0 +1,965 @@
+// Reading the rowset XML format, from this program and from ADO itself. Tolerant where
+// real files differ (any prefixes, either quote, global attribute types, pending changes,
+// rows without the z: prefix) and strict where data would otherwise be lost silently
+// (values that do not fit their declared type).
+#include "data/rowsetxml/RowsetXml.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/ExactNumber.h"
+#include "data/rowsetxml/RowsetXmlParser.h"
+#include "data/rowsetxml/RowsetXmlValues.h"
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+
+namespace data::rowsetxml {
+
+namespace {
+
+using namespace detail;
+
+// ---- small text helpers -----------------------------------------------------------------
+
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+QString shown(std::string_view s)
+{
+    constexpr size_t kMax = 60;
+    if (s.size() <= kMax)
+        return qs(s);
+    size_t cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+        --cut;
+    return qs(s.substr(0, cut)) + QStringLiteral("...");
+}
+
+bool flag(std::string_view v)
+{
+    const std::string_view t = trimmed(v);
+    return same(t, "true") || t == "1" || t == "-1";
+}
+
+bool parseCount(std::string_view v, long long &out)
+{
+    const std::string_view t = trimmed(v);
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), out);
+    return r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+
+// ---- schema -----------------------------------------------------------------------------
+
+enum class Conversion { Integer, Boolean, Real, Money, Decimal, DateTime, Text, Guid, HexBytes, Base64Bytes };
+
+// XML-Data integer types: the field that holds them and the values they allow.
+struct IntegerType {
+    const char *name;
+    TFieldType type;
+    int64_t min;
+    int64_t max;
+};
+
+const IntegerType kIntegerTypes[] = {
+    {"int", ftInteger, INT32_MIN, INT32_MAX},   {"i4", ftInteger, INT32_MIN, INT32_MAX},
+    {"i2", ftSmallint, INT16_MIN, INT16_MAX},   {"i1", ftSmallint, INT8_MIN, INT8_MAX},
+    {"ui1", ftWord, 0, UINT8_MAX},              {"ui2", ftWord, 0, UINT16_MAX},
+    {"i8", ftLargeint, INT64_MIN, INT64_MAX},   {"ui4", ftLargeint, 0, UINT32_MAX},
+};
+
+// ui8 goes beyond a 64-bit signed integer: it is held as exact decimal text.
+constexpr std::string_view kMaxUi8 = "18446744073709551615";
+
+struct ColumnDef {
+    std::string xmlName;
+    QString realName;
+    bool hasRealName = false;
+    bool hasNumber = false;
+    long long number = 0;
+    size_t docIndex = 0;
+    int nullable = -1;  // rs:nullable: -1 absent
+    int maybeNull = -1; // rs:maybenull: -1 absent
+    bool write = false;
+    bool writeUnknown = false;
+    bool hidden = false;
+    bool key = false;
+    bool autoIncrement = false;
+    QString baseCatalog, baseSchema, baseTable, baseColumn;
+    std::string dtType; // as written, for messages
+    std::string dbType;
+    bool hasMaxLength = false;
+    long long maxLength = 0;
+    long long precision = 0;
+    long long scale = 0;
+    bool fixed = false;
+    bool isLong = false;
+    size_t offset = 0; // where it is declared
+
+    // Filled when the schema is complete.
+    ColumnInfo info;
+    Conversion conversion = Conversion::Text;
+    int64_t minValue = INT64_MIN; // Integer
+    int64_t maxValue = INT64_MAX;
+    double realLimit = 0;         // Real: largest magnitude (r4); 0 = any double
+    bool unsigned64 = false;      // Decimal holding ui8
+    int output = -1; // column index in the result; -1 for hidden columns
+};
+
+void applyAttribute(ColumnDef &d, const XmlAttribute &a)
+{
+    const std::string_view n = a.local;
+    const std::string_view v = a.value;
+    if (a.ns == Ns::None) {
+        if (n == "name")
+            d.xmlName = std::string(v);
+        return;
+    }
+    if (a.ns == Ns::DataType) {
+        if (n == "type")
+            d.dtType = std::string(trimmed(v));
+        else if (n == "maxLength")
+            d.hasMaxLength = parseCount(v, d.maxLength);
+        return;
+    }
+    if (a.ns != Ns::Rowset)
+        return;
+    if (n == "name") {
+        d.realName = qs(v);
+        d.hasRealName = true;
+    } else if (n == "number") {
+        d.hasNumber = parseCount(v, d.number);
+    } else if (n == "nullable") {
+        d.nullable = flag(v);
+    } else if (n == "maybenull") {
+        d.maybeNull = flag(v);
+    } else if (n == "write") {
+        d.write = flag(v);
+    } else if (n == "writeunknown") {
+        d.writeUnknown = flag(v);
+    } else if (n == "hidden") {
+        d.hidden = flag(v);
+    } else if (n == "keycolumn") {
+        d.key = flag(v);
+    } else if (n == "autoincrement") {
+        d.autoIncrement = flag(v);
+    } else if (n == "basecatalog") {
+        d.baseCatalog = qs(v);
+    } else if (n == "baseschema") {
+        d.baseSchema = qs(v);
+    } else if (n == "basetable") {
+        d.baseTable = qs(v);
+    } else if (n == "basecolumn") {
+        d.baseColumn = qs(v);
+    } else if (n == "dbtype") {
+        d.dbType = std::string(trimmed(v));
+    } else if (n == "precision") {
+        parseCount(v, d.precision);
+    } else if (n == "scale") {
+        parseCount(v, d.scale);
+    } else if (n == "fixedlength") {
+        d.fixed = flag(v);
+    } else if (n == "long") {
+        d.isLong = flag(v);
+    }
+}
+
+// The field type, the way values are read, and the sizes, from the XML-Data type and the
+// rs:dbtype that narrows it.
+void settleType(ColumnDef &d)
+{
+    const std::string t = lowered(d.dtType);
+    const std::string db = lowered(d.dbType);
+    ColumnInfo &info = d.info;
+    auto clampInt = [](long long v) { return int(std::clamp<long long>(v, 0, std::numeric_limits<int>::max())); };
+    bool sized = false; // size comes from dt:maxLength
+    const auto integer = std::find_if(std::begin(kIntegerTypes), std::end(kIntegerTypes),
+                                      [&](const IntegerType &it) { return t == it.name; });
+    if (integer != std::end(kIntegerTypes)) {
+        info.type = integer->type == ftInteger && d.autoIncrement ? ftAutoInc : integer->type;
+        d.conversion = Conversion::Integer;
+        d.minValue = integer->min;
+        d.maxValue = integer->max;
+    } else if (t == "ui8") {
+        info.type = ftBCD;
+        d.conversion = Conversion::Decimal;
+        d.unsigned64 = true;
+        d.precision = 20;
+        d.scale = 0;
+    } else if (t == "float" || t == "r8" || t == "r4") {
+        info.type = ftFloat;
+        d.conversion = Conversion::Real;
+        d.realLimit = t == "r4" ? double(std::numeric_limits<float>::max()) : 0;
+    } else if (t == "fixed.14.4" || (t == "number" && db == "currency")) {
+        info.type = ftCurrency;
+        d.conversion = Conversion::Money;
+    } else if (t == "number" || t == "decimal" || t == "numeric") {
+        info.type = (db == "varnumeric" || db == "decimal") ? ftFMTBcd : ftBCD;
+        d.conversion = Conversion::Decimal;
+        info.size = clampInt(d.scale);
+    } else if (t == "boolean") {
+        info.type = ftBoolean;
+        d.conversion = Conversion::Boolean;
+    } else if (t == "datetime" || t == "datetime.tz") {
+        info.type = (db == "date" || db == "dbdate") ? ftDate : (db == "time" || db == "dbtime") ? ftTime : ftDateTime;
+        d.conversion = Conversion::DateTime;
+    } else if (t == "date") {
+        info.type = ftDate;
+        d.conversion = Conversion::DateTime;
+    } else if (t == "time" || t == "time.tz") {
+        info.type = ftTime;
+        d.conversion = Conversion::DateTime;
+    } else if (t == "uuid") {
+        info.type = ftGuid;
+        d.conversion = Conversion::Guid;
+        info.size = 38;
+    } else if (t == "bin.hex" || t == "bin.base64") {
+        info.type = d.isLong ? ftBlob : d.fixed ? ftBytes : ftVarBytes;
+        d.conversion = t == "bin.hex" ? Conversion::HexBytes : Conversion::Base64Bytes;
+        info.isLong = d.isLong;
+        info.fixedLength = d.fixed && !d.isLong;
+        sized = true;
+    } else {
+        // "string", no type at all (a variable-length string), or a type this program
+        // has no better match for.
+        info.ansi = db == "str";
+        if (info.ansi)
+            info.type = d.isLong ? ftMemo : d.fixed ? ftFixedChar : ftString;
+        else
+            info.type = d.isLong ? ftWideMemo : ftWideString;
+        d.conversion = Conversion::Text;
+        info.isLong = d.isLong;
+        info.fixedLength = d.fixed && !d.isLong;
+        sized = true;
+    }
+    if (sized && d.hasMaxLength) {
+        // Long data carries a nominal maximum (2 GB, 1 GB, Jet's 536870910): no real limit.
+        info.size = (d.isLong && d.maxLength >= 536870910) ? 0 : clampInt(d.maxLength);
+    }
+    info.precision = clampInt(d.precision);
+    info.scale = clampInt(d.scale);
+}
+
+struct Schema {
+    std::vector<ColumnDef> defs;     // in column order, hidden ones included
+    std::string rowName = "row";     // local name of the row elements
+    std::vector<std::string> chapters; // child row types of a shaped rowset
+    bool updatable = false;
+    // Attribute name -> def, sorted for lookups.
+    std::vector<std::pair<std::string_view, int>> byName;
+};
+
+class Reader {
+public:
+    Reader(std::string_view doc, const QString &source) : doc_(doc), source_(source), x_(doc) {}
+
+    Rowset read()
+    {
+        if (x_.next() != XmlPullParser::StartElement || x_.localName() != "xml")
+            notRowset(QStringLiteral("the root element is <%1>, not <xml>").arg(qs(currentQName())));
+        x_.checkUniqueAttributes();
+        bool haveSchema = false, haveData = false;
+        while (x_.next() == XmlPullParser::StartElement) {
+            x_.checkUniqueAttributes();
+            if (x_.ns() == Ns::Schema && x_.localName() == "Schema" && !haveSchema) {
+                readSchema();
+                haveSchema = true;
+            } else if (x_.ns() == Ns::Rowset && x_.localName() == "data" && !haveData) {
+                if (!haveSchema)
+                    notRowset(noSchemaText());
+                readData();
+                haveData = true;
+            } else {
+                x_.skipElement();
+            }
+        }
+        while (x_.next() != XmlPullParser::EndDocument) {
+        }
+        if (!haveSchema)
+            notRowset(noSchemaText());
+        if (!haveData)
+            notRowset(QStringLiteral("it has no data section (rs:data)"));
+        result_.updatable = schema_.updatable;
+        return std::move(result_);
+    }
+
+private:
+    QString where(size_t offset) const
+    {
+        int line, column;
+        lineAndColumn(doc_, offset, line, column);
+        return QStringLiteral("line %1, column %2").arg(line).arg(column);
+    }
+
+    [[noreturn]] void notRowset(const QString &why) const
+    {
+        throw DatabaseError(QStringLiteral("'%1' is not a rowset XML file: %2").arg(source_, why));
+    }
+    [[noreturn]] void badSchema(size_t offset, const QString &why) const
+    {
+        throw DatabaseError(QStringLiteral("'%1' has an invalid rowset schema (%2): %3").arg(source_, where(offset), why));
+    }
+
+    QString noSchemaText() const
+    {
+        return QStringLiteral("it has no rowset schema (an s:Schema element in the namespace %1)").arg(qs(kNsSchema));
+    }
+
+    std::string currentQName() const
+    {
+        std::string q(x_.prefix());
+        if (!q.empty())
+            q += ':';
+        q += x_.localName();
+        return q;
+    }
+
+    // ---- schema ----
+
+    void readSchema()
+    {
+        std::vector<ColumnDef> rowDefs;            // declared inside the row type
+        std::vector<std::pair<std::string, size_t>> references; // s:attribute type=..., offset
+        std::map<std::string, ColumnDef> globals;  // s:AttributeType under s:Schema
+        bool haveRowType = false;
+        size_t declared = 0;
+        while (x_.next() == XmlPullParser::StartElement) {
+            x_.checkUniqueAttributes();
+            if (x_.ns() == Ns::Schema && x_.localName() == "ElementType") {
+                std::string name;
+                bool updatable = false;
+                for (const auto &a : x_.attributes()) {
+                    if (a.ns == Ns::None && a.local == "name")
+                        name = std::string(trimmed(a.value));
+                    else if (a.local == "updatable" && (a.ns == Ns::Rowset || a.ns == Ns::None))
+                        updatable = flag(a.value);
+                }
+                // The row type is the one named "row"; failing that, the first one.
+                const bool take = !haveRowType || (schema_.rowName != "row" && name == "row");
+                if (!take) {
+                    x_.skipElement();
+                    continue;
+                }
+                haveRowType = true;
+                schema_.rowName = name.empty() ? std::string("row") : name;
+                schema_.updatable = updatable;
+                rowDefs.clear();
+                references.clear();
+                schema_.chapters.clear();
+                while (x_.next() == XmlPullParser::StartElement) {
+                    x_.checkUniqueAttributes();
+                    if (x_.ns() == Ns::Schema && x_.localName() == "AttributeType") {
+                        rowDefs.push_back(readAttributeType(declared++));
+                    } else if (x_.ns() == Ns::Schema && x_.localName() == "attribute") {
+                        for (const auto &a : x_.attributes())
+                            if (a.ns == Ns::None && a.local == "type")
+                                references.emplace_back(std::string(trimmed(a.value)), x_.tokenOffset());
+                        x_.skipElement();
+                    } else if (x_.ns() == Ns::Schema && x_.localName() == "ElementType") {
+                        for (const auto &a : x_.attributes())
+                            if (a.ns == Ns::None && a.local == "name")
+                                schema_.chapters.emplace_back(trimmed(a.value));
+                        x_.skipElement();
+                    } else {
+                        x_.skipElement(); // s:extends, anything else
+                    }
+                }
+            } else if (x_.ns() == Ns::Schema && x_.localName() == "AttributeType") {
+                ColumnDef d = readAttributeType(declared++);
+                globals[d.xmlName] = d;
+            } else {
+                x_.skipElement();
+            }
+        }
+        if (!haveRowType)
+            notRowset(QStringLiteral("its schema declares no row type (s:ElementType)"));
+        for (const auto &[name, offset] : references) {
+            const auto it = globals.find(name);
+            if (it == globals.end())
+                badSchema(offset, QStringLiteral("s:attribute refers to '%1', which is not declared").arg(qs(name)));
+            ColumnDef d = it->second;
+            d.docIndex = declared++;
+            rowDefs.push_back(d);
+        }
+
+        // Column order is rs:number; columns without one follow in document order.
+        std::stable_sort(rowDefs.begin(), rowDefs.end(), [](const ColumnDef &a, const ColumnDef &b) {
+            if (a.hasNumber != b.hasNumber)
+                return a.hasNumber;
+            if (a.hasNumber && a.number != b.number)
+                return a.number < b.number;
+            return a.docIndex < b.docIndex;
+        });
+
+        bool fileUsesNullable = false, fileUsesWrite = false;
+        for (const ColumnDef &d : rowDefs) {
+            fileUsesNullable |= d.nullable >= 0;
+            fileUsesWrite |= d.write || d.writeUnknown;
+        }
+        int outputs = 0;
+        for (ColumnDef &d : rowDefs) {
+            if (d.xmlName.empty())
+                badSchema(d.offset, QStringLiteral("an s:AttributeType has no name"));
+            settleType(d);
+            ColumnInfo &info = d.info;
+            info.name = d.hasRealName ? d.realName : QString::fromStdString(d.xmlName);
+            // ADO marks columns that cannot hold NULL with rs:maybenull='false' and the
+            // others with rs:nullable='true'; older examples use rs:maybenull='true'.
+            if (d.maybeNull >= 0)
+                info.nullable = d.maybeNull == 1;
+            else if (d.nullable >= 0)
+                info.nullable = d.nullable == 1;
+            else
+                info.nullable = !fileUsesNullable;
+            info.readOnly = fileUsesWrite && !d.write && !d.writeUnknown;
+            info.autoIncrement = d.autoIncrement;
+            info.keyColumn = d.key;
+            info.baseCatalog = d.baseCatalog;
+            info.baseSchema = d.baseSchema;
+            info.baseTable = d.baseTable;
+            info.baseColumn = d.baseColumn;
+            d.output = d.hidden ? -1 : outputs++;
+        }
+        schema_.defs = std::move(rowDefs);
+        for (size_t i = 0; i < schema_.defs.size(); ++i)
+            schema_.byName.emplace_back(schema_.defs[i].xmlName, int(i));
+        std::sort(schema_.byName.begin(), schema_.byName.end());
+        for (size_t i = 1; i < schema_.byName.size(); ++i)
+            if (schema_.byName[i].first == schema_.byName[i - 1].first)
+                badSchema(schema_.defs[size_t(schema_.byName[i].second)].offset,
+                          QStringLiteral("the attribute name '%1' is declared twice").arg(qs(schema_.byName[i].first)));
+
+        for (const ColumnDef &d : schema_.defs) {
+            if (d.output < 0)
+                continue;
+            result_.columns.push_back(d.info);
+            result_.rows.columns.emplace_back(storageFor(d.info.type));
+        }
+        base_.resize(schema_.defs.size());
+        change_.resize(schema_.defs.size());
+    }
+
+    ColumnDef readAttributeType(size_t docIndex)
+    {
+        ColumnDef d;
+        d.docIndex = docIndex;
+        d.offset = x_.tokenOffset();
+        for (const auto &a : x_.attributes())
+            applyAttribute(d, a);
+        d.xmlName = std::string(trimmed(d.xmlName));
+        while (x_.next() == XmlPullParser::StartElement) {
+            x_.checkUniqueAttributes();
+            if (x_.ns() == Ns::Schema && x_.localName() == "datatype") {
+                for (const auto &a : x_.attributes())
+                    if (a.ns != Ns::None)
+                        applyAttribute(d, a);
+            }
+            x_.skipElement();
+        }
+        return d;
+    }
+
+    // ---- data ----
+
+    struct Slot {
+        std::string_view value;
+        std::string own;
+        size_t offset = 0;
+        uint64_t generation = 0;
+    };
+
+    // Rows are elements named after the row type in the row namespace; ADO's own examples
+    // also show them without a prefix.
+    bool isRow() const
+    {
+        return x_.localName() == schema_.rowName && (x_.ns() == Ns::Row || x_.ns() == Ns::None);
+    }
+
+    [[noreturn]] void undeclared(size_t offset, const QString &what) const
+    {
+        throw DatabaseError(QStringLiteral("'%1' holds data its schema does not declare (%2): %3")
+                                .arg(source_, where(offset), what));
+    }
+
+    [[noreturn]] void notARow() const
+    {
+        undeclared(x_.tokenOffset(), QStringLiteral("<%1> is not a row of the declared type '%2'")
+                                         .arg(qs(currentQName()), qs(schema_.rowName)));
+    }
+
+    void expectRow() const
+    {
+        if (!isRow())
+            notARow();
+    }
+
+    int lookup(std::string_view name)
+    {
+        // Rows list their attributes in column order, so the next name is usually the
+        // column after the last match.
+        if (guess_ < schema_.defs.size() && schema_.defs[guess_].xmlName == name)
+            return int(guess_++);
+        const auto &names = schema_.byName;
+        const auto it = std::lower_bound(names.begin(), names.end(), name,
+                                         [](const auto &e, std::string_view n) { return e.first < n; });
+        if (it == names.end() || it->first != name)
+            return -1;
+        guess_ = size_t(it->second) + 1;
+        return it->second;
+    }
+
+    // Takes the current row element's values into slots; copies them when they must
+    // outlive the parser's next step. Every attribute must be a declared column, except
+    // rs:forcenull on the changed row of an update. Returns the names it lists.
+    std::string collect(std::vector<Slot> &target, uint64_t generation, bool copy, bool mayForceNull = false)
+    {
+        std::string forceNull;
+        guess_ = 0;
+        for (const auto &a : x_.attributes()) {
+            if (a.ns != Ns::None) {
+                if (mayForceNull && a.ns == Ns::Rowset && a.local == "forcenull") {
+                    forceNull = std::string(a.value);
+                    continue;
+                }
+                undeclared(a.valueOffset, QStringLiteral("the attribute '%1:%2' is not a column")
+                                              .arg(qs(a.prefix), qs(a.local)));
+            }
+            const int d = lookup(a.local);
+            if (d < 0)
+                undeclared(a.valueOffset, QStringLiteral("the attribute '%1' is not a declared column").arg(qs(a.local)));
+            Slot &s = target[size_t(d)];
+            if (s.generation == generation)
+                throw XmlError{a.valueOffset, QStringLiteral("the attribute '%1' appears twice").arg(qs(a.local))};
+            s.generation = generation;
+            s.offset = a.valueOffset;
+            if (copy) {
+                s.own.assign(a.value.data(), a.value.size());
+                s.value = s.own;
+            } else {
+                s.value = a.value;
+            }
+        }
+        return forceNull;
+    }
+
+    [[noreturn]] void refuse(const ColumnDef &d, std::string_view value, size_t offset, const QString &why) const
+    {
+        throw DatabaseError(QStringLiteral("Type mismatch in '%1' (%2): the value '%3' of the column '%4' %5")
+                                .arg(source_, where(offset), shown(value), d.info.name, why));
+    }
+
+    [[noreturn]] void mismatch(const ColumnDef &d, std::string_view value, size_t offset) const
+    {
+        const QString type = d.dtType.empty() ? QStringLiteral("string") : qs(d.dtType);
+        refuse(d, value, offset, QStringLiteral("is not a valid %1 value").arg(type));
+    }
+
+    [[noreturn]] void outOfRange(const ColumnDef &d, std::string_view value, size_t offset, const QString &range) const
+    {
+        refuse(d, value, offset, QStringLiteral("is outside the range of %1 (%2)").arg(qs(d.dtType), range));
+    }
+
+    void check(ValueCheck result, const ColumnDef &d, std::string_view value, size_t offset) const
+    {
+        switch (result) {
+        case ValueCheck::Ok:
+            return;
+        case ValueCheck::Invalid:
+            mismatch(d, value, offset);
+        case ValueCheck::OutOfRange:
+            outOfRange(d, value, offset, d.conversion == Conversion::DateTime ? QStringLiteral("years 1 to 9999")
+                                                                               : QStringLiteral("a double"));
+        case ValueCheck::TooPrecise:
+            refuse(d, value, offset, QStringLiteral("is more precise than the milliseconds a time holds"));
+        case ValueCheck::ZoneOnDateOrTime:
+            refuse(d, value, offset, QStringLiteral("has a time zone, which a date or a time of day alone "
+                                                    "cannot be converted by"));
+        }
+    }
+
+    void storeInteger(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        int64_t i = 0;
+        const ValueCheck r = parseInteger(v, i);
+        if (r == ValueCheck::Invalid)
+            mismatch(d, v, offset);
+        if (r == ValueCheck::OutOfRange || i < d.minValue || i > d.maxValue)
+            outOfRange(d, v, offset, QStringLiteral("%1 to %2").arg(d.minValue).arg(d.maxValue));
+        col.appendInt(i);
+    }
+
+    void storeReal(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        double r = 0;
+        check(parseReal(v, r), d, v, offset);
+        if (d.realLimit > 0 && std::isfinite(r) && std::fabs(r) > d.realLimit)
+            outOfRange(d, v, offset, QStringLiteral("a single-precision float"));
+        col.appendReal(r);
+    }
+
+    void storeMoney(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        int64_t scaled = 0;
+        switch (exact::parseMoney(v, scaled)) {
+        case exact::MoneyResult::Ok:
+            col.appendMoney(scaled);
+            return;
+        case exact::MoneyResult::NotANumber:
+            mismatch(d, v, offset);
+        case exact::MoneyResult::TooManyDecimals:
+            refuse(d, v, offset, QStringLiteral("has more than the four decimals currency holds"));
+        case exact::MoneyResult::OutOfRange:
+            outOfRange(d, v, offset, QStringLiteral("-922337203685477.5808 to 922337203685477.5807"));
+        }
+    }
+
+    void storeDecimal(const ColumnDef &d, ColumnStore &col, std::string_view v, size_t offset)
+    {
+        const std::string_view t = trimmed(v);
+        exact::Decimal number;
+        if (!exact::parseDecimal(t, number))
+            mismatch(d, v, offset);
+        const int precision = int(std::clamp<long long>(d.precision, 0, INT32_MAX));
+        const int scale = int(std::clamp<long long>(d.scale, 0, INT32_MAX));
+        switch (exact::fitsNumeric(number, precision, scale)) {
+        case exact::FitResult::Ok:
+            break;
+        case exact::FitResult::TooManyDecimals:
+            refuse(d, v, offset, QStringLiteral("has more decimals than its scale of %1").arg(scale));
+        case exact::FitResult::TooManyDigits:
+            outOfRange(d, v, offset, QStringLiteral("precision %1, scale %2").arg(precision).arg(scale));
+        }
+        if (d.unsigned64 && (number.negative || (number.integerDigits() == 20 && exact::plainText(number) > kMaxUi8)))
+            outOfRange(d, v, offset, QStringLiteral("0 to %1").arg(qs(kMaxUi8)));
+        col.appendText(t);
+    }
+
+    void store(const ColumnDef &d, ColumnStore &col, const Slot &s)
+    {
+        const std::string_view v = s.value;
+        switch (d.conversion) {
+        case Conversion::Integer:
+            storeInteger(d, col, v, s.offset);
+            break;
+        case Conversion::Boolean: {
+            int64_t b;
+            if (!parseBoolean(v, b))
+                mismatch(d, v, s.offset);
+            col.appendInt(b);
+            break;
+        }
+        case Conversion::Real:
+            storeReal(d, col, v, s.offset);
+            break;
+        case Conversion::Money:
+            storeMoney(d, col, v, s.offset);
+            break;
+        case Conversion::Decimal:
+            storeDecimal(d, col, v, s.offset);
+            break;
+        case Conversion::DateTime: {
+            int64_t ms = 0;
+            check(parseDateTime(v, ms), d, v, s.offset);
+            col.appendDateTime(ms);
+            break;
+        }
+        case Conversion::Guid: {
+            const std::string_view t = trimmed(v);
+            if (!isGuidText(t))
+                mismatch(d, v, s.offset);
+            col.appendText(t);
+            break;
+        }
+        case Conversion::HexBytes: case Conversion::Base64Bytes:
+            if (!(d.conversion == Conversion::HexBytes ? parseHexBytes(v, bytes_) : parseBase64Bytes(v, bytes_)))
+                mismatch(d, v, s.offset);
+            col.appendText(bytes_);
+            break;
+        case Conversion::Text:
+            col.appendText(v);
+            break;
+        }
+    }
+
+    // The column names rs:forcenull lists, each a declared column.
+    std::vector<std::string_view> forcedNulls(const std::string &forceNull, size_t offset)
+    {
+        std::vector<std::string_view> nulled;
+        std::string_view rest = forceNull;
+        while (!rest.empty()) {
+            const size_t sp = rest.find_first_of(" \t\r\n");
+            const std::string_view name = rest.substr(0, sp);
+            if (!name.empty()) {
+                if (lookup(name) < 0)
+                    undeclared(offset, QStringLiteral("rs:forcenull names '%1', which is not a declared column").arg(qs(name)));
+                nulled.push_back(name);
+            }
+            if (sp == std::string_view::npos)
+                break;
+            rest.remove_prefix(sp + 1);
+        }
+        return nulled;
+    }
+
+    // Appends one row: the changed values over the base ones (the base alone for a plain
+    // row), NULL where neither has the column.
+    void append(uint64_t baseGeneration, uint64_t changeGeneration, const std::vector<std::string_view> &nulled)
+    {
+        if (result_.rows.columns.empty()) {
+            ++result_.rows.physicalRows;
+            return;
+        }
+        for (size_t i = 0; i < schema_.defs.size(); ++i) {
+            const ColumnDef &d = schema_.defs[i];
+            if (d.output < 0)
+                continue;
+            ColumnStore &col = result_.rows.columns[size_t(d.output)];
+            const Slot *s = nullptr;
+            if (changeGeneration && change_[i].generation == changeGeneration)
+                s = &change_[i];
+            else if (baseGeneration && base_[i].generation == baseGeneration)
+                s = &base_[i];
+            if (s && !nulled.empty() && std::find(nulled.begin(), nulled.end(), d.xmlName) != nulled.end())
+                s = nullptr;
+            if (s)
+                store(d, col, *s);
+            else
+                col.appendNull();
+        }
+    }
+
+    // Inside a row only the child rows of a declared chapter may appear; they are not
+    // read, since chapters are not fields here.
+    void skipRowContent()
+    {
+        while (x_.next() == XmlPullParser::StartElement) {
+            const bool chapter = x_.ns() == Ns::None &&
+                                 std::find(schema_.chapters.begin(), schema_.chapters.end(), x_.localName()) !=
+                                     schema_.chapters.end();
+            if (!chapter)
+                undeclared(x_.tokenOffset(), QStringLiteral("<%1> inside a row is not a declared chapter")
+                                                 .arg(qs(currentQName())));
+            x_.skipElement();
+        }
+    }
+
+    void plainRow()
+    {
+        const uint64_t g = ++generation_;
+        collect(base_, g, false);
+        append(g, 0, {});
+        skipRowContent();
+    }
+
+    // A deleted row is gone, but it must still be a row of the declared columns.
+    void deletedRow()
+    {
+        collect(deleted_, ++generation_, false);
+        skipRowContent();
+    }
+
+    void readData()
+    {
+        deleted_.resize(schema_.defs.size());
+        while (x_.next() == XmlPullParser::StartElement) {
+            if (isRow()) {
+                plainRow();
+            } else if (x_.ns() == Ns::Rowset && x_.localName() == "update") {
+                readUpdate();
+            } else if (x_.ns() == Ns::Rowset && x_.localName() == "insert") {
+                while (x_.next() == XmlPullParser::StartElement) {
+                    expectRow();
+                    plainRow();
+                }
+            } else if (x_.ns() == Ns::Rowset && x_.localName() == "delete") {
+                while (x_.next() == XmlPullParser::StartElement) {
+                    expectRow();
+                    deletedRow();
+                }
+            } else {
+                notARow();
+            }
+        }
+    }
+
+    // rs:update: one rs:original holding the original row, then the changed values
+    // (often only the changed columns). The row read is the original with the changes
+    // applied.
+    void readUpdate()
+    {
+        uint64_t original = 0, changed = 0;
+        std::string forceNull;
+        size_t forceNullOffset = 0;
+        while (x_.next() == XmlPullParser::StartElement) {
+            if (x_.ns() == Ns::Rowset && x_.localName() == "original" && !original && !changed) {
+                while (x_.next() == XmlPullParser::StartElement) {
+                    expectRow();
+                    if (original)
+                        undeclared(x_.tokenOffset(), QStringLiteral("rs:original holds more than one row"));
+                    original = ++generation_;
+                    collect(base_, original, true);
+                    skipRowContent();
+                }
+            } else if (isRow() && !changed) {
+                changed = ++generation_;
+                forceNullOffset = x_.tokenOffset();
+                forceNull = collect(change_, changed, true, true);
+                skipRowContent();
+            } else {
+                undeclared(x_.tokenOffset(), QStringLiteral("<%1> does not belong in rs:update").arg(qs(currentQName())));
+            }
+        }
+        const auto nulled = forcedNulls(forceNull, forceNullOffset);
+        if (original || changed)
+            append(original, changed, nulled);
+    }
+
+    std::string_view doc_;
+    QString source_;
+    XmlPullParser x_;
+    Schema schema_;
+    Rowset result_;
+    std::vector<Slot> base_;
+    std::vector<Slot> change_;
+    std::vector<Slot> deleted_;
+    uint64_t generation_ = 0;
+    size_t guess_ = 0;
+    std::string bytes_;
+};
+
+// ---- document preparation -----------------------------------------------------------------
+
+// UTF-16 text as UTF-8. A lone surrogate or an odd last byte is refused, as malformed
+// UTF-8 is, with the line and column where the text breaks.
+std::string_view fromUtf16(std::string_view bytes, bool bigEndian, const QString &source, std::string &storage)
+{
+    storage.clear();
+    storage.reserve(bytes.size() * 3 / 2);
+    const size_t units = bytes.size() / 2;
+    auto unitAt = [&](size_t i) {
+        const auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
+        const auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
+        return char16_t((hi << 8) | lo);
+    };
+    auto refuse = [&](const QString &why) {
+        int line, column;
+        lineAndColumn(storage, storage.size(), line, column);
+        throw DatabaseError(QStringLiteral("'%1' is not well-formed XML (line %2, column %3): %4")
+                                .arg(source, QString::number(line), QString::number(column), why));
+    };
+    for (size_t i = 0; i < units; ++i) {
+        const char16_t u = unitAt(i);
+        uint32_t cp = u;
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unitAt(i + 1) >= 0xDC00 && unitAt(i + 1) <= 0xDFFF) {
+            cp = 0x10000 + ((uint32_t(u) - 0xD800) << 10) + (uint32_t(unitAt(i + 1)) - 0xDC00);
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            refuse(QStringLiteral("a lone UTF-16 surrogate (U+%1): the text is not valid UTF-16")
+                       .arg(QString::number(uint(u), 16).toUpper()));
+        }
+        appendUtf8(storage, cp);
+    }
+    if (bytes.size() % 2)
+        refuse(QStringLiteral("the file ends in the middle of a UTF-16 character"));
+    return storage;
+}
+
+// The document as UTF-8 without a byte order mark. `storage` holds converted text.
+std::string_view prepare(const QByteArray &xml, const QString &source, std::string &storage)
+{
+    std::string_view doc(xml.constData(), size_t(xml.size()));
+    auto convert = [&](QStringDecoder &decoder, std::string_view bytes) {
+        const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        if (decoder.hasError())
+            throw DatabaseError(QStringLiteral("'%1' is not an XML document: its text cannot be decoded").arg(source));
+        storage = text.toStdString();
+        return std::string_view(storage);
+    };
+    if (doc.size() >= 3 && doc.substr(0, 3) == "\xEF\xBB\xBF") {
+        doc.remove_prefix(3);
+    } else if (doc.size() >= 2 && (doc.substr(0, 2) == "\xFF\xFE" || doc.substr(0, 2) == "\xFE\xFF")) {
+        doc = fromUtf16(doc.substr(2), doc[0] == '\xFE', source, storage);
+    } else if (doc.size() >= 2 && (doc.substr(0, 2) == std::string_view("<\0", 2) ||
+                                   doc.substr(0, 2) == std::string_view("\0<", 2))) {
+        doc = fromUtf16(doc, doc[0] == '\0', source, storage); // UTF-16 without a byte order mark
+    }
+    const size_t first = doc.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        throw DatabaseError(QStringLiteral("The file '%1' is empty").arg(source));
+    if (doc[first] != '<')
+        throw DatabaseError(QStringLiteral("'%1' is not an XML document").arg(source));
+
+    // An XML declaration naming another encoding than UTF-8.
+    if (doc.substr(0, 5) == "<?xml" && storage.empty()) {
+        const size_t close = doc.find("?>");
+        const std::string_view decl = doc.substr(0, close == std::string_view::npos ? 0 : close);
+        const size_t at = decl.find("encoding");
+        if (at != std::string_view::npos) {
+            size_t q = decl.find_first_of("'\"", at);
+            size_t q2 = q == std::string_view::npos ? q : decl.find(decl[q], q + 1);
+            if (q2 != std::string_view::npos) {
+                const std::string name = lowered(decl.substr(q + 1, q2 - q - 1));
+                // A declaration claiming UTF-16 on text that reads as ASCII is simply wrong.
+                if (name != "utf-8" && name != "utf8" && name != "us-ascii" && name != "ascii" &&
+                    name.rfind("utf-16", 0) != 0) {
+                    QStringDecoder decoder(name.c_str());
+                    if (!decoder.isValid())
+                        throw DatabaseError(QStringLiteral("'%1' uses the encoding '%2', which cannot be read")
+                                                .arg(source, qs(name)));
+                    doc = convert(decoder, doc);
+                }
+            }
+        }
+    }
+    return doc;
+}
+
+} // namespace
+
+Rowset fromXml(const QByteArray &xml, const QString &sourceName)
+{
+    if (xml.isEmpty())
+        throw DatabaseError(QStringLiteral("The file '%1' is empty").arg(sourceName));
+    std::string storage;
+    const std::string_view doc = prepare(xml, sourceName, storage);
+    try {
+        const size_t bad = findInvalidCharacter(doc);
+        if (bad != std::string_view::npos)
+            throw XmlError{bad, QStringLiteral("a character that is not allowed in XML (or not UTF-8)")};
+        return Reader(doc, sourceName).read();
+    } catch (const XmlError &e) {
+        int line, column;
+        lineAndColumn(doc, e.offset, line, column);
+        throw DatabaseError(QStringLiteral("'%1' is not well-formed XML (line %2, column %3): %4")
+                                .arg(sourceName, QString::number(line), QString::number(column), e.message));
+    }
+}
+
+Rowset load(const QString &fileName)
+{
+    const QFileInfo fi(fileName);
+    if (!fi.exists())
+        throw DatabaseError(QStringLiteral("The file '%1' does not exist").arg(fileName));
+    if (fi.isDir())
+        throw DatabaseError(QStringLiteral("'%1' is a folder, not a file").arg(fileName));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DatabaseError(QStringLiteral("Cannot open the file '%1': %2").arg(fileName, file.errorString()));
+    const qint64 size = file.size();
+    if (size <= 0)
+        throw DatabaseError(QStringLiteral("The file '%1' is empty").arg(fileName));
+    // Mapped rather than read: the values are copied into the column stores anyway.
+    if (uchar *mapped = file.map(0, size)) {
+        const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
+        return fromXml(bytes, fileName);
+    }
+    return fromXml(file.readAll(), fileName);
+}
+
+} // namespace data::rowsetxml
