@@ -22,9 +22,11 @@ void guestLogin(SMBCCTX *, const char *, const char *, char *workgroup, int, cha
         password[0] = '\0';
 }
 
+enum class Purpose { Shares, BrowseList };
+
 class SmbContext {
 public:
-    explicit SmbContext(const SmbOptions &options)
+    explicit SmbContext(const SmbOptions &options, Purpose purpose = Purpose::Shares)
     {
         ctx_ = smbc_new_context();
         if (!ctx_)
@@ -37,6 +39,10 @@ public:
         smbc_setOptionFallbackAfterKerberos(ctx_, true);
         smbc_setOptionNoAutoAnonymousLogin(ctx_, false);
         smbc_setFunctionAuthDataWithContext(ctx_, guestLogin);
+        // Browse lists (workgroups, their computers) exist only in SMB1's browser
+        // protocol; shares are listed over whatever the server speaks best.
+        if (purpose == Purpose::BrowseList)
+            smbc_setOptionProtocols(ctx_, "NT1", nullptr);
         if (!smbc_init_context(ctx_)) {
             smbc_free_context(ctx_, 1);
             ctx_ = nullptr;
@@ -80,7 +86,7 @@ QString nameOf(const smbc_dirent &entry)
 bool listOfType(const QByteArray &url, unsigned type, QStringList &list, const SmbOptions &options)
 {
     list.clear();
-    SmbContext smb(options);
+    SmbContext smb(options, Purpose::BrowseList);
     return smb.list(url, [&](const smbc_dirent &entry) {
         if (entry.smbc_type == type)
             list << nameOf(entry);
