@@ -14,6 +14,7 @@
 #include "support/StandInMessenger.h"
 #include "support/TdsPeer.h"
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -374,6 +375,23 @@ private slots:
         QCOMPARE(calls[0].arguments, (QStringList{"-M", "PC1"}));
         QCOMPARE(QString::fromUtf8(calls[0].input), message);
         QVERIFY(sentinel.exists());
+    }
+
+    void selectionShownWithoutFocus()
+    {
+        // A desktop theme that greys out the selection of an unfocused view.
+        const QPalette oldPalette = QApplication::palette();
+        QPalette theme = oldPalette;
+        theme.setColor(QPalette::Active, QPalette::Highlight, Qt::darkBlue);
+        theme.setColor(QPalette::Active, QPalette::HighlightedText, Qt::white);
+        theme.setColor(QPalette::Inactive, QPalette::Highlight, Qt::lightGray);
+        theme.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+        QApplication::setPalette(theme);
+        w = std::make_unique<Tfm_ADO_Schema>();
+        const QPalette tree = w->tvNet->palette();
+        QApplication::setPalette(oldPalette);
+        QCOMPARE(tree.color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::darkBlue));
+        QCOMPARE(tree.color(QPalette::Inactive, QPalette::HighlightedText), QColor(Qt::white));
     }
 
     void broadcastToSqlClientHosts()

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -71,6 +72,12 @@ network::DiscoveryBackend &Tfm_ADO_Schema::netDiscovery() const
 
 void Tfm_ADO_Schema::bindNetworkCommands()
 {
+    // The chosen targets stay marked while the user types the broadcast text.
+    QPalette palette = tvNet->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    tvNet->setPalette(palette);
+
     bind(menuItem(QStringLiteral("nGetNetName")), &Tfm_ADO_Schema::nGetNetNameClick);
     bind(menuItem(QStringLiteral("nGetLogMSSQLUsers")), &Tfm_ADO_Schema::nGetLogMSSQLUsersClick);
     bind(menuItem(QStringLiteral("nBoardCast")), &Tfm_ADO_Schema::nBoardCastClick);
