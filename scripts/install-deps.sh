@@ -11,6 +11,9 @@ packages=(
     libsqlite3-dev sqlite3 postgresql
     xvfb xauth x11vnc imagemagick
     python3-xlrd python3-olefile
+    # SMB browsing of the network page (libsmbclient), its messenger (smbclient -M) and
+    # the Samba server its tests start on loopback.
+    libsmbclient-dev smbclient samba
     # Qt's own Traditional Chinese texts (qtbase_zh_TW.qm) and a Traditional Chinese
     # font: without one every caption is drawn as empty boxes.
     qt6-translations-l10n fonts-noto-cjk

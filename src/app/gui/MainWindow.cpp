@@ -294,6 +294,7 @@ void Tfm_ADO_Schema::bindHandlers()
     bindMaintenanceCommands();
     bindXmlPageCommands();
     bindBatchExportCommands();
+    bindNetworkCommands();
     // The items of later features stay unconnected until those features exist.
 }
 

@@ -28,6 +28,7 @@ class QTextEdit;
 class QTreeWidget;
 
 namespace components { class TwDBGrid; class TwDSelect; }
+namespace network { class DiscoveryBackend; }
 
 namespace gui {
 
@@ -191,6 +192,16 @@ public:
     // Runs the schema command of a menu item ("nsiColumns").
     void runSchemaCommand(const char *item);
 
+    // Network page (NetworkCommands.cpp).
+    void nGetNetNameClick();
+    void nGetLogMSSQLUsersClick();
+    void nBoardCastClick();
+    void btnSelectAllClick();
+    void btnClearAllClick();
+    void nNetSaveToExcelClick();
+    // The network the page asks (not owned); nullptr: the system's own discovery.
+    void setNetDiscovery(network::DiscoveryBackend *discovery);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -213,6 +224,8 @@ private:
     void bindMaintenanceCommands(); // MaintenanceCommands.cpp
     void bindXmlPageCommands();    // XmlPageCommands.cpp
     void bindBatchExportCommands(); // BatchExportCommands.cpp
+    void bindNetworkCommands();    // NetworkCommands.cpp
+    network::DiscoveryBackend &netDiscovery() const;
     void bind(QAction *action, void (Tfm_ADO_Schema::*handler)());
 
     QList<QLabel *> panels_;
@@ -222,6 +235,7 @@ private:
     std::unique_ptr<TableList> tableList_;
     std::unique_ptr<SqlPageRunner> sqlRunner_;
     bool pageChangeFromCode_ = false;
+    network::DiscoveryBackend *netDiscovery_ = nullptr;
 };
 
 } // namespace gui

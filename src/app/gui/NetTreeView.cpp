@@ -1,0 +1,62 @@
+#include "NetTreeView.h"
+#include <QTreeWidget>
+
+namespace gui {
+
+NetTreeView::NetTreeView(QTreeWidget *tree) : tree_(tree) {}
+
+void NetTreeView::addNode(int level, const QString &text)
+{
+    QTreeWidgetItem *item = nullptr;
+    if (level == 0)
+        item = new QTreeWidgetItem(tree_, {text});
+    else
+        item = new QTreeWidgetItem(lastAtLevel_.value(level - 1), {text});
+    lastAtLevel_.resize(level + 1);
+    lastAtLevel_[level] = item;
+}
+
+void NetTreeView::computerDone()
+{
+    // Workgroups open, so that their computers show up one by one as the scan goes on.
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i)
+        tree_->topLevelItem(i)->setExpanded(true);
+    tree_->viewport()->repaint();
+}
+
+namespace {
+
+void appendSubtree(QTreeWidgetItem *item, QList<QTreeWidgetItem *> &out)
+{
+    out << item;
+    for (int i = 0; i < item->childCount(); ++i)
+        appendSubtree(item->child(i), out);
+}
+
+} // namespace
+
+QList<QTreeWidgetItem *> netTreeItems(const QTreeWidget *tree)
+{
+    QList<QTreeWidgetItem *> items;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        appendSubtree(tree->topLevelItem(i), items);
+    return items;
+}
+
+int itemLevel(const QTreeWidgetItem *item)
+{
+    int level = 0;
+    for (const QTreeWidgetItem *p = item->parent(); p; p = p->parent())
+        ++level;
+    return level;
+}
+
+QList<network::NetTreeNode> netTreeNodes(const QTreeWidget *tree)
+{
+    QList<network::NetTreeNode> nodes;
+    for (const QTreeWidgetItem *item : netTreeItems(tree))
+        nodes << network::NetTreeNode{itemLevel(item), item->text(0)};
+    return nodes;
+}
+
+} // namespace gui
