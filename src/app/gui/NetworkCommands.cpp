@@ -4,7 +4,7 @@
 #include "MainWindow.h"
 #include "NetTreeView.h"
 #include "app/core/CommonUtils.h"
-#include "data/Field.h"
+#include "data/core/Field.h"
 #include "exchange/ExportError.h"
 #include "exchange/ExportTarget.h"
 #include "exchange/SpreadsheetApp.h"
