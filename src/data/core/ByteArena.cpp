@@ -1,8 +1,25 @@
 #include "data/core/ByteArena.h"
+#include "data/core/PageMemory.h"
 #include <algorithm>
 #include <cstring>
 
 namespace data {
+
+namespace {
+
+std::unique_ptr<char[], ByteArena::Release> newBlock(size_t &capacity)
+{
+    capacity = pagememory::roundedSize(capacity);
+    return std::unique_ptr<char[], ByteArena::Release>(static_cast<char *>(pagememory::allocate(capacity)),
+                                                      ByteArena::Release(capacity));
+}
+
+} // namespace
+
+void ByteArena::Release::operator()(char *block) const
+{
+    pagememory::release(block, bytes);
+}
 
 ByteArena::ByteArena(const ByteArena &other)
 {
@@ -17,9 +34,9 @@ ByteArena &ByteArena::operator=(const ByteArena &other)
     blocks_.reserve(other.blocks_.size());
     for (const Block &b : other.blocks_) {
         Block copy;
-        copy.bytes = std::make_unique_for_overwrite<char[]>(b.capacity);
-        std::memcpy(copy.bytes.get(), b.bytes.get(), b.used);
         copy.capacity = b.capacity;
+        copy.bytes = newBlock(copy.capacity);
+        std::memcpy(copy.bytes.get(), b.bytes.get(), b.used);
         copy.used = b.used;
         blocks_.push_back(std::move(copy));
     }
@@ -35,7 +52,7 @@ void ByteArena::addBlock(size_t atLeast)
     const size_t next = blocks_.empty() ? kFirstBlock : std::min(blocks_.back().capacity * 2, kLargestBlock);
     Block b;
     b.capacity = std::max(next, atLeast);
-    b.bytes = std::make_unique_for_overwrite<char[]>(b.capacity);
+    b.bytes = newBlock(b.capacity);
     capacity_ += b.capacity;
     blocks_.push_back(std::move(b));
 }

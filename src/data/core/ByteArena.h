@@ -24,9 +24,17 @@ public:
 
     size_t capacityBytes() const { return capacity_; }
 
+    // Frees one block of the given size (blocks come from PageMemory).
+    struct Release {
+        Release() noexcept : bytes(0) {}
+        explicit Release(size_t size) noexcept : bytes(size) {}
+        size_t bytes;
+        void operator()(char *block) const;
+    };
+
 private:
     struct Block {
-        std::unique_ptr<char[]> bytes;
+        std::unique_ptr<char[], Release> bytes;
         size_t capacity = 0;
         size_t used = 0;
     };

@@ -52,6 +52,7 @@ public:
     static QDateTime fromEpochMsecs(int64_t msecs);
 
 private:
+    void appended(bool isNull); // bookkeeping after a value went into the typed array
     void setNull(size_t row, bool isNull);
     bool fits(const QVariant &value) const;
     void storeAt(size_t row, const QVariant &value); // row == count_ appends
@@ -63,7 +64,7 @@ private:
     PodVector<uint64_t> offsets_;  // Text/Bytes: address in arena_
     PodVector<uint32_t> lengths_;  // Text/Bytes: byte length
     ByteArena arena_;
-    PodVector<uint8_t> nulls_;     // 1 = NULL
+    PodVector<uint8_t> nulls_;     // 1 = NULL; empty until the first NULL
 };
 
 // All columns of one result. Physical row numbers never change; the dataset keeps the

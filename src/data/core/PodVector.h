@@ -1,10 +1,10 @@
 #pragma once
-// A growable array of plain values whose storage grows through realloc: for large
-// blocks the C library moves the pages by remapping them instead of copying them and
-// touching fresh memory twice, which is where a fetch of a million rows into
-// std::vector spends much of its time on a freshly started machine.
+// A growable array of plain values whose large storage comes from PageMemory: growing
+// moves the pages by remapping them instead of copying them and touching fresh memory
+// twice, which is where a fetch of a million rows into std::vector spends much of its
+// time on a freshly started machine.
+#include "data/core/PageMemory.h"
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -17,7 +17,7 @@ template <typename T> class PodVector {
 
 public:
     PodVector() = default;
-    ~PodVector() { std::free(data_); }
+    ~PodVector() { pagememory::release(data_, capacity_ * sizeof(T)); }
     PodVector(const PodVector &other) { *this = other; }
     PodVector &operator=(const PodVector &other)
     {
@@ -54,10 +54,18 @@ public:
             grow(n);
     }
     void clear() { size_ = 0; }
+    // Grows to n values, the new ones set to `value`.
+    void resize(size_t n, T value)
+    {
+        reserve(n);
+        for (size_t i = size_; i < n; ++i)
+            data_[i] = value;
+        size_ = n;
+    }
     void shrink_to_fit()
     {
         if (size_ == 0) {
-            std::free(data_);
+            pagememory::release(data_, capacity_ * sizeof(T));
             data_ = nullptr;
             capacity_ = 0;
         } else if (size_ < capacity_) {
@@ -68,11 +76,10 @@ public:
 private:
     void grow(size_t n)
     {
-        void *p = std::realloc(data_, n * sizeof(T));
-        if (!p)
-            throw std::bad_alloc();
-        data_ = static_cast<T *>(p);
-        capacity_ = n;
+        const size_t bytes = n * sizeof(T);
+        data_ = static_cast<T *>(data_ ? pagememory::resize(data_, capacity_ * sizeof(T), bytes)
+                                       : pagememory::allocate(bytes));
+        capacity_ = pagememory::roundedSize(bytes) / sizeof(T);
     }
     void swap(PodVector &other) noexcept
     {
