@@ -54,7 +54,7 @@ public:
             grow(n);
     }
     void clear() { size_ = 0; }
-    // Grows to n values, the new ones set to `value`.
+    // Makes it n values long; values added are set to `value`.
     void resize(size_t n, T value)
     {
         reserve(n);
