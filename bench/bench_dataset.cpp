@@ -25,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "BenchDataset.h"
 #include "BenchMemory.h"
 #include "BenchTable.h"
 #include <string>
@@ -166,12 +167,8 @@ int pinToOneProcessor()
 
 Phase datasetOpen(const QString &dbFile)
 {
-    data::Connection conn;
-    conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
-    conn.Open();
-    data::Dataset ds;
-    ds.setConnection(&conn);
-    ds.setCommandText(QStringLiteral("Select * From T"));
+    bench::TableDataset table(dbFile);
+    data::Dataset &ds = table.dataset;
     const long rssBefore = readStatusKb("VmRSS:");
     resetPeak();
     Phase p;
@@ -247,12 +244,8 @@ int main(int argc, char **argv)
     }
     const Spread bareMs = spread(bare), storeMs = spread(stored), openMs = spread(opened);
 
-    data::Connection conn;
-    conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
-    conn.Open();
-    data::Dataset ds;
-    ds.setConnection(&conn);
-    ds.setCommandText(QStringLiteral("Select * From T"));
+    bench::TableDataset table(dbFile);
+    data::Dataset &ds = table.dataset;
     ds.Open();
     const size_t storeBytes = ds.store().memoryBytes();
     QElapsedTimer t;

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include "BenchDataset.h"
 #include "BenchMemory.h"
 #include "BenchTable.h"
 
@@ -85,12 +86,8 @@ int main(int argc, char **argv)
     std::printf("Building %d rows x 8 columns...\n", rows);
     bench::buildTable(dbFile, rows);
 
-    data::Connection conn;
-    conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
-    conn.Open();
-    data::Dataset ds;
-    ds.setConnection(&conn);
-    ds.setCommandText(QStringLiteral("Select * From T"));
+    bench::TableDataset table(dbFile);
+    data::Dataset &ds = table.dataset;
     components::TwDBGrid grid;
     grid.setDataSet(&ds);
     ds.Open();
@@ -113,7 +110,7 @@ int main(int argc, char **argv)
     const double shellMb = mb(double(QFileInfo(shellOut).size()));
 
     data::Dataset part;
-    part.setConnection(&conn);
+    part.setConnection(&table.connection);
     part.setCommandText(QStringLiteral("Select * From T Where id <= 65000"));
     components::TwDBGrid sheetGrid;
     sheetGrid.setDataSet(&part);
