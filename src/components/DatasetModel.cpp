@@ -22,6 +22,7 @@ void DatasetModel::setDataset(data::Dataset *dataset)
     connect(dataset_, &data::Dataset::dataReset, this, &DatasetModel::reset);
     connect(dataset_, &data::Dataset::afterClose, this, &DatasetModel::reset);
     connect(dataset_, &data::Dataset::recordChanged, this, &DatasetModel::rowChanged);
+    connect(dataset_, &data::Dataset::rowsArrived, this, &DatasetModel::rowsArrived);
     connect(dataset_, &data::Dataset::fieldChanged, this, [this](int) {
         if (dataset_)
             rowChanged(dataset_->currentRow());
@@ -41,6 +42,19 @@ void DatasetModel::reset()
     endResetModel();
     emit wasReset();
     refreshIndicator();
+}
+
+// Rows of a background fill join at the end: the view keeps its current cell, selection
+// and scroll position, and its scroll bar grows.
+void DatasetModel::rowsArrived(int first, int last)
+{
+    if (!dataset_ || first != rows_ || last < first || columns_ == 0) {
+        reset();
+        return;
+    }
+    beginInsertRows(QModelIndex(), first, last);
+    rows_ = dataset_->visibleRowCount();
+    endInsertRows();
 }
 
 void DatasetModel::rowChanged(int row)

@@ -38,6 +38,7 @@ signals:
 private:
     void reset();
     void rowChanged(int row);
+    void rowsArrived(int first, int last);
 
     QPointer<data::Dataset> dataset_;
     int markerRow_ = -1;

@@ -90,9 +90,10 @@ void TwDBGrid::SetExportTarget(const QString &fileName)
 
 bool TwDBGrid::ExportToText(const QString &fileName)
 {
-    const data::Dataset *ds = DataSet();
+    data::Dataset *ds = DataSet();
     if (!browsingWithRecords(ds))
         return false;
+    ds->RequireAllRows(); // the file holds every row of the result
     SetExportTarget(fileName);
     const exchange::ExportTarget target{FExportDir, FExportName};
     const exchange::TextExportResult result =
@@ -103,9 +104,10 @@ bool TwDBGrid::ExportToText(const QString &fileName)
 
 bool TwDBGrid::ExportToSpreadsheet(const QString &fileName)
 {
-    const data::Dataset *ds = DataSet();
+    data::Dataset *ds = DataSet();
     if (!browsingWithRecords(ds))
         return false;
+    ds->RequireAllRows(); // the file holds every row of the result
     SetExportTarget(fileName);
     const exchange::ExportTarget target{FExportDir, FExportName};
     const std::vector<exchange::SheetColumn> columns = sheetColumns(*this);

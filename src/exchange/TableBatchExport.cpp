@@ -47,7 +47,12 @@ BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folde
                                data::StatementScope::OneStatement);
         const QDateTime start = steps.now();
         dataset.Open();
-        dataset.SaveToFile(batchXmlPath(folder, table), data::pfXML);
+        try {
+            dataset.SaveToFile(batchXmlPath(folder, table), data::pfXML);
+        } catch (const data::FetchStopped &) {
+            result.stopped = true; // stopped while the table's rows arrived: no file for it
+            break;
+        }
         log << tableLogLine(table, start, steps.now());
         ++result.written;
         if (steps.written)

@@ -113,12 +113,17 @@ void Connection::Close()
 {
     if (!session_)
         return;
+    // The pending result belongs to the session: end it first, keeping its rows.
+    if (filling_)
+        filling_->StopFill();
     session_.reset();
     emit AfterDisconnect();
 }
 
 ProviderSession &Connection::session()
 {
+    if (filling_)
+        filling_->FetchAll(); // ends the fill either way, which unregisters the dataset
     Open();
     return *session_;
 }

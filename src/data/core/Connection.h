@@ -4,6 +4,7 @@
 #include "data/core/ConnectionString.h"
 #include "data/core/ProviderSession.h"
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -63,7 +64,14 @@ public:
                     Dataset &dataset);
 
     // The open session (opening the connection first); for datasets and commands.
+    // While a dataset fills from this connection in the background, the session carries
+    // that result, so this first asks the dataset to fetch the rest (it may be stopped,
+    // see Dataset.h); only then is the session free for another call.
     ProviderSession &session();
+    // The dataset whose result is still being fetched from this connection (nullptr:
+    // none). Datasets register and unregister themselves.
+    void setFillingDataset(Dataset *dataset) { filling_ = dataset; }
+    Dataset *fillingDataset() const { return filling_; }
 
 signals:
     void AfterConnect();
@@ -73,6 +81,7 @@ private:
     QString provider_;
     data::ConnectionString string_;
     std::unique_ptr<ProviderSession> session_;
+    QPointer<Dataset> filling_;
     ConnectionProperties properties_;
     int commandTimeout_ = 30;
 };

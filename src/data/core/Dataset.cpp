@@ -23,11 +23,48 @@ QString joinedResultText()
     return QStringLiteral("此查詢結果由多個表格或運算欄位組成，無法修改。");
 }
 
+// Slices of the background fill. The first one shows a screenful at once; later ones
+// are short enough that keys and paints between them are not held up.
+FetchBudget firstSlice{2000, std::chrono::milliseconds(50)};
+FetchBudget laterSlice{0, std::chrono::milliseconds(20)};
+Dataset::FillWaitFactory fillWaitFactory;
+
 } // namespace
 
-Dataset::Dataset(QObject *parent) : QObject(parent), store_(std::make_unique<RowStore>()) {}
+FetchStopped::FetchStopped() : DatabaseError(QStringLiteral("已停止讀取資料。")) {}
 
-Dataset::~Dataset() = default;
+Dataset::Dataset(QObject *parent) : QObject(parent), store_(std::make_unique<RowStore>())
+{
+    fillTimer_.setInterval(0);
+    connect(&fillTimer_, &QTimer::timeout, this, &Dataset::fetchSlice);
+}
+
+Dataset::~Dataset()
+{
+    if (pending_ && connection_ && connection_->fillingDataset() == this)
+        connection_->setFillingDataset(nullptr);
+}
+
+void Dataset::setFillWaitFactory(FillWaitFactory factory)
+{
+    fillWaitFactory = std::move(factory);
+}
+
+void Dataset::setFillBudgets(const FetchBudget &first, const FetchBudget &slice)
+{
+    firstSlice = first;
+    laterSlice = slice;
+}
+
+FetchBudget Dataset::firstSliceBudget()
+{
+    return firstSlice;
+}
+
+FetchBudget Dataset::sliceBudget()
+{
+    return laterSlice;
+}
 
 // ---- life -------------------------------------------------------------------------
 
@@ -46,11 +83,136 @@ std::optional<long long> Dataset::OpenOrExecute()
     if (commandText_.trimmed().isEmpty())
         throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
     emit beforeOpen();
-    auto result = connection_->session().query(commandText_, {}, commandTimeout_, scope_);
+    auto result = connection_->session().openQuery(commandText_, {}, commandTimeout_, scope_, firstSlice);
     if (result->columns.empty())
         return result->rowsAffected;
     install(std::move(result->columns), std::move(result->rows), RowsMode::Database);
+    if (result->pending)
+        startFill(std::move(result->pending));
     return std::nullopt;
+}
+
+// ---- background fill ----------------------------------------------------------------
+
+void Dataset::startFill(std::unique_ptr<PendingRows> pending)
+{
+    pending_ = std::move(pending);
+    if (connection_)
+        connection_->setFillingDataset(this);
+    fillTimer_.start();
+    emit stateChanged();
+}
+
+bool Dataset::fetchInto(const FetchBudget &budget)
+{
+    const std::vector<ColumnInfo> before = columns_;
+    bool ended = false;
+    try {
+        ended = pending_->fetchMore(columns_, *store_, budget);
+    } catch (const DatabaseError &) {
+        takeArrivedRows(before);
+        endFill(false);
+        throw;
+    }
+    takeArrivedRows(before);
+    return ended;
+}
+
+// Rows past the visible order are new: they join it at the end. A column whose type
+// changed (a first value, or the settling at the end) makes the fields follow and the
+// controls re-read everything.
+void Dataset::takeArrivedRows(const std::vector<ColumnInfo> &before)
+{
+    const size_t physical = store_->rowCount();
+    const int firstVisible = RecordCount();
+    for (size_t row = fetchedRows_; row < physical; ++row)
+        order_.push_back(uint32_t(row));
+    fetchedRows_ = physical;
+    bool retyped = false;
+    for (size_t c = 0; c < columns_.size(); ++c)
+        if (columns_[c].type != before[c].type || columns_[c].isLong != before[c].isLong ||
+            columns_[c].size != before[c].size) {
+            fields_[c]->settleInfo(columns_[c]);
+            retyped = true;
+        }
+    if (current_ < 0 && !order_.empty()) {
+        current_ = 0;
+        eof_ = false;
+    }
+    // No insert is pending here (Append and Insert wait for all rows), so the new rows
+    // are the last visible ones.
+    if (retyped)
+        notifyReset();
+    else if (RecordCount() > firstVisible && disableCount_ == 0)
+        emit rowsArrived(firstVisible, RecordCount() - 1);
+    else if (RecordCount() > firstVisible)
+        pendingReset_ = true;
+}
+
+void Dataset::fetchSlice()
+{
+    if (!pending_) {
+        fillTimer_.stop();
+        return;
+    }
+    try {
+        if (fetchInto(laterSlice))
+            endFill(false);
+    } catch (const DatabaseError &e) {
+        emit fillFailed(e.message());
+    }
+}
+
+bool Dataset::FetchAll()
+{
+    if (!pending_)
+        return true;
+    fillTimer_.stop();
+    if (waiting_ || !fillWaitFactory) {
+        // Nobody to show the wait to (or asked from inside a wait): fetch the rest now.
+        if (fetchInto(FetchBudget{}))
+            endFill(false);
+        return true;
+    }
+    waiting_ = true;
+    struct Leave {
+        bool &flag;
+        ~Leave() { flag = false; }
+    } leave{waiting_};
+    const std::unique_ptr<FillWait> wait = fillWaitFactory(*this);
+    while (pending_) {
+        if (fetchInto(laterSlice)) {
+            endFill(false);
+            break;
+        }
+        if (wait && !wait->progress(*this))
+            StopFill();
+    }
+    return !fillStopped_;
+}
+
+void Dataset::RequireAllRows()
+{
+    const bool wasFetching = Fetching();
+    if (!FetchAll() && wasFetching)
+        throw FetchStopped();
+}
+
+void Dataset::StopFill()
+{
+    if (pending_)
+        endFill(true);
+}
+
+void Dataset::endFill(bool stopped)
+{
+    fillTimer_.stop();
+    pending_.reset(); // frees the statement: the connection is free again
+    if (connection_ && connection_->fillingDataset() == this)
+        connection_->setFillingDataset(nullptr);
+    fillStopped_ = stopped;
+    emit stateChanged();
+    emit fillEnded();
 }
 
 void Dataset::OpenResult(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode)
@@ -69,6 +231,8 @@ void Dataset::install(std::vector<ColumnInfo> columns, RowStore rows, RowsMode m
         store_->columns.emplace_back(storageFor(columns_[store_->columns.size()].type));
     order_.resize(store_->rowCount());
     std::iota(order_.begin(), order_.end(), 0u);
+    fetchedRows_ = store_->rowCount();
+    fillStopped_ = false;
     sort_.clear();
     mode_ = mode;
     buildFields();
@@ -89,6 +253,11 @@ void Dataset::Close()
         return;
     emit beforeClose();
     state_ = dsInactive;
+    if (pending_)
+        endFill(false); // drops the rows not fetched; the dataset is closed, not cut short
+    fillStopped_ = false;
+    fetchedRows_ = 0;
+    keysDecided_ = false;
     fields_.clear();
     columns_.clear();
     *store_ = RowStore();
@@ -141,13 +310,23 @@ void Dataset::decideWritability()
         return;
     }
     baseTable_ = table;
+    keysDecided_ = false;
+}
+
+// The key is asked for at the first write: asking while rows still arrive would have to
+// wait for all of them (the connection carries one result at a time).
+void Dataset::decideKeys()
+{
+    if (keysDecided_)
+        return;
+    keysDecided_ = true;
     QStringList keys;
     for (const auto &c : columns_)
         if (c.keyColumn)
             keys << c.name;
     if (keys.isEmpty() && connection_ && connection_->Connected()) {
         try {
-            keys = connection_->session().primaryKey(table);
+            keys = connection_->session().primaryKey(baseTable_);
         } catch (const DatabaseError &) {
             keys.clear(); // identify rows by all their values instead
         }
@@ -171,7 +350,9 @@ std::unique_ptr<RowWriter> Dataset::makeWriter()
         return nullptr;
     if (!connection_)
         throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
-    return makeDatabaseRowWriter(connection_->session(), baseTable_, columns_, keyColumns_,
+    ProviderSession &session = connection_->session(); // waits for a pending fill first
+    decideKeys();
+    return makeDatabaseRowWriter(session, baseTable_, columns_, keyColumns_,
                                  commandTimeout_);
 }
 
@@ -251,6 +432,7 @@ void Dataset::First()
 void Dataset::Last()
 {
     checkBrowse();
+    FetchAll(); // the last row of the result, not of what has arrived
     moveTo(RecordCount() - 1);
     eof_ = true;
     bof_ = order_.empty();
@@ -417,6 +599,7 @@ void Dataset::Edit()
 void Dataset::Append()
 {
     checkBrowse();
+    FetchAll(); // the new row goes after every fetched one
     if (!CanModify())
         throw DatabaseError(readOnlyReason_);
     buffer_.assign(columns_.size(), QVariant());
@@ -433,6 +616,7 @@ void Dataset::Append()
 void Dataset::Insert()
 {
     checkBrowse();
+    FetchAll(); // rows arriving later must not shift the row being inserted
     if (!CanModify())
         throw DatabaseError(readOnlyReason_);
     buffer_.assign(columns_.size(), QVariant());
@@ -629,22 +813,34 @@ bool Dataset::Locate(const std::vector<Field *> &fields, const QVariantList &key
     for (const Field *field : fields)
         if (!field || field->DataSet() != this)
             throw DatabaseError(QStringLiteral("Locate needs fields of its own dataset"));
-    for (int row = 0; row < RecordCount(); ++row) {
-        bool all = true;
-        for (size_t i = 0; i < fields.size() && all; ++i)
-            all = matches(valueAt(row, fields[i]->Index()), keys[qsizetype(i)], *fields[i], options);
-        if (all) {
-            moveTo(row);
-            eof_ = bof_ = false;
-            return true;
+    auto search = [&](int from) {
+        for (int row = from; row < RecordCount(); ++row) {
+            bool all = true;
+            for (size_t i = 0; i < fields.size() && all; ++i)
+                all = matches(valueAt(row, fields[i]->Index()), keys[qsizetype(i)], *fields[i], options);
+            if (all)
+                return row;
         }
+        return -1;
+    };
+    int found = search(0);
+    if (found < 0 && Fetching()) {
+        // No match among the rows so far: the rest may hold one.
+        const int searched = RecordCount();
+        FetchAll();
+        found = search(searched);
     }
-    return false;
+    if (found < 0)
+        return false;
+    moveTo(found);
+    eof_ = bof_ = false;
+    return true;
 }
 
 void Dataset::setSort(const QString &sort)
 {
     checkBrowse();
+    FetchAll(); // rows arriving later would fall outside the order
     struct Key {
         int field;
         bool descending;
@@ -718,6 +914,7 @@ void Dataset::SaveToFile(const QString &fileName, TPersistFormat format)
     if (format != pfXML)
         throw DatabaseError(QStringLiteral("Only the XML persistence format is supported"));
     checkBrowse();
+    RequireAllRows();
     rowsetxml::save(fileName, columns_, *store_, order_, CanModify());
 }
 

@@ -1,21 +1,59 @@
 #pragma once
 // A client-side cursor over all rows of a command text (or of a loaded XML file).
 // Rows live column-wise in a RowStore; the visible order is a separate index vector,
-// so sorting, deleting and appending never copy the data.
+// so sorting, deleting and appending never copy the data. Everything runs on the GUI
+// thread.
+//
+// Filling in the background. Open returns once the first rows are in (the first slice
+// of the fetch: a screenful and more, or about 50 ms); the rest arrives in short slices
+// (about 20 ms each) from a zero-interval timer, each announced by rowsArrived, while
+// Fetching() is true. A result filled this way behaves, once complete, exactly like one
+// fetched at once. Until then each operation follows one of two rules:
+//
+//   works on the rows that have arrived:
+//     RecordCount (the rows so far), RecNo, First, Next, Prior, MoveBy, setRecNo,
+//     bookmarks, valueAt and the other reads, Edit, Delete (the fill keeps going; the
+//     write itself waits, see below); Locate while the match is among them.
+//   waits for all rows (FetchAll, progress through the fill-wait factory, which may stop it):
+//     Last; Locate when the arrived rows hold no match; setSort; Append and Insert (new
+//     rows go after all others); SaveToFile; RequireAllRows, which every export calls
+//     first; and any other use of the connection: Connection::session() finishes the
+//     pending fill before it hands the session out (the connection carries one active
+//     result), so posting an edit, a delete, another query or a schema rowset wait too.
+//
+// Stopping the fill (StopFill, or the wait answering false) keeps the rows that
+// arrived, frees the connection and makes the dataset complete: from then on it is a
+// result of FetchedCount() rows, and FillStopped() says it was cut short. An operation
+// whose own wait was stopped goes on with those rows, except RequireAllRows, which throws
+// FetchStopped so that no export writes a cut result the user did not ask for.
+//
+// A column whose kind is only known from its values (no declared type, mixed kinds,
+// binary values in a text column) may change its field type when the last rows arrive;
+// the dataset then updates its fields in place and announces dataReset.
+//
+// Close drops the rows not yet fetched. LoadFromFile reads the whole file at once.
 #include "data/core/ColumnInfo.h"
 #include "data/core/ColumnStore.h"
+#include "data/core/DatabaseError.h"
 #include "data/core/Field.h"
 #include "data/core/FieldType.h"
 #include "data/core/ProviderSession.h"
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace data {
+
+// Thrown by RequireAllRows when the user stopped the wait for the remaining rows.
+struct FetchStopped : DatabaseError {
+    FetchStopped();
+};
 
 class Connection;
 class RowWriter;
@@ -63,6 +101,36 @@ public:
     // Opens an already fetched result (schema rowsets, loaded files, tests).
     void OpenResult(std::vector<ColumnInfo> columns, RowStore rows,
                     RowsMode mode = RowsMode::ReadOnly);
+
+    // Background fill (see the top of this file).
+    bool Fetching() const { return pending_ != nullptr; }
+    // Fetches the remaining rows now, in slices, showing the wait (setFillWaitFactory).
+    // Returns true when all rows are in, false when the wait was stopped.
+    bool FetchAll();
+    // FetchAll for operations that must see every row: throws FetchStopped when stopped.
+    void RequireAllRows();
+    // Ends the fill, keeping the rows that arrived; nothing happens when not fetching.
+    void StopFill();
+    bool FillStopped() const { return fillStopped_; }
+    // Rows fetched so far (deleted ones included), for progress texts.
+    long long FetchedCount() const { return (long long)store_->rowCount(); }
+
+    // What the user sees while an operation waits for the remaining rows: made when the
+    // wait begins, told after each slice, destroyed when it ends. progress answering
+    // false stops the fill. The program shows the count in its status bar and stops on
+    // Esc; without a factory the wait runs to the end.
+    class FillWait {
+    public:
+        virtual ~FillWait() = default;
+        virtual bool progress(const Dataset &dataset) = 0;
+    };
+    using FillWaitFactory = std::function<std::unique_ptr<FillWait>(const Dataset &)>;
+    static void setFillWaitFactory(FillWaitFactory factory);
+    // Slice sizes: the first slice Open fetches and each later one. Tests make them
+    // small so that modest tables fill in several slices.
+    static void setFillBudgets(const FetchBudget &first, const FetchBudget &slice);
+    static FetchBudget firstSliceBudget();
+    static FetchBudget sliceBudget();
 
     // Cursor.
     bool IsEmpty() const { return order_.empty(); }
@@ -151,6 +219,12 @@ signals:
     // are added: controls store what they still hold first, so the post-or-cancel rule
     // sees every change.
     void checkingBrowseMode();
+    // The background fill appended the visible rows first..last (0-based, inclusive).
+    void rowsArrived(int first, int last);
+    // The fill ended: all rows in, stopped (FillStopped()), failed or closed.
+    void fillEnded();
+    // The fill failed mid-result with this database error; the rows so far stay.
+    void fillFailed(const QString &message);
 
 private:
     void setState(TDataSetState state);
@@ -163,6 +237,13 @@ private:
     void decideWritability();
     void install(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode);
     std::unique_ptr<RowWriter> makeWriter();
+    void decideKeys();
+    // Background fill.
+    void startFill(std::unique_ptr<PendingRows> pending);
+    void fetchSlice();                              // one timer slice
+    bool fetchInto(const FetchBudget &budget);     // true at the end of the result
+    void takeArrivedRows(const std::vector<ColumnInfo> &before);
+    void endFill(bool stopped);
     int rowOfVisible(int row, bool &isBuffer) const;
 
     Connection *connection_ = nullptr;
@@ -189,6 +270,12 @@ private:
     RowsMode mode_ = RowsMode::ReadOnly;
     QString baseTable_;       // table the rows are written back to
     QStringList keyColumns_;  // its primary key, when the result holds all of it
+    bool keysDecided_ = false; // looked up at the first write, not while rows arrive
+    std::unique_ptr<PendingRows> pending_;
+    QTimer fillTimer_;
+    bool fillStopped_ = false;
+    bool waiting_ = false;     // inside FetchAll
+    size_t fetchedRows_ = 0;   // physical rows already in the visible order
     QString readOnlyReason_;
 };
 

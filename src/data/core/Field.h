@@ -17,6 +17,9 @@ public:
     Dataset *DataSet() const { return dataset_; }
     int Index() const { return index_; }
     const ColumnInfo &Info() const { return info_; }
+    // The column as its finished fetch described it: a column of an unknown or mixed
+    // kind may change type when the last rows arrive. Settings (label, tag, flags) stay.
+    void settleInfo(const ColumnInfo &info) { info_ = info; }
 
     QString FieldName() const { return info_.name; }
     TFieldType DataType() const { return info_.type; }

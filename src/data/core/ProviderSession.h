@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -14,11 +15,41 @@ namespace data {
 
 class ConnectionString;
 
-// A fetched result: the column descriptions and all rows.
+// How much one slice of a fetch may take: it ends after `rows` rows or once `time` has
+// passed, whichever comes first; zero means no limit of that kind. The clock is read
+// every few hundred rows, so a slice may run a little over its time.
+struct FetchBudget {
+    size_t rows = 0;
+    std::chrono::milliseconds time{0};
+    bool unlimited() const { return rows == 0 && time.count() == 0; }
+};
+
+// The rest of a result whose first rows are already in. Each call appends rows to the
+// same store and column list the first rows went into (the caller may have moved them;
+// it passes them again). Columns whose values did not fit their declared kind are
+// settled when the result ends, so a column's type and storage may change on the last
+// call. Destroying the source drops the rows not yet fetched and frees the statement.
+//
+// One connection carries one active result (SQL Server through FreeTDS has no second
+// active statement): while a source is pending, no other call may run on its session.
+// Connection::session() enforces this: before it hands the session to anyone it asks
+// the dataset holding the source to fetch it to its end (or to stop it).
+class PendingRows {
+public:
+    virtual ~PendingRows() = default;
+    // Returns true when the result has ended; later calls append nothing. Throws
+    // DatabaseError when the database fails mid-result (the rows so far stay).
+    virtual bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows,
+                           const FetchBudget &budget) = 0;
+};
+
+// A fetched result: the column descriptions and the rows. `pending` is set only by
+// openQuery when rows are left to fetch.
 struct ResultSet {
     std::vector<ColumnInfo> columns;
     RowStore rows;
     long long rowsAffected = -1; // for statements without rows
+    std::unique_ptr<PendingRows> pending;
 };
 
 using Params = std::vector<QVariant>; // invalid QVariant = NULL
@@ -42,6 +73,17 @@ public:
     virtual std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
                                              int timeoutSeconds = 0,
                                              StatementScope scope = StatementScope::Batch) = 0;
+    // The same, but fetches only the first rows within `first` and leaves the rest in
+    // ResultSet::pending. Only a result that is the last thing its batch runs stays
+    // pending (the statements after it must run now); providers that cannot resume a
+    // fetch give the whole result, without pending.
+    virtual std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params,
+                                                 int timeoutSeconds, StatementScope scope,
+                                                 const FetchBudget &first)
+    {
+        (void)first;
+        return query(sql, params, timeoutSeconds, scope);
+    }
     // Runs the text and drops any rows; returns the rows affected (-1 if unknown).
     virtual long long execute(const QString &sql, const Params &params = {},
                               int timeoutSeconds = 0,

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <sqlite3.h>
+#include <utility>
 
 namespace data {
 
@@ -88,8 +89,14 @@ struct Statement {
     sqlite3_stmt *st = nullptr;
     Statement() = default;
     explicit Statement(sqlite3_stmt *s) : st(s) {}
+    Statement(Statement &&other) noexcept : st(std::exchange(other.st, nullptr)) {}
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
+    Statement &operator=(Statement &&other) noexcept
+    {
+        std::swap(st, other.st);
+        return *this;
+    }
     ~Statement() { sqlite3_finalize(st); }
 };
 
@@ -324,11 +331,14 @@ struct ColumnPlan {
 
 void decide(ColumnPlan &p, ColumnInfo &info, TFieldType type)
 {
+    // Earlier slices left their NULLs in the store; this slice's are only counted.
+    const size_t nulls = p.store->size() + p.pendingNulls;
     p.type = info.type = type;
     info.isLong = type == ftBlob;
     *p.store = ColumnStore(storageFor(type));
-    for (size_t i = 0; i < p.pendingNulls; ++i)
+    for (size_t i = 0; i < nulls; ++i)
         p.store->appendNull();
+    p.pendingNulls = 0;
     p.pending = false;
 }
 
@@ -456,7 +466,18 @@ std::unique_ptr<ResultSet> SqliteSession::query(const QString &sql, const Params
                                                 int timeoutSeconds, StatementScope scope)
 {
     auto result = std::make_unique<ResultSet>();
-    const long long changes = run(sql, params, timeoutSeconds, result.get(), scope);
+    const long long changes = run(sql, params, timeoutSeconds, result.get(), scope, nullptr);
+    if (result->columns.empty())
+        result->rowsAffected = changes;
+    return result;
+}
+
+std::unique_ptr<ResultSet> SqliteSession::openQuery(const QString &sql, const Params &params,
+                                                    int timeoutSeconds, StatementScope scope,
+                                                    const FetchBudget &first)
+{
+    auto result = std::make_unique<ResultSet>();
+    const long long changes = run(sql, params, timeoutSeconds, result.get(), scope, &first);
     if (result->columns.empty())
         result->rowsAffected = changes;
     return result;
@@ -465,7 +486,7 @@ std::unique_ptr<ResultSet> SqliteSession::query(const QString &sql, const Params
 long long SqliteSession::execute(const QString &sql, const Params &params, int timeoutSeconds,
                                  StatementScope scope)
 {
-    return run(sql, params, timeoutSeconds, nullptr, scope);
+    return run(sql, params, timeoutSeconds, nullptr, scope, nullptr);
 }
 
 bool SqliteSession::nothingRunsIn(const char *tail, const char *end) const
@@ -494,8 +515,34 @@ struct BaseTableInfo {
 
 } // namespace
 
+// The statement of one result after its columns were described. The first slice and all
+// later ones run the same loop, so fetching in slices costs no more per value than
+// fetching at once.
+class SqliteRowSource final : public PendingRows {
+public:
+    SqliteRowSource(SqliteSession &session, Statement statement, const std::vector<ColumnInfo> &columns)
+        : session_(session), statement_(std::move(statement)), plans_(columns.size())
+    {
+        for (size_t c = 0; c < columns.size(); ++c) {
+            plans_[c].type = columns[c].type;
+            plans_[c].pending = columns[c].type == ftUnknown;
+        }
+    }
+    bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows, const FetchBudget &budget) override;
+
+private:
+    static bool sliceSpent(const FetchBudget &budget, size_t fetched,
+                           std::chrono::steady_clock::time_point until);
+    void carryPendingNulls();
+    void settle(std::vector<ColumnInfo> &columns);
+
+    SqliteSession &session_;
+    Statement statement_;
+    std::vector<ColumnPlan> plans_;
+};
+
 long long SqliteSession::run(const QString &sql, const Params &params, int timeoutSeconds,
-                             ResultSet *result, StatementScope scope)
+                             ResultSet *result, StatementScope scope, const FetchBudget *first)
 {
     const QByteArray text = sql.toUtf8();
     const char *tail = text.constData();
@@ -527,7 +574,13 @@ long long SqliteSession::run(const QString &sql, const Params &params, int timeo
         const bool dataChange = isDataChange(raw);
         if (result && !haveResult && sqlite3_column_count(raw) > 0) {
             haveResult = true;
-            fetch(raw, *result);
+            describe(raw, *result);
+            // Only a plain result that ends the batch may stay open: what follows it
+            // runs now, and rows a data change returns count as its changes.
+            const bool mayStayOpen = first && !dataChange && nothingRunsIn(tail, end);
+            auto source = std::make_unique<SqliteRowSource>(*this, std::move(st), result->columns);
+            if (!source->fetchMore(result->columns, result->rows, mayStayOpen ? *first : FetchBudget{}))
+                result->pending = std::move(source);
         } else {
             int step;
             while ((step = sqlite3_step(raw)) == SQLITE_ROW) {
@@ -541,13 +594,12 @@ long long SqliteSession::run(const QString &sql, const Params &params, int timeo
     return changes;
 }
 
-void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
+void SqliteSession::describe(sqlite3_stmt *st, ResultSet &result)
 {
     const int n = sqlite3_column_count(st);
     result.columns.assign(size_t(n), ColumnInfo());
     result.rows.columns.clear();
     result.rows.columns.reserve(size_t(n));
-    std::vector<ColumnPlan> plans(static_cast<size_t>(n));
     std::map<QString, BaseTableInfo> tables; // by "db\x1ftable"
 
     for (int c = 0; c < n; ++c) {
@@ -621,12 +673,7 @@ void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
         }
 
         result.rows.columns.emplace_back(info.type == ftUnknown ? StorageKind::Text : storageFor(info.type));
-        ColumnPlan &p = plans[size_t(c)];
-        p.type = info.type;
-        p.pending = info.type == ftUnknown;
     }
-    for (int c = 0; c < n; ++c)
-        plans[size_t(c)].store = &result.rows.columns[size_t(c)];
 
     // A key only identifies rows when all of its columns are in the result.
     for (auto &[key, bt] : tables) {
@@ -641,16 +688,56 @@ void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
                     info.keyColumn = false;
     }
     guardAgainstSelfJoin(st, result.columns);
+}
 
+// ---- the rows of one result, fetched in slices ------------------------------------
+
+bool SqliteRowSource::sliceSpent(const FetchBudget &budget, size_t fetched,
+                                 std::chrono::steady_clock::time_point until)
+{
+    if (budget.rows && fetched >= budget.rows)
+        return true;
+    return budget.time.count() && fetched && (fetched & 255) == 0 &&
+           std::chrono::steady_clock::now() >= until;
+}
+
+// A column still waiting for its first value counts its NULLs while stepping; between
+// slices they go into the store so that every column holds every row.
+void SqliteRowSource::carryPendingNulls()
+{
+    for (ColumnPlan &p : plans_)
+        if (p.pending) {
+            for (size_t i = 0; i < p.pendingNulls; ++i)
+                p.store->appendNull();
+            p.pendingNulls = 0;
+        }
+}
+
+bool SqliteRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows,
+                                const FetchBudget &budget)
+{
+    if (!statement_.st)
+        return true;
+    for (size_t c = 0; c < plans_.size(); ++c)
+        plans_[c].store = &rows.columns[c];
     // The hot loop: values go straight from SQLite into the column stores.
-    for (;;) {
+    // The budget is checked between rows; the clock only every 256 rows.
+    const bool limited = !budget.unlimited();
+    const auto until = std::chrono::steady_clock::now() + budget.time;
+    sqlite3_stmt *const st = statement_.st;
+    const int n = int(plans_.size());
+    for (size_t fetched = 0;; ++fetched) {
+        if (limited && sliceSpent(budget, fetched, until)) {
+            carryPendingNulls();
+            return false;
+        }
         const int rc = sqlite3_step(st);
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
-            fail(rc);
+            session_.fail(rc);
         for (int c = 0; c < n; ++c) {
-            ColumnPlan &p = plans[size_t(c)];
+            ColumnPlan &p = plans_[size_t(c)];
             switch (sqlite3_column_type(st, c)) {
             case SQLITE_NULL:
                 if (p.pending)
@@ -660,7 +747,7 @@ void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
                 break;
             case SQLITE_INTEGER: {
                 if (p.pending)
-                    decide(p, result.columns[size_t(c)], ftLargeint);
+                    decide(p, columns[size_t(c)], ftLargeint);
                 const int64_t v = sqlite3_column_int64(st, c);
                 ColumnStore &cs = *p.store;
                 if (cs.kind() == StorageKind::Int) {
@@ -676,12 +763,12 @@ void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
             }
             case SQLITE_FLOAT:
                 if (p.pending)
-                    decide(p, result.columns[size_t(c)], ftFloat);
+                    decide(p, columns[size_t(c)], ftFloat);
                 p.store->appendReal(sqlite3_column_double(st, c));
                 break;
             case SQLITE_TEXT: {
                 if (p.pending)
-                    decide(p, result.columns[size_t(c)], ftWideString);
+                    decide(p, columns[size_t(c)], ftWideString);
                 const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
                 const int len = sqlite3_column_bytes(st, c);
                 ColumnStore &cs = *p.store;
@@ -698,7 +785,7 @@ void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
             }
             default: { // SQLITE_BLOB
                 if (p.pending)
-                    decide(p, result.columns[size_t(c)], ftBlob);
+                    decide(p, columns[size_t(c)], ftBlob);
                 const char *b = static_cast<const char *>(sqlite3_column_blob(st, c));
                 const int len = sqlite3_column_bytes(st, c);
                 if (p.store->kind() != StorageKind::Bytes)
@@ -709,17 +796,26 @@ void SqliteSession::fetch(sqlite3_stmt *st, ResultSet &result)
             }
         }
     }
+    settle(columns);
+    statement_ = Statement();
+    return true;
+}
 
+void SqliteRowSource::settle(std::vector<ColumnInfo> &columns)
+{
     // Settle the columns whose values did not all fit the declared kind.
+    const int n = int(plans_.size());
     for (int c = 0; c < n; ++c) {
-        ColumnPlan &p = plans[size_t(c)];
-        ColumnInfo &info = result.columns[size_t(c)];
+        ColumnPlan &p = plans_[size_t(c)];
+        ColumnInfo &info = columns[size_t(c)];
         if (p.pending) {
             info.type = ftWideString;
+            const size_t nulls = p.store->size() + p.pendingNulls;
             *p.store = ColumnStore(StorageKind::Text);
-            p.store->reserve(p.pendingNulls);
-            for (size_t i = 0; i < p.pendingNulls; ++i)
+            p.store->reserve(nulls);
+            for (size_t i = 0; i < nulls; ++i)
                 p.store->appendNull();
+            p.pendingNulls = 0;
             continue;
         }
         ColumnStore &cs = *p.store;

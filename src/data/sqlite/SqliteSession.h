@@ -12,6 +12,7 @@ struct sqlite3_stmt;
 namespace data {
 
 class ConnectionString;
+class SqliteRowSource;
 
 // What a column's declared type ("NVARCHAR(30)", "DECIMAL(10,2)", "INTEGER") means for
 // the fields above: type, size, precision and scale. An empty declared type has no type
@@ -44,6 +45,8 @@ public:
     std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
                                      int timeoutSeconds = 0,
                                      StatementScope scope = StatementScope::Batch) override;
+    std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,
+                                         StatementScope scope, const FetchBudget &first) override;
     long long execute(const QString &sql, const Params &params = {},
                       int timeoutSeconds = 0,
                       StatementScope scope = StatementScope::Batch) override;
@@ -64,18 +67,21 @@ public:
 
 private:
     friend int sqliteProgress(void *);
+    friend class SqliteRowSource;
 
     [[noreturn]] void fail(int rc) const;
     [[noreturn]] void failInterrupted() const;
     // Runs the batch; fills result with the first statement that yields columns when
     // result is given. Returns the rows changed by INSERT/UPDATE/DELETE statements, or
     // -1 when none ran. With OneStatement, text past the first statement fails before
-    // that statement runs.
+    // that statement runs. With `first`, a result that ends the batch fetches only that
+    // much and leaves the rest in result->pending.
     long long run(const QString &sql, const Params &params, int timeoutSeconds, ResultSet *result,
-                  StatementScope scope);
+                  StatementScope scope, const FetchBudget *first);
     // Whether [tail, end) holds nothing SQLite would run: blanks, comments, semicolons.
     bool nothingRunsIn(const char *tail, const char *end) const;
-    void fetch(sqlite3_stmt *st, ResultSet &result);
+    // Fills the column descriptions of a statement's result and one empty store each.
+    void describe(sqlite3_stmt *st, ResultSet &result);
     void guardAgainstSelfJoin(sqlite3_stmt *st, std::vector<ColumnInfo> &columns);
 
     std::unique_ptr<ResultSet> schemaTables(const std::vector<QVariant> &r);
