@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "FillWatch.h"
 #include "SqlPageRunner.h"
 #include "TableList.h"
 #include "TableListBox.h"
@@ -71,6 +72,8 @@ Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
 
     createPages();
     createStatusBar();
+    fillWatch_ = std::make_unique<FillWatch>(ADODXML, panels_.at(3), this);
+    installFillWait(panels_.at(3));
     createRecordPicker();
     buildMainMenu();
     tableList_ = std::make_unique<TableList>(ADOConnection1, lbxTableName, lbxFieldName,
@@ -83,6 +86,8 @@ Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
 Tfm_ADO_Schema::~Tfm_ADO_Schema()
 {
     FormDestroy();
+    removeFillWait();
+    fillWatch_.reset();
     // The grids outlive the datasets (children die with the base class): cut them off.
     DBGrid1->setDataSet(nullptr);
     DBGrid2->setDataSet(nullptr);

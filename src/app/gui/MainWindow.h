@@ -32,6 +32,7 @@ namespace network { class DiscoveryBackend; }
 
 namespace gui {
 
+class FillWatch;
 class SqlPageRunner;
 class TableList;
 class TableListBox;
@@ -234,6 +235,7 @@ private:
     QStringList menuOrder_;
     std::unique_ptr<TableList> tableList_;
     std::unique_ptr<SqlPageRunner> sqlRunner_;
+    std::unique_ptr<FillWatch> fillWatch_; // the XML dataset's background fill in panel 3
     bool pageChangeFromCode_ = false;
     network::DiscoveryBackend *netDiscovery_ = nullptr;
 };

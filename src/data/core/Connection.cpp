@@ -120,6 +120,16 @@ void Connection::Close()
     emit AfterDisconnect();
 }
 
+void Connection::setFillingDataset(Dataset *dataset)
+{
+    filling_ = dataset;
+}
+
+Dataset *Connection::fillingDataset() const
+{
+    return filling_.data();
+}
+
 ProviderSession &Connection::session()
 {
     if (filling_)

@@ -70,8 +70,8 @@ public:
     ProviderSession &session();
     // The dataset whose result is still being fetched from this connection (nullptr:
     // none). Datasets register and unregister themselves.
-    void setFillingDataset(Dataset *dataset) { filling_ = dataset; }
-    Dataset *fillingDataset() const { return filling_; }
+    void setFillingDataset(Dataset *dataset);
+    Dataset *fillingDataset() const;
 
 signals:
     void AfterConnect();
