@@ -1,6 +1,7 @@
 // A result bigger than its first slice: Open shows the first rows, the rest arrives from
 // the timer, and every operation either works on the rows so far or waits for all of
 // them, as Dataset.h states. Small slices stand in for a big table.
+#include "data/core/CommandQuery.h"
 #include "data/core/Connection.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
@@ -8,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <climits>
 #include <sqlite3.h>
 
 using namespace data;
@@ -182,6 +184,58 @@ private slots:
         QCOMPARE(waits.made, 0);
         waitForFill(ds);
         QCOMPARE(ds.RecNo(), 4); // rows arriving never move the cursor
+    }
+
+    // Walking with Next reaches the end of the result, not the end of what has arrived:
+    // a loop over the rows and the grid's Down at the last row (which appends at Eof)
+    // depend on it.
+    void nextPastTheArrivedRowsFetchesMore()
+    {
+        Dataset ds;
+        open(ds);
+        int seen = 0;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            ++seen;
+        QCOMPARE(seen, kRows);
+        QCOMPARE(ds.RecNo(), kRows);
+        QCOMPARE(waits.made, 0); // no wait shown: only the slices needed
+    }
+
+    void moveByAndRecNoFetchTheRowsTheyNeed_data()
+    {
+        QTest::addColumn<int>("distance");
+        QTest::addColumn<int>("recNo");
+        QTest::addColumn<bool>("fetching");
+        QTest::newRow("within the next slice") << 20 << 21 << true;
+        QTest::newRow("past the end") << 100000 << kRows << false;
+        QTest::newRow("largest distance") << INT_MAX << kRows << false;
+    }
+    void moveByAndRecNoFetchTheRowsTheyNeed()
+    {
+        QFETCH(int, distance);
+        QFETCH(int, recNo);
+        QFETCH(bool, fetching);
+        Dataset ds;
+        open(ds);
+        ds.MoveBy(distance);
+        QCOMPARE(ds.RecNo(), recNo);
+        QCOMPARE(ds.Fetching(), fetching);
+        QCOMPARE(ds.Eof(), !fetching);
+        Dataset other;
+        open(other, QStringLiteral("SELECT 編號 FROM 大表 WHERE 編號 > 0 ORDER BY 編號"));
+        other.setRecNo(recNo);
+        QCOMPARE(other.Fields(0)->Value().toLongLong(), recNo);
+    }
+
+    void commandQueryReadsItsRowsWhole()
+    {
+        CommandQuery q;
+        q.setConnection(&conn);
+        q.SQL() << QStringLiteral("SELECT 編號 FROM 大表");
+        q.Open();
+        QVERIFY(!q.Fetching());
+        QCOMPARE(q.RecordCount(), kRows);
+        QCOMPARE(conn.fillingDataset(), nullptr);
     }
 
     void stopKeepsArrivedRowsAndCompletes()

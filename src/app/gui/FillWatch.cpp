@@ -10,14 +10,21 @@
 
 namespace gui {
 
+namespace {
+
+const QString kProgressLead = QStringLiteral("讀取資料中：");
+const QString kWaitLead = QStringLiteral("等待資料讀取完成：");
+
+} // namespace
+
 QString fillProgressText(long long rows)
 {
-    return QStringLiteral("讀取資料中：已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
+    return kProgressLead + QStringLiteral("已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
 }
 
 QString fillWaitText(long long rows)
 {
-    return QStringLiteral("等待資料讀取完成：已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
+    return kWaitLead + QStringLiteral("已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
 }
 
 QString fillStoppedText(long long rows)
@@ -84,8 +91,8 @@ void FillWatch::end()
         return;
     if (dataset_.Active() && dataset_.FillStopped())
         panel_->setText(fillStoppedText(dataset_.FetchedCount()));
-    else
-        panel_->setText(before_);
+    else if (panel_->text().startsWith(kProgressLead))
+        panel_->setText(before_); // unless something else wrote the panel meanwhile
 }
 
 bool FillWatch::eventFilter(QObject *watched, QEvent *event)
@@ -107,7 +114,7 @@ public:
     explicit PanelFillWait(QLabel *panel) : panel_(panel), before_(panel->text()), stop_(panel) {}
     ~PanelFillWait() override
     {
-        if (panel_ && panel_->text().startsWith(QStringLiteral("等待資料讀取完成")))
+        if (panel_ && panel_->text().startsWith(kWaitLead))
             panel_->setText(before_);
     }
     bool progress(const data::Dataset &dataset) override

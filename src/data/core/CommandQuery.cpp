@@ -4,7 +4,10 @@
 
 namespace data {
 
-CommandQuery::CommandQuery(QObject *parent) : Dataset(parent) {}
+CommandQuery::CommandQuery(QObject *parent) : Dataset(parent)
+{
+    setFillsInBackground(false);
+}
 
 void CommandQuery::Open()
 {

@@ -1,6 +1,7 @@
 #pragma once
 // The command query used by maintenance and network commands: SQL lines sent as one
-// batch joined by CR LF, opened for rows or executed.
+// batch joined by CR LF, opened for rows or executed. Its rows are read whole at Open
+// (its callers walk them at once), never in the background.
 #include "data/core/Dataset.h"
 #include <QStringList>
 

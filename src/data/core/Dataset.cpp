@@ -5,6 +5,7 @@
 #include "data/rowsetxml/RowsetXml.h"
 #include <QDateTime>
 #include <algorithm>
+#include <climits>
 #include <numeric>
 
 namespace data {
@@ -83,12 +84,15 @@ std::optional<long long> Dataset::OpenOrExecute()
     if (commandText_.trimmed().isEmpty())
         throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
     emit beforeOpen();
-    auto result = connection_->session().openQuery(commandText_, {}, commandTimeout_, scope_, firstSlice);
+    auto result = connection_->session().openQuery(commandText_, {}, commandTimeout_, scope_,
+                                                   fillsInBackground_ ? firstSlice : FetchBudget{});
     if (result->columns.empty())
         return result->rowsAffected;
     install(std::move(result->columns), std::move(result->rows), RowsMode::Database);
     if (result->pending)
-        startFill(std::move(result->pending));
+        startFill(std::move(result->pending)); // the key is asked for at the first write
+    else
+        decideKeys();
     return std::nullopt;
 }
 
@@ -110,8 +114,9 @@ bool Dataset::fetchInto(const FetchBudget &budget)
     try {
         ended = pending_->fetchMore(columns_, *store_, budget);
     } catch (const DatabaseError &) {
+        // The rows so far stay, marked as cut short like a stopped fill.
         takeArrivedRows(before);
-        endFill(false);
+        endFill(true);
         throw;
     }
     takeArrivedRows(before);
@@ -189,6 +194,13 @@ bool Dataset::FetchAll()
             StopFill();
     }
     return !fillStopped_;
+}
+
+void Dataset::fetchUntil(int rows)
+{
+    while (pending_ && RecordCount() < rows)
+        if (fetchInto(laterSlice))
+            endFill(false);
 }
 
 void Dataset::RequireAllRows()
@@ -313,11 +325,11 @@ void Dataset::decideWritability()
     keysDecided_ = false;
 }
 
-// The key is asked for at the first write: asking while rows still arrive would have to
-// wait for all of them (the connection carries one result at a time).
+// The key of a complete result is asked for at Open; while rows still arrive, at the
+// first write: asking then would wait for all of them (one result at a time).
 void Dataset::decideKeys()
 {
-    if (keysDecided_)
+    if (keysDecided_ || baseTable_.isEmpty())
         return;
     keysDecided_ = true;
     QStringList keys;
@@ -441,6 +453,7 @@ void Dataset::Last()
 void Dataset::Next()
 {
     checkBrowse();
+    fetchUntil(current_ + 2);
     bof_ = false;
     if (current_ + 1 < RecordCount()) {
         moveTo(current_ + 1);
@@ -465,6 +478,8 @@ void Dataset::Prior()
 int Dataset::MoveBy(int distance)
 {
     checkBrowse();
+    if (distance > 0)
+        fetchUntil(int(std::min<long long>((long long)current_ + distance + 1, INT_MAX)));
     if (order_.empty()) {
         eof_ = bof_ = true;
         return 0;
@@ -481,6 +496,7 @@ int Dataset::MoveBy(int distance)
 void Dataset::setRecNo(int recNo)
 {
     checkBrowse();
+    fetchUntil(recNo);
     moveTo(recNo - 1);
     eof_ = bof_ = false;
 }

@@ -11,9 +11,11 @@
 // fetched at once. Until then each operation follows one of two rules:
 //
 //   works on the rows that have arrived:
-//     RecordCount (the rows so far), RecNo, First, Next, Prior, MoveBy, setRecNo,
-//     bookmarks, valueAt and the other reads, Edit, Delete (the fill keeps going; the
-//     write itself waits, see below); Locate while the match is among them.
+//     RecordCount (the rows so far), RecNo, First, Prior, bookmarks, valueAt and the
+//     other reads, Edit, Delete (the fill keeps going; the write itself waits, see
+//     below); Locate while the match is among them. Next, MoveBy and setRecNo past the
+//     last arrived row fetch the slices they need first, so Eof means the end of the
+//     result, never the end of what has arrived.
 //   waits for all rows (FetchAll, progress through the fill-wait factory, which may stop it):
 //     Last; Locate when the arrived rows hold no match; setSort; Append and Insert (new
 //     rows go after all others); SaveToFile; RequireAllRows, which every export calls
@@ -223,8 +225,13 @@ signals:
     void rowsArrived(int first, int last);
     // The fill ended: all rows in, stopped (FillStopped()), failed or closed.
     void fillEnded();
-    // The fill failed mid-result with this database error; the rows so far stay.
+    // The fill failed mid-result with this database error; the rows so far stay and
+    // FillStopped() is true.
     void fillFailed(const QString &message);
+
+protected:
+    // Subclasses whose callers walk all rows at once (CommandQuery) open them whole.
+    void setFillsInBackground(bool value) { fillsInBackground_ = value; }
 
 private:
     void setState(TDataSetState state);
@@ -244,6 +251,7 @@ private:
     bool fetchInto(const FetchBudget &budget);     // true at the end of the result
     void takeArrivedRows(const std::vector<ColumnInfo> &before);
     void endFill(bool stopped);
+    void fetchUntil(int rows); // navigation past the arrived rows: more slices now
     int rowOfVisible(int row, bool &isBuffer) const;
 
     Connection *connection_ = nullptr;
@@ -275,6 +283,7 @@ private:
     QTimer fillTimer_;
     bool fillStopped_ = false;
     bool waiting_ = false;     // inside FetchAll
+    bool fillsInBackground_ = true;
     size_t fetchedRows_ = 0;   // physical rows already in the visible order
     QString readOnlyReason_;
 };

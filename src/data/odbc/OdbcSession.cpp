@@ -392,6 +392,33 @@ void OdbcSession::run(Handle &st, const QString &sql, const Params &params)
     st.check(rc, QStringLiteral("Executing the statement"));
 }
 
+// The rows of one result, fetched block by block. Open's first slice and every later one
+// run the same loop; the budget is checked between blocks, so slices cost nothing per
+// value. The buffers are bound by address: the source never moves once made.
+class OdbcRowSource final : public PendingRows {
+public:
+    OdbcRowSource(Handle statement, int getDataExtensions, const std::vector<ColumnInfo> &columns,
+                  const std::vector<SQLSMALLINT> &sqlTypes);
+    OdbcRowSource(const OdbcRowSource &) = delete;
+    OdbcRowSource &operator=(const OdbcRowSource &) = delete;
+    bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &result, const FetchBudget &budget) override;
+    // Left pending, the source reads past the statement's later results when it ends.
+    void keepRest() { drainRest_ = true; }
+    // After the last row: the statement, for its later results.
+    Handle releaseStatement() { return std::move(st_); }
+
+private:
+    Handle st_;
+    int getDataExtensions_;
+    std::vector<Column> cols_;
+    SQLULEN blockRows_ = 1;
+    SQLULEN fetched_ = 0;
+    std::string text_, raw_;
+    std::u16string wideText_;
+    bool drainRest_ = false;
+    bool done_ = false;
+};
+
 std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &params, int timeoutSeconds,
                                               StatementScope scope)
 {
@@ -399,7 +426,18 @@ std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &
     Handle st = newStatement(timeoutSeconds);
     run(st, sql, params);
     auto result = std::make_unique<ResultSet>();
-    result->rowsAffected = collect(st, result.get());
+    result->rowsAffected = collect(st, result.get(), nullptr);
+    return result;
+}
+
+std::unique_ptr<ResultSet> OdbcSession::openQuery(const QString &sql, const Params &params, int timeoutSeconds,
+                                                  StatementScope scope, const FetchBudget &first)
+{
+    checkScope(sql, scope);
+    Handle st = newStatement(timeoutSeconds);
+    run(st, sql, params);
+    auto result = std::make_unique<ResultSet>();
+    result->rowsAffected = collect(st, result.get(), &first);
     return result;
 }
 
@@ -409,10 +447,10 @@ long long OdbcSession::execute(const QString &sql, const Params &params, int tim
     checkScope(sql, scope);
     Handle st = newStatement(timeoutSeconds);
     run(st, sql, params);
-    return collect(st, nullptr);
+    return collect(st, nullptr, nullptr);
 }
 
-long long OdbcSession::collect(Handle &st, ResultSet *result)
+long long OdbcSession::collect(Handle &st, ResultSet *result, const FetchBudget *first)
 {
     long long total = -1;
     bool filled = false;
@@ -423,7 +461,20 @@ long long OdbcSession::collect(Handle &st, ResultSet *result)
             if (result && !filled) {
                 std::vector<SQLSMALLINT> sqlTypes;
                 describe(st, count, result->columns, sqlTypes);
-                fetchAll(st, *result, sqlTypes);
+                result->rows = RowStore();
+                for (const auto &c : result->columns)
+                    result->rows.columns.emplace_back(storageFor(c.type));
+                // On the heap from the start: the driver writes to its buffers' addresses.
+                auto source = std::make_unique<OdbcRowSource>(std::move(st), getDataExtensions_,
+                                                              result->columns, sqlTypes);
+                if (!source->fetchMore(result->columns, result->rows, first ? *first : FetchBudget{})) {
+                    // The rest of this result, and any results after it, are read as the
+                    // caller asks for them.
+                    source->keepRest();
+                    result->pending = std::move(source);
+                    return total;
+                }
+                st = source->releaseStatement();
                 filled = true;
             }
         } else {
@@ -593,19 +644,19 @@ void OdbcSession::describe(Handle &st, SQLSMALLINT count, std::vector<ColumnInfo
     }
 }
 
-void OdbcSession::fetchAll(Handle &st, ResultSet &result, const std::vector<SQLSMALLINT> &sqlTypes)
+OdbcRowSource::OdbcRowSource(Handle statement, int getDataExtensions, const std::vector<ColumnInfo> &columns,
+                             const std::vector<SQLSMALLINT> &sqlTypes)
+    : st_(std::move(statement)), getDataExtensions_(getDataExtensions), cols_(columns.size())
 {
-    const size_t n = result.columns.size();
-    result.rows = RowStore();
-    for (const auto &c : result.columns)
-        result.rows.columns.emplace_back(storageFor(c.type));
+    Handle &st = st_;
+    const size_t n = columns.size();
 
     // Plan each column: how it is fetched and whether it can be bound.
-    std::vector<Column> cols(n);
+    std::vector<Column> &cols = cols_;
     bool anyUnbound = false;
     size_t rowWidth = 0;
     for (size_t i = 0; i < n; ++i) {
-        const ColumnInfo &info = result.columns[i];
+        const ColumnInfo &info = columns[i];
         Column &c = cols[i];
         c.number = SQLUSMALLINT(i + 1);
         const SQLSMALLINT t = sqlTypes[i];
@@ -702,43 +753,55 @@ void OdbcSession::fetchAll(Handle &st, ResultSet &result, const std::vector<SQLS
                 c.bound = false;
         }
     }
-    SQLULEN blockRows = anyUnbound ? 1 : kBlockRows;
+    blockRows_ = anyUnbound ? 1 : kBlockRows;
     if (rowWidth > 0)
-        blockRows = std::clamp<SQLULEN>(SQLULEN(kBlockBytes / rowWidth), 1, blockRows);
+        blockRows_ = std::clamp<SQLULEN>(SQLULEN(kBlockBytes / rowWidth), 1, blockRows_);
 
-    SQLULEN fetched = 0;
     st.check(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
              QStringLiteral("SQLSetStmtAttr"));
-    if (blockRows > 1) {
-        const SQLRETURN rc = SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0);
+    if (blockRows_ > 1) {
+        const SQLRETURN rc = SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows_), 0);
         if (!succeeded(rc))
-            blockRows = 1; // the driver fetches one row at a time
+            blockRows_ = 1; // the driver fetches one row at a time
     }
-    if (blockRows > 1) {
+    if (blockRows_ > 1) {
         // The driver may have lowered the size it accepted.
-        SQLULEN accepted = blockRows;
+        SQLULEN accepted = blockRows_;
         if (succeeded(SQLGetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, &accepted, 0, nullptr)) && accepted >= 1)
-            blockRows = accepted;
+            blockRows_ = accepted;
     }
-    st.check(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), QStringLiteral("SQLSetStmtAttr"));
+    st.check(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), QStringLiteral("SQLSetStmtAttr"));
     for (auto &c : cols) {
         if (!c.bound)
             continue;
-        c.buffer.assign(size_t(c.width) * blockRows, 0);
-        c.indicators.assign(blockRows, 0);
+        c.buffer.assign(size_t(c.width) * blockRows_, 0);
+        c.indicators.assign(blockRows_, 0);
         st.check(SQLBindCol(st, c.number, c.cType, c.buffer.data(), c.width, c.indicators.data()),
                  QStringLiteral("SQLBindCol"));
     }
+}
 
     std::string text;
     std::string raw;
     std::u16string wideText;
+bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result, const FetchBudget &budget)
+{
+    if (done_ || !st_)
+        return true;
+    Handle &st = st_;
+    const SQLULEN blockRows = blockRows_;
+    SQLULEN &fetched = fetched_;
+    std::vector<Column> &cols = cols_;
+    std::string &text = text_;
+    std::string &raw = raw_;
+    std::u16string &wideText = wideText_;
+    const size_t n = cols.size();
     // A bound value that did not fit its buffer is read again whole.
     auto refetch = [&](Column &c, SQLULEN row) -> bool {
         if (blockRows > 1) {
             if (!(getDataExtensions_ & SQL_GD_BLOCK))
                 throw DatabaseError(QStringLiteral("A value of column %1 is longer than the driver declared")
-                                        .arg(result.columns[c.number - 1].name),
+                                        .arg(columns[c.number - 1].name),
                                     QStringLiteral("01004"));
             st.check(SQLSetPos(st, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
                      QStringLiteral("SQLSetPos"));
@@ -746,17 +809,25 @@ void OdbcSession::fetchAll(Handle &st, ResultSet &result, const std::vector<SQLS
         return getWholeValue(st, c.number, c.cType, raw);
     };
 
+    // The budget is checked between blocks of rows, never inside one.
+    const bool limited = !budget.unlimited();
+    const auto until = std::chrono::steady_clock::now() + budget.time;
+    size_t rowsThisCall = 0;
     for (;;) {
+        if (limited && ((budget.rows && rowsThisCall >= budget.rows) ||
+                        (budget.time.count() && rowsThisCall && std::chrono::steady_clock::now() >= until)))
+            return false;
         fetched = 0;
         const SQLRETURN rc = SQLFetch(st);
         if (rc == SQL_NO_DATA)
             break;
         st.check(rc, QStringLiteral("Fetching rows"));
         const SQLULEN rows = blockRows > 1 ? fetched : 1;
+        rowsThisCall += rows;
         for (SQLULEN r = 0; r < rows; ++r) {
             for (size_t i = 0; i < n; ++i) {
                 Column &c = cols[i];
-                ColumnStore &store = result.rows.columns[i];
+                ColumnStore &store = result.columns[i];
                 const char *cell = nullptr;
                 size_t length = 0;
                 bool isNull = false;
@@ -878,6 +949,20 @@ void OdbcSession::fetchAll(Handle &st, ResultSet &result, const std::vector<SQLS
     if (blockRows > 1)
         SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
     SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    cols.clear();
+    if (drainRest_) {
+        // Left pending, the source owns the statement's later results: read past them.
+        for (;;) {
+            const SQLRETURN more = SQLMoreResults(st);
+            if (more == SQL_NO_DATA)
+                break;
+            st.check(more, QStringLiteral("Reading the next result"));
+        }
+        st_.reset();
+    }
+    done_ = true;
+    return true;
 }
+
 
 } // namespace data

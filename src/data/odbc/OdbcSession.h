@@ -28,6 +28,8 @@ public:
     std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
                                      int timeoutSeconds = 0,
                                      StatementScope scope = StatementScope::Batch) override;
+    std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,
+                                         StatementScope scope, const FetchBudget &first) override;
     long long execute(const QString &sql, const Params &params = {},
                       int timeoutSeconds = 0,
                       StatementScope scope = StatementScope::Batch) override;
@@ -62,10 +64,11 @@ private:
     void run(odbc::Handle &st, const QString &sql, const Params &params);
     // Walks the statement's results: fills result from the first one with columns (when
     // result is given) and returns the sum of the row counts of those without.
-    long long collect(odbc::Handle &st, ResultSet *result);
+    // With `first`, the first result fetches only that much and keeps the statement
+    // (and its later results) in result->pending when rows are left.
+    long long collect(odbc::Handle &st, ResultSet *result, const FetchBudget *first);
     void describe(odbc::Handle &st, SQLSMALLINT count, std::vector<ColumnInfo> &columns,
                   std::vector<SQLSMALLINT> &sqlTypes);
-    void fetchAll(odbc::Handle &st, ResultSet &result, const std::vector<SQLSMALLINT> &sqlTypes);
 
     QString infoText(SQLUSMALLINT what) const;
     SQLUINTEGER infoInt(SQLUSMALLINT what) const;
