@@ -403,12 +403,13 @@ void TestGridExport::sheetRowLimit()
                                .arg(records);
     const QByteArray scriptUtf8 = script.toUtf8();
     GridFixture f(QStringLiteral("Select n From 大"), scriptUtf8.constData());
-    QCOMPARE(f.ds.RecordCount(), records);
     const QString file = f.out(QStringLiteral("big.xls"));
     QFile old(file);
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older workbook") > 0);
     old.close();
+    // Opened with its first rows only: the export reads the rest before it counts.
     QCOMPARE(f.grid.ExportToSpreadsheet(f.out(QStringLiteral("big"))), fits);
+    QCOMPARE(f.ds.RecordCount(), records);
     if (!fits) {
         QCOMPARE(readFile(file), QByteArray("an older workbook"));
         QCOMPARE(ui.messageTexts(), QStringList{QStringLiteral(
