@@ -113,8 +113,14 @@ int main(int argc, char **argv)
 
     bareLoop(file); // warms the page cache for everyone
     const Bare bare = bareLoop(file);
-    const Filled filled = backgroundFill(file);
-    const double whole = openAtOnce(file);
+    // Each measured twice, alternating, the better of the two kept: the first open of
+    // a process also pays for memory the later ones find mapped already.
+    Filled filled = backgroundFill(file);
+    double whole = openAtOnce(file);
+    const Filled again = backgroundFill(file);
+    whole = std::min(whole, openAtOnce(file));
+    if (again.allMs < filled.allMs)
+        filled = again;
 
     std::printf("rows: %d x 8 columns\n", rows);
     std::printf("bare sqlite3_step loop: first %d rows %.2f ms, all rows %.1f ms\n", kScreenRows,
