@@ -44,12 +44,12 @@ class TestWindowFill : public QObject {
 
     QString panel3() const { return w->panelText(3); }
 
-    // Ticks "open on click", lists the tables and clicks 大表.
-    void clickBigTable()
+    // Ticks "open on click", lists the tables and clicks one (大表 unless told).
+    void clickBigTable(const QString &name = QStringLiteral("大表"))
     {
         w->cbxOpenDataSet->setChecked(true);
         QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
-        const auto found = w->lbxTableName->findItems(QStringLiteral("大表"), Qt::MatchExactly);
+        const auto found = w->lbxTableName->findItems(name, Qt::MatchExactly);
         QVERIFY(!found.isEmpty());
         QListWidget *list = w->lbxTableName;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
@@ -65,7 +65,9 @@ private slots:
         QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
         const QByteArray sql = QByteArray("CREATE TABLE 大表 (編號 INTEGER PRIMARY KEY, 名稱 NVARCHAR(20));"
                                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ") +
-                               QByteArray::number(kRows) + ") INSERT INTO 大表 SELECT i, '名稱' || i FROM n;";
+                               QByteArray::number(kRows) + ") INSERT INTO 大表 SELECT i, '名稱' || i FROM n;"
+                               // a view whose rows past the 100th cannot be produced
+                               "CREATE VIEW 壞檢視 AS SELECT 編號, CASE WHEN 編號 > 100 THEN json('{bad') END AS j FROM 大表;";
         QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
         data::Dataset::setFillBudgets({kFirst, {}}, {50, {}});
@@ -189,6 +191,18 @@ private slots:
             QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
             QVERIFY(!panel3().startsWith(QStringLiteral("等待資料讀取完成")));
         }
+    }
+
+    void failureDuringTheFillIsShown()
+    {
+        clickBigTable(QStringLiteral("壞檢視"));
+        QVERIFY(w->ADODXML.Fetching());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->ADODXML.Fetching(), 60000);
+        QCOMPARE(ui.messageTexts(), QStringList({QStringLiteral("malformed JSON")}));
+        QCOMPARE(ui.messages().first().icon, platform::MessageIcon::Stop);
+        QCOMPARE(w->ADODXML.RecordCount(), 100);
+        QCOMPARE(w->DBGrid2->model()->rowCount(), 100);
+        QCOMPARE(panel3(), gui::fillStoppedText(100));
     }
 
     void disconnectStopsTheFill()

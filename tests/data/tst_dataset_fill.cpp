@@ -257,6 +257,37 @@ private slots:
         QCOMPARE(conn.session().query(QStringLiteral("SELECT count(*) FROM 大表"))->rows.columns[0].intAt(0), kRows);
     }
 
+    // A value the database cannot produce past the first slice (malformed JSON from row
+    // 101 on): the fill ends there, keeps the rows before it, says why and counts as cut
+    // short; a wait for all rows reports the error instead of going on with a part.
+    void failureMidResultKeepsTheRowsBefore()
+    {
+        const QString sql = QStringLiteral("SELECT 編號, CASE WHEN 編號 > 100 THEN json('{bad') ELSE '{}' END AS j "
+                                           "FROM 大表 ORDER BY 編號");
+        Dataset ds;
+        QSignalSpy failed(&ds, &Dataset::fillFailed);
+        open(ds, sql);
+        waitForFill(ds);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().at(0).toString(), QStringLiteral("malformed JSON"));
+        QVERIFY(ds.FillStopped());
+        QCOMPARE(ds.RecordCount(), 100);
+        QCOMPARE(conn.fillingDataset(), nullptr);
+
+        Dataset waiting;
+        open(waiting, sql);
+        try {
+            waiting.RequireAllRows();
+            QFAIL("no error");
+        } catch (const FetchStopped &) {
+            QFAIL("reported as stopped");
+        } catch (const DatabaseError &e) {
+            QCOMPARE(e.message(), QStringLiteral("malformed JSON"));
+        }
+        QVERIFY(!waiting.Fetching());
+        QCOMPARE(waiting.RecordCount(), 100);
+    }
+
     // ---- waits for all rows ----
 
     void lastWaitsForTheLastRow()
