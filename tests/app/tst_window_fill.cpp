@@ -7,11 +7,15 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "components/wDBGrid.h"
+#include "data/core/Field.h"
 #include "data/rowsetxml/RowsetXml.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
 #include <QCheckBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextEdit>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -203,6 +207,38 @@ private slots:
         QCOMPARE(w->ADODXML.RecordCount(), 100);
         QCOMPARE(w->DBGrid2->model()->rowCount(), 100);
         QCOMPARE(panel3(), gui::fillStoppedText(100));
+    }
+
+    // A select on the SQL page fills the same way; an update typed while it fills runs
+    // once the rest of the rows are in (the connection carries one result at a time).
+    void sqlPageSelectThenUpdateWhileFilling()
+    {
+        w->nADOConnect->trigger();
+        QTabBar *bar = w->PageControl1->tabBar();
+        auto run = [&](const QString &text) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(3).center());
+            QTest::mouseClick(w->redSQLText->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+            QCOMPARE(drive::focused(), static_cast<QWidget *>(w->redSQLText));
+            drive::press(Qt::Key_A, Qt::ControlModifier);
+            drive::type(text);
+            QTest::mouseClick(w->btnRun, Qt::LeftButton);
+        };
+        run(QStringLiteral("select * from 大表 where 編號 > 0"));
+        QVERIFY(w->ADODXML.Active());
+        QVERIFY(w->ADODXML.Fetching());
+        QCOMPARE(w->DBGrid2->model()->rowCount(), kFirst);
+        run(QStringLiteral("update 大表 set 名稱 = 'changed' where 編號 = 1"));
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QVERIFY(!w->ADODXML.Fetching());
+        QVERIFY(!w->ADODXML.FillStopped());
+        QCOMPARE(w->DBGrid2->model()->rowCount(), kRows);
+        data::Dataset check;
+        check.setConnection(&w->ADOConnection1);
+        check.setCommandText(QStringLiteral("select 名稱 from 大表 where 編號 = 1"));
+        check.Open();
+        QCOMPARE(check.Fields(0)->AsString(), QStringLiteral("changed"));
+        // Restore the table for the other tests.
+        w->ADOConnection1.session().execute(QStringLiteral("update 大表 set 名稱 = '名稱1' where 編號 = 1"));
     }
 
     void disconnectStopsTheFill()
