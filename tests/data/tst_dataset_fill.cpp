@@ -439,6 +439,24 @@ private slots:
         QCOMPARE(ds.valueAt(9, 0).toLongLong(), 10);
     }
 
+    void destroyingTheConnectionStopsTheFill()
+    {
+        auto other = std::make_unique<Connection>();
+        other->setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+        Dataset ds;
+        ds.setConnection(other.get());
+        ds.setCommandText(QStringLiteral("SELECT 編號 FROM 大表"));
+        ds.Open();
+        QVERIFY(ds.Fetching());
+        other.reset();
+        QVERIFY(!ds.Fetching());
+        QVERIFY(ds.FillStopped());
+        QCOMPARE(ds.RecordCount(), 10);
+        QTest::qWait(0); // no slice runs on the closed session
+        QCOMPARE(ds.RecordCount(), 10);
+        ds.setConnection(nullptr);
+    }
+
     void destroyingTheDatasetFreesTheConnection()
     {
         {

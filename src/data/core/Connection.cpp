@@ -41,6 +41,10 @@ Connection::Connection(QObject *parent) : QObject(parent) {}
 
 Connection::~Connection()
 {
+    // A dataset still filling from this session keeps its rows and forgets the source
+    // (and this connection's registration) before the session goes.
+    if (filling_)
+        filling_->StopFill();
     session_.reset(); // no notifications while being destroyed
 }
 
