@@ -5,7 +5,7 @@
 // thread.
 //
 // Filling in the background. Open returns once the first rows are in (the first slice
-// of the fetch: a screenful and more, or about 50 ms); the rest arrives in short slices
+// of the fetch: up to 2,000 rows or about 50 ms); the rest arrives in short slices
 // (about 20 ms each) from a zero-interval timer, each announced by rowsArrived, while
 // Fetching() is true. A result filled this way behaves, once complete, exactly like one
 // fetched at once. Until then each operation follows one of two rules:
@@ -29,9 +29,13 @@
 // whose own wait was stopped goes on with those rows, except RequireAllRows, which throws
 // FetchStopped so that no export writes a cut result the user did not ask for.
 //
-// A column whose kind is only known from its values (no declared type, mixed kinds,
-// binary values in a text column) may change its field type when the last rows arrive;
-// the dataset then updates its fields in place and announces dataReset.
+// A fill that fails part-way keeps the rows before the failure, emits fillFailed and
+// counts as stopped; a wait for all rows throws the database's error instead.
+//
+// A column whose kind is only known from its values may change its field type as rows
+// arrive: one without a declared type at its first value, one of mixed kinds or with
+// binary values in text when the last rows are in. The dataset then updates its fields
+// in place and announces dataReset instead of rowsArrived.
 //
 // Close drops the rows not yet fetched. LoadFromFile reads the whole file at once.
 #include "data/core/ColumnInfo.h"
