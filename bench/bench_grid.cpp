@@ -80,6 +80,7 @@ int main(int argc, char **argv)
         QElapsedTimer t;
         t.start();
         plain.Open();
+        plain.FetchAll(); // Open returns with the first slice; the fetch is every row
         fetchMs = ms(t);
     }
 
@@ -127,7 +128,7 @@ int main(int argc, char **argv)
 
     std::printf("rows                               %d\n", rows);
     std::printf("fetch all rows (Dataset::Open)     %9.1f ms\n", fetchMs);
-    std::printf("open to first screen shown         %9.1f ms   ratio %.2fx (goal <= 1.2x)\n", firstScreenMs,
+    std::printf("open to first screen shown         %9.1f ms   ratio %.2fx the whole fetch (goal <= 1.2x)\n", firstScreenMs,
                 firstScreenMs / fetchMs);
     std::printf("Ctrl+End, no limit                 %9.1f ms   (record %d)\n", ctrlEndMs, lastRecNo);
     std::printf("1,000 Down presses from the top    %9.1f ms   (%.3f ms each, record %d)\n", topMs, topMs / 1000,
