@@ -6,55 +6,20 @@
 // Usage: bench_firstscreen [rows] [work folder]
 #include "data/core/Dataset.h"
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
+#include "BenchBareLoop.h"
 #include "BenchDataset.h"
 #include "BenchTable.h"
 
 namespace {
 
 constexpr int kScreenRows = 50;
-
-struct Bare {
-    double firstScreenMs = 0;
-    double allMs = 0;
-};
-
-// Steps every row and reads every value in its natural type.
-Bare bareLoop(const QString &file)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(file.toUtf8().constData(), &db);
-    Bare out;
-    QElapsedTimer t;
-    t.start();
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "Select * From T", -1, &st, nullptr);
-    const int cols = sqlite3_column_count(st);
-    long long sum = 0, rows = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        for (int c = 0; c < cols; ++c) {
-            switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER: sum += sqlite3_column_int64(st, c); break;
-            case SQLITE_FLOAT: sum += (long long)sqlite3_column_double(st, c); break;
-            case SQLITE_TEXT: sum += sqlite3_column_text(st, c)[0]; break;
-            default: break;
-            }
-        }
-        if (++rows == kScreenRows)
-            out.firstScreenMs = t.nsecsElapsed() / 1e6;
-    }
-    out.allMs = t.nsecsElapsed() / 1e6;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    if (sum == 42)
-        std::puts("");
-    return out;
-}
 
 struct Filled {
     double openMs = 0;     // Open returned: the first screen can be painted
@@ -107,12 +72,13 @@ int main(int argc, char **argv)
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir temp;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();
+    QDir().mkpath(folder);
     const QString file = folder + QStringLiteral("/bench_firstscreen_%1.db").arg(rows);
     if (!QFileInfo::exists(file))
         bench::buildTable(file, rows);
 
-    bareLoop(file); // warms the page cache for everyone
-    const Bare bare = bareLoop(file);
+    bench::bareFetch(file); // warms the page cache for everyone
+    const bench::BareFetch bare = bench::bareFetch(file, kScreenRows);
     // Each measured twice, alternating, the better of the two kept: the first open of
     // a process also pays for memory the later ones find mapped already.
     Filled filled = backgroundFill(file);
@@ -124,7 +90,7 @@ int main(int argc, char **argv)
 
     std::printf("rows: %d x 8 columns\n", rows);
     std::printf("bare sqlite3_step loop: first %d rows %.2f ms, all rows %.1f ms\n", kScreenRows,
-                bare.firstScreenMs, bare.allMs);
+                bare.firstRowsMs, bare.allMs);
     std::printf("dataset, background fill: Open (first screen, %lld rows) %.2f ms = %.3f x the bare loop's all rows\n",
                 filled.firstRows, filled.openMs, filled.openMs / bare.allMs);
     std::printf("                          all rows in %.1f ms = %.2f x the bare loop; %d slices, longest %.1f ms\n",
