@@ -33,16 +33,22 @@ bool isUserInput(QEvent::Type type)
 
 } // namespace
 
+QToolButton *addPanelStopButton(QLabel *panel, const QString &objectName, const QString &hint)
+{
+    auto *button = new QToolButton(panel);
+    button->setObjectName(objectName);
+    button->setText(QStringLiteral("停止"));
+    button->setToolTip(hint);
+    const int height = panel->height() - 2;
+    button->setGeometry(panel->width() - 50, 1, 48, height > 0 ? height : panel->height());
+    button->show();
+    return button;
+}
+
 BatchStop::BatchStop(QLabel *panel) : panel_(panel)
 {
-    button_ = new QToolButton(panel);
-    button_->setObjectName(QStringLiteral("btnStopBatch"));
-    button_->setText(QStringLiteral("停止"));
-    button_->setToolTip(QStringLiteral("做完目前的表格後停止 (Esc)"));
-    const int height = panel->height() - 2;
-    button_->setGeometry(panel->width() - 50, 1, 48, height > 0 ? height : panel->height());
+    button_ = addPanelStopButton(panel, QStringLiteral("btnStopBatch"), QStringLiteral("做完目前的表格後停止 (Esc)"));
     connect(button_, &QToolButton::clicked, this, [this] { requested_ = true; });
-    button_->show();
     qApp->installEventFilter(this);
 }
 

@@ -11,6 +11,9 @@ class QToolButton;
 
 namespace gui {
 
+// A stop button at the right end of a status panel (shown), for a long command's progress.
+QToolButton *addPanelStopButton(QLabel *panel, const QString &objectName, const QString &hint);
+
 class BatchStop : public QObject {
     Q_OBJECT
 public:

@@ -15,16 +15,21 @@ namespace {
 const QString kProgressLead = QStringLiteral("讀取資料中：");
 const QString kWaitLead = QStringLiteral("等待資料讀取完成：");
 
+QString arrivedText(long long rows)
+{
+    return QStringLiteral("已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
+}
+
 } // namespace
 
 QString fillProgressText(long long rows)
 {
-    return kProgressLead + QStringLiteral("已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
+    return kProgressLead + arrivedText(rows);
 }
 
 QString fillWaitText(long long rows)
 {
-    return kWaitLead + QStringLiteral("已讀入 %1 筆 (按 Esc 或 [停止] 停止讀取)").arg(rows);
+    return kWaitLead + arrivedText(rows);
 }
 
 QString fillStoppedText(long long rows)
@@ -61,14 +66,8 @@ void FillWatch::begin()
     watching_ = true;
     if (panel_) {
         before_ = panel_->text();
-        button_ = new QToolButton(panel_);
-        button_->setObjectName(QStringLiteral("btnStopFill"));
-        button_->setText(QStringLiteral("停止"));
-        button_->setToolTip(QStringLiteral("停止讀取其餘的資料 (Esc)"));
-        const int height = panel_->height() - 2;
-        button_->setGeometry(panel_->width() - 50, 1, 48, height > 0 ? height : panel_->height());
+        button_ = addPanelStopButton(panel_, QStringLiteral("btnStopFill"), QStringLiteral("停止讀取其餘的資料 (Esc)"));
         connect(button_, &QToolButton::clicked, &dataset_, &data::Dataset::StopFill);
-        button_->show();
     }
     qApp->installEventFilter(this);
     showCount();
