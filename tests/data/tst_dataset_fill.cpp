@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <climits>
 #include <sqlite3.h>
+#include "support/SqliteScript.h"
 
 using namespace data;
 
@@ -51,14 +52,8 @@ class TestDatasetFill : public QObject {
 
     void exec(const char *sql)
     {
-        sqlite3 *db = nullptr;
-        sqlite3_open(dbFile.toUtf8().constData(), &db);
-        char *err = nullptr;
-        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
-        const QString message = err ? QString::fromUtf8(err) : QString();
-        sqlite3_free(err);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+        const QString error = testsupport::sqliteScriptError(dbFile, sql);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
     // Opens `sql` (all rows of 大表 by default): the first slice only.

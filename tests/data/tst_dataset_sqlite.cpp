@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>
+#include "support/SqliteScript.h"
 
 using namespace data;
 
@@ -16,14 +17,8 @@ class TestDatasetSqlite : public QObject {
 
     void exec(const char *sql)
     {
-        sqlite3 *db = nullptr;
-        sqlite3_open(dbFile.toUtf8().constData(), &db);
-        char *err = nullptr;
-        int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
-        QString message = err ? QString::fromUtf8(err) : QString();
-        sqlite3_free(err);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+        const QString error = testsupport::sqliteScriptError(dbFile, sql);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     QVariant scalar(const QString &sql)
     {

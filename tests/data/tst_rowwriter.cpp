@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>
+#include "support/SqliteScript.h"
 
 #include "support/ResultHelpers.h"
 
@@ -75,14 +76,8 @@ class TestRowWriter : public QObject {
     // Another user's connection.
     void exec(const char *sql)
     {
-        sqlite3 *db = nullptr;
-        sqlite3_open(dbFile.toUtf8().constData(), &db);
-        char *err = nullptr;
-        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
-        const QString message = err ? QString::fromUtf8(err) : QString();
-        sqlite3_free(err);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+        const QString error = testsupport::sqliteScriptError(dbFile, sql);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
     QString dump(const QString &sql)
