@@ -46,11 +46,14 @@ BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folde
         dataset.setCommandText(data::selectAllFrom(dataset.connection()->session(), table),
                                data::StatementScope::OneStatement);
         const QDateTime start = steps.now();
-        dataset.Open();
         try {
+            dataset.Open();
             dataset.SaveToFile(batchXmlPath(folder, table), data::pfXML);
         } catch (const data::FetchStopped &) {
             result.stopped = true; // stopped while the table's rows arrived: no file for it
+            break;
+        } catch (const data::CommandStopped &) {
+            result.stopped = true; // stopped while the server ran the table's select
             break;
         }
         log << tableLogLine(table, start, steps.now());

@@ -53,8 +53,11 @@ void buildNeighbourhood(DiscoveryBackend &discovery, NetTreeSink &sink)
         QStringList computers;
         discovery.netComputers(group, computers);
         sink.addNode(0, group);
-        for (const QString &computer : computers)
+        for (const QString &computer : computers) {
             addComputer(computer, discovery, sink);
+            if (sink.stopRequested())
+                return;
+        }
     }
 }
 

@@ -26,10 +26,13 @@ public:
     // A computer and its children are complete (the view repaints here, so the tree
     // grows visibly during a scan).
     virtual void computerDone() {}
+    // Asked after each computer: true ends the scan there (the person stopped it).
+    virtual bool stopRequested() { return false; }
 };
 
 // Workgroups, then per workgroup its computers with address, adapter address (asked only
-// when the address is not blank) and shares. No workgroups: nothing is added.
+// when the address is not blank) and shares. No workgroups: nothing is added. Ends early,
+// after a complete computer, when the sink asks to stop.
 void buildNeighbourhood(DiscoveryBackend &discovery, NetTreeSink &sink);
 
 // One row of the connected-clients query, values as the server returned them.

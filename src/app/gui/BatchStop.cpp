@@ -31,6 +31,17 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
+// Marks the buttons every stop lets through.
+const char *const kPanelStopProperty = "panelStopButton";
+
+bool isOnPanelStopButton(QObject *watched)
+{
+    for (auto *widget = qobject_cast<QWidget *>(watched); widget; widget = widget->parentWidget())
+        if (widget->property(kPanelStopProperty).toBool())
+            return true;
+    return false;
+}
+
 } // namespace
 
 QToolButton *addPanelStopButton(QLabel *panel, const QString &objectName, const QString &hint)
@@ -39,16 +50,17 @@ QToolButton *addPanelStopButton(QLabel *panel, const QString &objectName, const 
     button->setObjectName(objectName);
     button->setText(QStringLiteral("停止"));
     button->setToolTip(hint);
+    button->setProperty(kPanelStopProperty, true);
     const int height = panel->height() - 2;
     button->setGeometry(panel->width() - 50, 1, 48, height > 0 ? height : panel->height());
     button->show();
     return button;
 }
 
-BatchStop::BatchStop(QLabel *panel) : panel_(panel)
+BatchStop::BatchStop(QLabel *panel, const QString &buttonName, const QString &hint) : panel_(panel)
 {
-    button_ = addPanelStopButton(panel, QStringLiteral("btnStopBatch"), QStringLiteral("做完目前的表格後停止 (Esc)"));
-    connect(button_, &QToolButton::clicked, this, [this] { requested_ = true; });
+    button_ = addPanelStopButton(panel, buttonName, hint);
+    connect(button_, &QToolButton::clicked, this, &BatchStop::request);
     qApp->installEventFilter(this);
 }
 
@@ -56,6 +68,12 @@ BatchStop::~BatchStop()
 {
     qApp->removeEventFilter(this);
     delete button_;
+}
+
+void BatchStop::request()
+{
+    requested_ = true;
+    emit stopRequested();
 }
 
 bool BatchStop::showProgress(const QString &text)
@@ -71,14 +89,12 @@ bool BatchStop::showProgress(const QString &text)
 bool BatchStop::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-        requested_ = true;
+        request();
         return true;
     }
     // Input reaches a window's handle before the widget it is for: judged at the widget.
-    if (isUserInput(event->type()) && !qobject_cast<QWindow *>(watched)) {
-        const bool onButton = watched == button_ || (watched && button_->isAncestorOf(qobject_cast<QWidget *>(watched)));
-        return !onButton;
-    }
+    if (isUserInput(event->type()) && !qobject_cast<QWindow *>(watched))
+        return !isOnPanelStopButton(watched);
     if (event->type() == QEvent::Close) {
         if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->isWindow()) {
             event->ignore();

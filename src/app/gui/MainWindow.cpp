@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "CommandWatch.h"
 #include "FillWatch.h"
 #include "SqlPageRunner.h"
 #include "TableList.h"
@@ -74,6 +75,8 @@ Tfm_ADO_Schema::Tfm_ADO_Schema(QWidget *parent) : QMainWindow(parent)
     createStatusBar();
     fillWatch_ = std::make_unique<FillWatch>(ADODXML, panels_.at(3), this);
     installFillWait(panels_.at(3));
+    commandWatch_ = std::make_unique<CommandWatch>(panels_.at(3));
+    ADOConnection1.setCommandWait(commandWatch_.get());
     createRecordPicker();
     buildMainMenu();
     tableList_ = std::make_unique<TableList>(ADOConnection1, lbxTableName, lbxFieldName,
@@ -88,6 +91,8 @@ Tfm_ADO_Schema::~Tfm_ADO_Schema()
     FormDestroy();
     removeFillWait();
     fillWatch_.reset();
+    ADOConnection1.setCommandWait(nullptr);
+    commandWatch_.reset();
     // The grids outlive the datasets (children die with the base class): cut them off.
     DBGrid1->setDataSet(nullptr);
     DBGrid2->setDataSet(nullptr);
@@ -104,6 +109,11 @@ void Tfm_ADO_Schema::runCommand(const std::function<void()> &command)
         command();
         return;
     } catch (const SilentAbort &) {
+        return;
+    } catch (const data::CommandStopped &e) {
+        // Asked for, so not an error: the panel and a plain message say it happened.
+        setPanelText(3, e.message());
+        ShowProgramMessage(this, e.message());
         return;
     } catch (const data::DatabaseError &e) {
         error = e.message();

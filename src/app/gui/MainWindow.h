@@ -33,6 +33,7 @@ namespace network { class DiscoveryBackend; }
 namespace gui {
 
 class FillWatch;
+class CommandWatch;
 class SqlPageRunner;
 class TableList;
 class TableListBox;
@@ -236,6 +237,7 @@ private:
     std::unique_ptr<TableList> tableList_;
     std::unique_ptr<SqlPageRunner> sqlRunner_;
     std::unique_ptr<FillWatch> fillWatch_; // the XML dataset's background fill in panel 3
+    std::unique_ptr<CommandWatch> commandWatch_; // long calls on ADOConnection1, stoppable
     bool pageChangeFromCode_ = false;
     network::DiscoveryBackend *netDiscovery_ = nullptr;
 };

@@ -38,12 +38,14 @@ void setStatements(data::CommandQuery &query, const QStringList &lines, data::St
     query.setScope(scope);
 }
 
-// Runs the query; false when the server refused it.
+// Runs the query; false when the server refused it. A stop ends the whole command.
 bool execSucceeded(data::CommandQuery &query)
 {
     try {
         query.ExecSQL();
         return true;
+    } catch (const data::CommandStopped &) {
+        throw;
     } catch (const data::DatabaseError &) {
         return false;
     }

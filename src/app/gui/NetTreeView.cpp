@@ -1,9 +1,25 @@
 #include "NetTreeView.h"
+#include "BatchStop.h"
 #include <QTreeWidget>
 
 namespace gui {
 
-NetTreeView::NetTreeView(QTreeWidget *tree) : tree_(tree) {}
+QString netScanProgressText(int computers)
+{
+    return QStringLiteral("搜尋網路中… 已完成 %1 台電腦").arg(computers);
+}
+
+QString netScanStoppedText(int computers)
+{
+    return QStringLiteral("網路搜尋已停止，已完成 %1 台電腦").arg(computers);
+}
+
+NetTreeView::NetTreeView(QTreeWidget *tree, BatchStop *stop) : tree_(tree), stop_(stop) {}
+
+bool NetTreeView::stopRequested()
+{
+    return stop_ && stop_->requested();
+}
 
 void NetTreeView::addNode(int level, const QString &text)
 {
@@ -22,6 +38,9 @@ void NetTreeView::computerDone()
     for (int i = 0; i < tree_->topLevelItemCount(); ++i)
         tree_->topLevelItem(i)->setExpanded(true);
     tree_->viewport()->repaint();
+    ++computers_;
+    if (stop_)
+        stop_->showProgress(netScanProgressText(computers_));
 }
 
 namespace {

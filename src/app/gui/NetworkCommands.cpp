@@ -2,6 +2,7 @@
 // two selection buttons and the report. The network work itself is the network
 // library's; these handlers fill and read the tree and talk to the user.
 #include "MainWindow.h"
+#include "BatchStop.h"
 #include "NetTreeView.h"
 #include "app/core/CommonUtils.h"
 #include "data/core/Field.h"
@@ -94,8 +95,10 @@ void Tfm_ADO_Schema::nGetNetNameClick()
     gbxNet->setTitle(QStringLiteral("網路上的芳鄰"));
     FNetTreeMode = 0;
     tvNet->clear();
-    NetTreeView view(tvNet);
+    BatchStop stop(panels_.at(3), QStringLiteral("btnStopScan"), QStringLiteral("做完目前的電腦後停止 (Esc)"));
+    NetTreeView view(tvNet, &stop);
     network::buildNeighbourhood(netDiscovery(), view);
+    setPanelText(3, stop.requested() ? netScanStoppedText(view.computers()) : QString());
 }
 
 void Tfm_ADO_Schema::nGetLogMSSQLUsersClick()
@@ -114,9 +117,15 @@ void Tfm_ADO_Schema::nGetLogMSSQLUsersClick()
     adotqCommand.setScope(data::StatementScope::Batch);
     CloseWhenDone closer{adotqCommand};
     adotqCommand.Open();
+    BatchStop stop(panels_.at(3), QStringLiteral("btnStopScan"), QStringLiteral("做完目前的電腦後停止 (Esc)"));
     NetTreeView view(tvNet);
-    for (adotqCommand.First(); !adotqCommand.Eof(); adotqCommand.Next())
+    int hosts = 0;
+    for (adotqCommand.First(); !adotqCommand.Eof(); adotqCommand.Next()) {
         network::addSqlClient(clientRow(adotqCommand), netDiscovery(), view);
+        if (stop.showProgress(netScanProgressText(++hosts)))
+            break;
+    }
+    setPanelText(3, stop.requested() ? netScanStoppedText(hosts) : QString());
 }
 
 void Tfm_ADO_Schema::nBoardCastClick()

@@ -45,6 +45,7 @@ Connection::~Connection()
     // (and this connection's registration) before the session goes.
     if (filling_)
         filling_->StopFill();
+    stoppable_.reset();
     session_.reset(); // no notifications while being destroyed
 }
 
@@ -110,6 +111,8 @@ void Connection::Open()
                                 : QStringLiteral("Provider cannot be found. It may not be properly installed. (%1)")
                                       .arg(providerName));
     session_ = info->open(resolved);
+    stoppable_ = std::make_unique<StoppableSession>(*session_);
+    stoppable_->setCommandWait(wait_);
     emit AfterConnect();
 }
 
@@ -120,6 +123,7 @@ void Connection::Close()
     // The pending result belongs to the session: end it first, keeping its rows.
     if (filling_)
         filling_->StopFill();
+    stoppable_.reset();
     session_.reset();
     emit AfterDisconnect();
 }
@@ -139,7 +143,14 @@ ProviderSession &Connection::session()
     if (filling_)
         filling_->FetchAll(); // ends the fill either way, which unregisters the dataset
     Open();
-    return *session_;
+    return *stoppable_;
+}
+
+void Connection::setCommandWait(CommandWait *wait)
+{
+    wait_ = wait;
+    if (stoppable_)
+        stoppable_->setCommandWait(wait);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // notifications, the property collection, the name listings and schema rowsets.
 #include "data/core/ConnectionString.h"
 #include "data/core/ProviderSession.h"
+#include "data/core/StoppableSession.h"
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,6 +14,7 @@
 
 namespace data {
 
+class CommandWait;
 class Dataset;
 
 struct ConnectionPropertyItem {
@@ -63,11 +65,15 @@ public:
     void OpenSchema(const QString &rowset, const std::vector<QVariant> *restrictions,
                     Dataset &dataset);
 
-    // The open session (opening the connection first); for datasets and commands.
+    // The open session (opening the connection first); for datasets and commands. Its
+    // long calls run as StoppableSession.h describes, waiting through the CommandWait
+    // given here (nullptr: on the caller's thread, unstoppable). The wait must outlive
+    // the connection or be removed first.
     // While a dataset fills from this connection in the background, the session carries
     // that result, so this first asks the dataset to fetch the rest (it may be stopped,
     // see Dataset.h); only then is the session free for another call.
     ProviderSession &session();
+    void setCommandWait(CommandWait *wait);
     // The dataset whose result is still being fetched from this connection (nullptr:
     // none). Datasets register and unregister themselves.
     void setFillingDataset(Dataset *dataset);
@@ -81,6 +87,8 @@ private:
     QString provider_;
     data::ConnectionString string_;
     std::unique_ptr<ProviderSession> session_;
+    std::unique_ptr<StoppableSession> stoppable_; // over session_
+    CommandWait *wait_ = nullptr;
     QPointer<Dataset> filling_;
     ConnectionProperties properties_;
     int commandTimeout_ = 30;

@@ -22,4 +22,11 @@ private:
     int nativeCode_;
 };
 
+// A command the user stopped before it ended (ProviderSession::requestStop). The session
+// is usable afterwards; a change the command had not committed is not applied.
+class CommandStopped : public DatabaseError {
+public:
+    CommandStopped() : DatabaseError(QStringLiteral("命令已停止。"), QStringLiteral("HY008")) {}
+};
+
 } // namespace data

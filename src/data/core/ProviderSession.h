@@ -1,12 +1,14 @@
 #pragma once
 // One open session of a database client. Each provider (embedded SQLite, ODBC sources,
 // SQL Server through FreeTDS) implements it; everything above talks only to this.
-// Everything runs on the GUI thread.
+// One thread at a time calls a session (a long call may run on a worker thread while the
+// window waits, see StoppableSession.h); only requestStop() comes from another thread.
 #include "data/core/ColumnInfo.h"
 #include "data/core/ColumnStore.h"
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -112,6 +114,27 @@ public:
     virtual QString quoteString(const QString &value) const;
     // The value the database gave an auto-increment column of the last insert, if any.
     virtual QVariant lastInsertId() { return QVariant(); }
+
+    // Stopping a call. The caller clears the request before a call it may want to stop;
+    // requestStop() may then come from any thread, before or while the call runs: the
+    // provider tells the database (SQLite's interrupt, ODBC's SQLCancel, which FreeTDS
+    // sends as an attention), the call throws CommandStopped and the session stays
+    // usable. The request holds until cleared, so one that arrives between two steps of
+    // a call (two statements of a script, two blocks of rows) still ends it.
+    void clearStop() { stop_.store(false); }
+    void requestStop()
+    {
+        stop_.store(true);
+        interruptRunningCall();
+    }
+    bool stopRequested() const { return stop_.load(std::memory_order_relaxed); }
+
+protected:
+    // Tells the database to end what this session runs now; any thread.
+    virtual void interruptRunningCall() {}
+
+private:
+    std::atomic<bool> stop_{false};
 };
 
 // Opens a session for a parsed connection string; throws DatabaseError.

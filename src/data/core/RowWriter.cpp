@@ -299,6 +299,8 @@ private:
                                     .arg(names.join(QStringLiteral(", ")), session_.quoteIdentifier(table_),
                                          terms.join(QStringLiteral(" AND "))),
                                 params, timeout_);
+        } catch (const CommandStopped &) {
+            throw; // the whole change is undone, not taken as written
         } catch (const DatabaseError &) {
             return;
         }
@@ -339,6 +341,8 @@ private:
                 return;
             for (size_t i = 0; i < columns_.size(); ++i)
                 stored[i] = rs->rows.columns[i].value(0, rs->columns[i].type);
+        } catch (const CommandStopped &) {
+            throw;
         } catch (const DatabaseError &) {
             // The row is written; showing the typed values is the fallback.
         }

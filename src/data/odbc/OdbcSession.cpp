@@ -397,8 +397,8 @@ void OdbcSession::run(Handle &st, const QString &sql, const Params &params)
 // value. The buffers are bound by address: the source never moves once made.
 class OdbcRowSource final : public PendingRows {
 public:
-    OdbcRowSource(Handle statement, int getDataExtensions, const std::vector<ColumnInfo> &columns,
-                  const std::vector<SQLSMALLINT> &sqlTypes);
+    OdbcRowSource(const ProviderSession &owner, Handle statement, int getDataExtensions,
+                  const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes);
     OdbcRowSource(const OdbcRowSource &) = delete;
     OdbcRowSource &operator=(const OdbcRowSource &) = delete;
     bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &result, const FetchBudget &budget) override;
@@ -408,6 +408,7 @@ public:
     Handle releaseStatement() { return std::move(st_); }
 
 private:
+    const ProviderSession &owner_; // whose stop request ends the fetch
     Handle st_;
     int getDataExtensions_;
     std::vector<Column> cols_;
@@ -419,15 +420,57 @@ private:
     bool done_ = false;
 };
 
+// While it lives, its statement is the one a stop request cancels. A request that came
+// before the statement was registered ends the call before anything is sent.
+class OdbcSession::RunningStatement {
+public:
+    RunningStatement(OdbcSession &session, Handle &st) : session_(session)
+    {
+        std::lock_guard lock(session_.runningLock_);
+        if (session_.stopRequested())
+            throw CommandStopped();
+        session_.running_ = st.get();
+    }
+    ~RunningStatement()
+    {
+        std::lock_guard lock(session_.runningLock_);
+        session_.running_ = nullptr;
+    }
+    RunningStatement(const RunningStatement &) = delete;
+    RunningStatement &operator=(const RunningStatement &) = delete;
+
+private:
+    OdbcSession &session_;
+};
+
+void OdbcSession::interruptRunningCall()
+{
+    // The handle may be freed by a failing call just before it unregisters; unixODBC
+    // checks every handle it is given, so a late cancel finds nothing rather than
+    // touching freed memory.
+    std::lock_guard lock(runningLock_);
+    if (running_)
+        SQLCancel(running_);
+}
+
+template <class Work> auto OdbcSession::stoppable(Handle &st, Work work)
+{
+    RunningStatement running(*this, st);
+    try {
+        return work();
+    } catch (const CommandStopped &) {
+        throw;
+    } catch (const DatabaseError &) {
+        if (stopRequested()) // the driver's "operation cancelled" (HY008) or what it led to
+            throw CommandStopped();
+        throw;
+    }
+}
+
 std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &params, int timeoutSeconds,
                                               StatementScope scope)
 {
-    checkScope(sql, scope);
-    Handle st = newStatement(timeoutSeconds);
-    run(st, sql, params);
-    auto result = std::make_unique<ResultSet>();
-    result->rowsAffected = collect(st, result.get(), nullptr);
-    return result;
+    return openQuery(sql, params, timeoutSeconds, scope, FetchBudget{});
 }
 
 std::unique_ptr<ResultSet> OdbcSession::openQuery(const QString &sql, const Params &params, int timeoutSeconds,
@@ -435,10 +478,12 @@ std::unique_ptr<ResultSet> OdbcSession::openQuery(const QString &sql, const Para
 {
     checkScope(sql, scope);
     Handle st = newStatement(timeoutSeconds);
-    run(st, sql, params);
-    auto result = std::make_unique<ResultSet>();
-    result->rowsAffected = collect(st, result.get(), &first);
-    return result;
+    return stoppable(st, [&] {
+        run(st, sql, params);
+        auto result = std::make_unique<ResultSet>();
+        result->rowsAffected = collect(st, result.get(), first.unlimited() ? nullptr : &first);
+        return result;
+    });
 }
 
 long long OdbcSession::execute(const QString &sql, const Params &params, int timeoutSeconds,
@@ -446,8 +491,10 @@ long long OdbcSession::execute(const QString &sql, const Params &params, int tim
 {
     checkScope(sql, scope);
     Handle st = newStatement(timeoutSeconds);
-    run(st, sql, params);
-    return collect(st, nullptr, nullptr);
+    return stoppable(st, [&] {
+        run(st, sql, params);
+        return collect(st, nullptr, nullptr);
+    });
 }
 
 long long OdbcSession::collect(Handle &st, ResultSet *result, const FetchBudget *first)
@@ -465,7 +512,7 @@ long long OdbcSession::collect(Handle &st, ResultSet *result, const FetchBudget 
                 for (const auto &c : result->columns)
                     result->rows.columns.emplace_back(storageFor(c.type));
                 // On the heap from the start: the driver writes to its buffers' addresses.
-                auto source = std::make_unique<OdbcRowSource>(std::move(st), getDataExtensions_,
+                auto source = std::make_unique<OdbcRowSource>(*this, std::move(st), getDataExtensions_,
                                                               result->columns, sqlTypes);
                 if (!source->fetchMore(result->columns, result->rows, first ? *first : FetchBudget{})) {
                     // The rest of this result, and any results after it, are read as the
@@ -644,9 +691,9 @@ void OdbcSession::describe(Handle &st, SQLSMALLINT count, std::vector<ColumnInfo
     }
 }
 
-OdbcRowSource::OdbcRowSource(Handle statement, int getDataExtensions, const std::vector<ColumnInfo> &columns,
-                             const std::vector<SQLSMALLINT> &sqlTypes)
-    : st_(std::move(statement)), getDataExtensions_(getDataExtensions), cols_(columns.size())
+OdbcRowSource::OdbcRowSource(const ProviderSession &owner, Handle statement, int getDataExtensions,
+                             const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes)
+    : owner_(owner), st_(std::move(statement)), getDataExtensions_(getDataExtensions), cols_(columns.size())
 {
     Handle &st = st_;
     const size_t n = columns.size();
@@ -817,6 +864,9 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
         if (limited && ((budget.rows && rowsThisCall >= budget.rows) ||
                         (budget.time.count() && rowsThisCall && std::chrono::steady_clock::now() >= until)))
             return false;
+        // A cancel between two fetches finds nothing running; the request is seen here.
+        if (owner_.stopRequested())
+            throw CommandStopped();
         fetched = 0;
         const SQLRETURN rc = SQLFetch(st);
         if (rc == SQL_NO_DATA)

@@ -6,6 +6,7 @@
 #include "data/core/ProviderSession.h"
 #include <QString>
 #include <QStringList>
+#include <mutex>
 #include <optional>
 
 namespace data {
@@ -56,7 +57,14 @@ public:
     // The driver's own name for itself (SQL_DRIVER_NAME), e.g. "psqlodbcw.so".
     QString driverName() const { return driverName_; }
 
+protected:
+    void interruptRunningCall() override; // SQLCancel on the running statement
+
 private:
+    class RunningStatement;
+    // Runs work with st as the statement a stop request cancels; a failure after a stop
+    // request is reported as CommandStopped.
+    template <class Work> auto stoppable(odbc::Handle &st, Work work);
     odbc::Handle newStatement(int timeoutSeconds);
     // Refuses text past the first statement of a OneStatement command.
     void checkScope(const QString &sql, StatementScope scope) const;
@@ -119,6 +127,8 @@ private:
 
     odbc::Handle env_;
     odbc::Handle dbc_;
+    std::mutex runningLock_;     // guards running_ against a stop from another thread
+    SQLHSTMT running_ = nullptr; // the statement a call executes or fetches now
     Dialect dialect_;
     QString driverName_;
     QString quoteChar_;

@@ -452,9 +452,16 @@ QString SqliteSession::serverVersion()
 
 void SqliteSession::fail(int rc) const
 {
+    if (rc == SQLITE_INTERRUPT && stopRequested())
+        throw CommandStopped();
     if (timedOut_)
         failInterrupted();
     throw DatabaseError(utf8(sqlite3_errmsg(db_)), QString(), sqlite3_extended_errcode(db_) ? sqlite3_extended_errcode(db_) : rc);
+}
+
+void SqliteSession::interruptRunningCall()
+{
+    sqlite3_interrupt(db_);
 }
 
 void SqliteSession::failInterrupted() const
@@ -553,6 +560,10 @@ long long SqliteSession::run(const QString &sql, const Params &params, int timeo
     bool haveResult = false;
 
     while (tail < end) {
+        // SQLite forgets an interrupt once no statement runs, so a stop that came
+        // between two statements of a script is seen here.
+        if (stopRequested())
+            throw CommandStopped();
         sqlite3_stmt *raw = nullptr;
         const char *next = nullptr;
         const int rc = sqlite3_prepare_v2(db_, tail, int(end - tail), &raw, &next);

@@ -65,6 +65,9 @@ public:
 
     sqlite3 *handle() const { return db_; }
 
+protected:
+    void interruptRunningCall() override; // sqlite3_interrupt
+
 private:
     friend int sqliteProgress(void *);
     friend class SqliteRowSource;

@@ -1,0 +1,28 @@
+#pragma once
+// Waits for a database call that takes long while the window stays alive: panel 3 keeps
+// naming what runs (or says a command runs), a stop button sits at its right end, Esc or
+// the button tells the server to stop, and every other input waits (BatchStop).
+#include "data/core/CommandWait.h"
+#include <QPointer>
+#include <QString>
+
+class QLabel;
+
+namespace gui {
+
+class CommandWatch final : public data::CommandWait {
+public:
+    explicit CommandWatch(QLabel *panel) : panel_(panel) {}
+    void wait(data::RunningCall &call) override;
+
+private:
+    void show(const QString &text);
+
+    QPointer<QLabel> panel_;
+};
+
+// The panel's texts, shared with the tests.
+QString commandRunningText();
+QString commandStoppingText();
+
+} // namespace gui

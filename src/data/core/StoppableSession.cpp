@@ -1,0 +1,155 @@
+#include "data/core/StoppableSession.h"
+#include "data/core/CommandWait.h"
+#include "data/core/DatabaseError.h"
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace data {
+
+namespace {
+
+// One call on its worker thread, as the waiting side sees it.
+class WorkerCall final : public RunningCall {
+public:
+    explicit WorkerCall(ProviderSession &session) : session_(session) {}
+
+    bool finished() const override
+    {
+        std::lock_guard lock(mutex_);
+        return done_;
+    }
+    void stop() override { session_.requestStop(); }
+    void whenFinished(std::function<void()> wake) override
+    {
+        // Under the lock, so that once this returns an earlier wake is not running any
+        // more and the waiting side may drop what it captured.
+        std::lock_guard lock(mutex_);
+        if (done_) {
+            if (wake)
+                wake();
+            return;
+        }
+        wake_ = std::move(wake);
+    }
+
+    // On the worker, when the call has returned or thrown.
+    void finish()
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        if (wake_)
+            wake_();
+        finishedCondition_.notify_all();
+    }
+    bool waitFor(std::chrono::milliseconds patience)
+    {
+        std::unique_lock lock(mutex_);
+        return finishedCondition_.wait_for(lock, patience, [this] { return done_; });
+    }
+
+private:
+    ProviderSession &session_;
+    mutable std::mutex mutex_;
+    std::condition_variable finishedCondition_;
+    std::function<void()> wake_;
+    bool done_ = false;
+};
+
+} // namespace
+
+void StoppableSession::run(const std::function<void()> &work, bool mayStop)
+{
+    if (busy_)
+        throw DatabaseError(QStringLiteral("連線正在執行另一個命令，請等它結束或停止它。"));
+    busy_ = true;
+    struct Release {
+        bool &busy;
+        ~Release() { busy = false; }
+    } release{busy_};
+
+    inner_.clearStop(); // a request belongs to the call it was made for
+    if (!mayStop || !wait_) {
+        work();
+        return;
+    }
+    WorkerCall call(inner_);
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        call.finish();
+    });
+    if (!call.waitFor(wait_->patience())) {
+        try {
+            wait_->wait(call);
+        } catch (...) {
+            call.stop(); // the window cannot wait any more: end the call before leaving
+            worker.join();
+            throw;
+        }
+    }
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+std::unique_ptr<ResultSet> StoppableSession::query(const QString &sql, const Params &params, int timeoutSeconds,
+                                                   StatementScope scope)
+{
+    std::unique_ptr<ResultSet> result;
+    run([&] { result = inner_.query(sql, params, timeoutSeconds, scope); }, true);
+    return result;
+}
+
+std::unique_ptr<ResultSet> StoppableSession::openQuery(const QString &sql, const Params &params, int timeoutSeconds,
+                                                       StatementScope scope, const FetchBudget &first)
+{
+    std::unique_ptr<ResultSet> result;
+    run([&] { result = inner_.openQuery(sql, params, timeoutSeconds, scope, first); }, true);
+    return result;
+}
+
+long long StoppableSession::execute(const QString &sql, const Params &params, int timeoutSeconds,
+                                    StatementScope scope)
+{
+    long long affected = -1;
+    run([&] { affected = inner_.execute(sql, params, timeoutSeconds, scope); }, true);
+    return affected;
+}
+
+std::unique_ptr<ResultSet> StoppableSession::openSchema(const QString &rowset,
+                                                        const std::vector<QVariant> &restrictions)
+{
+    std::unique_ptr<ResultSet> result;
+    run([&] { result = inner_.openSchema(rowset, restrictions); }, true);
+    return result;
+}
+
+QStringList StoppableSession::primaryKey(const QString &table)
+{
+    QStringList keys;
+    run([&] { keys = inner_.primaryKey(table); }, true);
+    return keys;
+}
+
+void StoppableSession::beginTransaction()
+{
+    run([&] { inner_.beginTransaction(); }, false);
+}
+
+void StoppableSession::commit()
+{
+    run([&] { inner_.commit(); }, false);
+}
+
+void StoppableSession::rollback()
+{
+    run([&] { inner_.rollback(); }, false);
+}
+
+} // namespace data

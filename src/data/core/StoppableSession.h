@@ -1,0 +1,55 @@
+#pragma once
+// The session a Connection hands out: the same calls as the provider's own session, but
+// the ones that may run long (statements, schema rowsets, key lookups) run on a worker
+// thread while the installed CommandWait keeps the window alive and offers a stop.
+// Without a CommandWait every call runs on the caller's thread, as the provider's would.
+//
+// Only one call runs at a time: a call made while another one waits (from an event the
+// wait let through) fails with DatabaseError instead of reaching the provider.
+#include "data/core/ProviderSession.h"
+#include <functional>
+
+namespace data {
+
+class CommandWait;
+
+class StoppableSession final : public ProviderSession {
+public:
+    explicit StoppableSession(ProviderSession &inner) : inner_(inner) {}
+
+    void setCommandWait(CommandWait *wait) { wait_ = wait; }
+    ProviderSession &inner() { return inner_; }
+
+    QString defaultDatabase() override { return inner_.defaultDatabase(); }
+    QString serverVersion() override { return inner_.serverVersion(); }
+    std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {}, int timeoutSeconds = 0,
+                                     StatementScope scope = StatementScope::Batch) override;
+    std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,
+                                         StatementScope scope, const FetchBudget &first) override;
+    long long execute(const QString &sql, const Params &params = {}, int timeoutSeconds = 0,
+                      StatementScope scope = StatementScope::Batch) override;
+    std::unique_ptr<ResultSet> openSchema(const QString &rowset,
+                                          const std::vector<QVariant> &restrictions) override;
+    QStringList primaryKey(const QString &table) override;
+    // Transactions end on the caller's thread and are never stopped: the rollback after
+    // a stopped change must run, and a commit is not cut in half.
+    void beginTransaction() override;
+    void commit() override;
+    void rollback() override;
+    QString quoteIdentifier(const QString &name) const override { return inner_.quoteIdentifier(name); }
+    QString quoteString(const QString &value) const override { return inner_.quoteString(value); }
+    QVariant lastInsertId() override { return inner_.lastInsertId(); }
+
+protected:
+    void interruptRunningCall() override { inner_.requestStop(); }
+
+private:
+    // Runs work as one call of the inner session (see the top of this file).
+    void run(const std::function<void()> &work, bool mayStop);
+
+    ProviderSession &inner_;
+    CommandWait *wait_ = nullptr;
+    bool busy_ = false;
+};
+
+} // namespace data

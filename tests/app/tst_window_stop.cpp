@@ -1,0 +1,202 @@
+// A long command stopped through the real window: a select typed on the SQL page and the
+// post of an edited cell keep the window painting while they run, panel 3 shows the stop
+// button, Esc or the button stops the command on the database, the person is told, other
+// input meanwhile is dropped, and the connection runs the next command.
+#include "app/gui/CommandWatch.h"
+#include "app/gui/MainWindow.h"
+#include "app/gui/TableListBox.h"
+#include "components/wDBGrid.h"
+#include "data/core/Field.h"
+#include "support/GuiDriver.h"
+#include "support/ScriptedUi.h"
+#include "support/SqliteScript.h"
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+using testsupport::ScriptedUiScope;
+
+namespace {
+
+constexpr int kSqlPage = 3;
+constexpr int kXmlPage = 4;
+// Counts a cross join of 1000³ rows: seconds, far longer than the stop takes.
+const QString kLongSelect = QStringLiteral("select count(*) from big a, big b, big c");
+
+} // namespace
+
+class TestWindowStop : public QObject {
+    Q_OBJECT
+    ScriptedUiScope ui;
+    QTemporaryDir dir;
+    QString dbFile;
+    std::unique_ptr<Tfm_ADO_Schema> w;
+
+    QToolButton *stopButton() const
+    {
+        return w->statusBar()->findChild<QToolButton *>(QStringLiteral("btnStopCommand"));
+    }
+
+    // Runs `during` once a command shows its stop button.
+    void whileRunning(QTimer &watcher, const std::function<void()> &during)
+    {
+        watcher.setInterval(10);
+        connect(&watcher, &QTimer::timeout, this, [this, &watcher, during] {
+            QToolButton *button = stopButton();
+            if (!button || !button->isVisible())
+                return;
+            watcher.stop();
+            during();
+        });
+        watcher.start();
+    }
+
+    void typeAndRun(const QString &text)
+    {
+        QTabBar *bar = w->PageControl1->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(kSqlPage).center());
+        QTest::mouseClick(w->redSQLText->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+        drive::press(Qt::Key_A, Qt::ControlModifier);
+        drive::type(text);
+        QTest::mouseClick(w->btnRun, Qt::LeftButton);
+    }
+
+    QString storedValue() const
+    {
+        QString value;
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT v FROM t WHERE id = 1", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return value;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        dbFile = dir.filePath(QStringLiteral("stop.db"));
+        const QString failure = testsupport::sqliteScriptError(dbFile,
+            "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
+            "INSERT INTO t VALUES (1, 'a');"
+            "CREATE TABLE big (x);"
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) "
+            "INSERT INTO big SELECT x FROM c;"
+            "CREATE TRIGGER slow AFTER UPDATE ON t BEGIN SELECT count(*) FROM big a, big b, big c; END;");
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
+    void init()
+    {
+        w = std::make_unique<Tfm_ADO_Schema>();
+        w->ADOConnection1.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+        w->resize(1000, 700);
+        QVERIFY(drive::showActive(w.get()));
+        QTest::mouseClick(w->btnADOConnection, Qt::LeftButton);
+        QVERIFY(w->ADOConnection1.Connected());
+        ui.clearRecords();
+    }
+
+    void cleanup()
+    {
+        w.reset();
+        QVERIFY2(ui.failures().isEmpty(), qPrintable(ui.failures().join('\n')));
+    }
+
+    void sqlPageSelectStops_data()
+    {
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("Esc") << false;
+        QTest::newRow("stop button") << true;
+    }
+
+    void sqlPageSelectStops()
+    {
+        QFETCH(bool, byButton);
+        QString panelWhileRunning;
+        int pageAfterClick = -1;
+        QTimer watcher;
+        whileRunning(watcher, [&] {
+            panelWhileRunning = w->panelText(3);
+            // Other input waits: a click on the first page's tab changes nothing.
+            QTabBar *bar = w->PageControl1->tabBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+            pageAfterClick = w->PageControl1->currentIndex();
+            if (byButton)
+                QTest::mouseClick(stopButton(), Qt::LeftButton);
+            else
+                drive::press(Qt::Key_Escape);
+        });
+        typeAndRun(kLongSelect);
+
+        QCOMPARE(panelWhileRunning, gui::commandRunningText());
+        QCOMPARE(pageAfterClick, kSqlPage);
+        QCOMPARE(ui.messageTexts(), QStringList({QStringLiteral("命令已停止。")}));
+        QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::None);
+        QCOMPARE(w->panelText(3), QStringLiteral("命令已停止。"));
+        QVERIFY(!w->ADODXML.Active());
+        QTRY_VERIFY(stopButton() == nullptr);
+
+        // The connection runs the next select, which opens as usual.
+        ui.clearRecords();
+        typeAndRun(QStringLiteral("select 41 + 1 as n"));
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QVERIFY(w->ADODXML.Active());
+        QCOMPARE(w->ADODXML.Fields(0)->AsInteger(), 42);
+        QCOMPARE(w->PageControl1->currentIndex(), kXmlPage);
+    }
+
+    // The edit is kept when its post is stopped, and the database keeps the old value;
+    // Esc afterwards cancels the edit as usual.
+    void stoppedPostKeepsTheEdit()
+    {
+        w->cbxOpenDataSet->setChecked(true);
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        const auto found = w->lbxTableName->findItems(QStringLiteral("t"), Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        QListWidget *list = w->lbxTableName;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+        QVERIFY(w->ADODXML.Active());
+        w->showPage(kXmlPage);
+        components::TwDBGrid *grid = w->DBGrid2;
+        drive::clickCell(grid, 0, 1);
+        drive::type(QStringLiteral("b"));
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+
+        QTimer watcher;
+        bool sawStop = false;
+        whileRunning(watcher, [&] {
+            sawStop = true;
+            drive::press(Qt::Key_Escape);
+        });
+        drive::press(Qt::Key_Down); // posts
+        QVERIFY(sawStop);
+        QCOMPARE(ui.messageTexts(), QStringList({QStringLiteral("命令已停止。")}));
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        QCOMPARE(w->ADODXML.FieldByName(QStringLiteral("v"))->AsString(), QStringLiteral("b"));
+        QCOMPARE(storedValue(), QStringLiteral("a"));
+
+        drive::press(Qt::Key_Escape); // the grid's own Esc: cancels the edit
+        QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+        QCOMPARE(w->ADODXML.FieldByName(QStringLiteral("v"))->AsString(), QStringLiteral("a"));
+        QVERIFY(w->ADOConnection1.Connected());
+    }
+};
+
+QTEST_MAIN(TestWindowStop)
+#include "tst_window_stop.moc"

@@ -1,0 +1,257 @@
+// Stopping a long command on SQLite, PostgreSQL (ODBC) and SQL Server through FreeTDS
+// (the scripted TDS peer, which answers the attention the cancel sends): a statement, the
+// open of a dataset whose rows are slow to come, and the post of an edit each end with
+// CommandStopped once the wait asks to stop; the stopped post changes nothing and keeps
+// the edit; the connection answers the next statement. Short calls never reach the wait.
+#include "data/core/CommandWait.h"
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
+#include "support/PgServer.h"
+#include "support/SqliteScript.h"
+#include "support/TdsPeer.h"
+#include <QTemporaryDir>
+#include <QtTest>
+#include <thread>
+
+using namespace data;
+
+namespace {
+
+// Asks to stop as soon as the program would show the wait, then waits for the end.
+class StopWhenWaiting final : public CommandWait {
+public:
+    int waits = 0;
+    std::chrono::milliseconds patience() const override { return std::chrono::milliseconds(20); }
+    void wait(RunningCall &call) override
+    {
+        ++waits;
+        call.stop();
+        while (!call.finished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+// What each provider runs; every long text runs far longer than any test.
+struct Workload {
+    QString statement; // executed
+    QString slowRows;  // opened in a dataset: its first row never comes in time
+    QString table;     // id (key) and v, one row (1, 'a'); an update of it is slow
+    QString quickRow;  // one row, at once
+};
+
+const Workload sqliteWork{
+    QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c"),
+    QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                   "SELECT x FROM c WHERE x % 1000000000000 = 0"),
+    QStringLiteral("t"),
+    QStringLiteral("SELECT 42"),
+};
+
+const Workload postgresWork{
+    QStringLiteral("SELECT pg_sleep(3600)"),
+    QStringLiteral("SELECT 1 AS x FROM pg_sleep(3600)"),
+    QStringLiteral("t"),
+    QStringLiteral("SELECT 42"),
+};
+
+const Workload tdsWork{
+    QStringLiteral("WAITFOR DELAY '01:00:00'"),
+    QStringLiteral("Select * From 慢表"),
+    QStringLiteral("t"),
+    QStringLiteral("Select 42"),
+};
+
+tds::Column tdsColumn(const QString &name, tds::ColumnType type, bool nullable = true)
+{
+    tds::Column c;
+    c.name = name;
+    c.type = type;
+    c.size = 20;
+    c.nullable = nullable;
+    return c;
+}
+
+void expectStopped(const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const CommandStopped &e) {
+        QCOMPARE(e.message(), QStringLiteral("命令已停止。"));
+        return;
+    } catch (const DatabaseError &e) {
+        QFAIL(qPrintable(QStringLiteral("not reported as stopped: ") + e.message()));
+    }
+    QFAIL("the command was not stopped");
+}
+
+} // namespace
+
+class TestCommandStop : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    tds::TdsPeer peer;
+    Connection conn;
+    StopWhenWaiting wait;
+
+    // Connects conn to the provider with its table (1, 'a'); nullptr when PostgreSQL is
+    // missing (the test has been skipped or failed).
+    const Workload *connect(const QString &provider)
+    {
+        conn.Close();
+        if (provider == QLatin1String("sqlite")) {
+            const QString file = dir.filePath(QStringLiteral("stop.db"));
+            QFile::remove(file);
+            // The update trigger counts a cross join of 1000³ rows (seconds).
+            const QString failure = testsupport::sqliteScriptError(file,
+                "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
+                "INSERT INTO t VALUES (1, 'a');"
+                "CREATE TABLE big (x);"
+                "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) "
+                "INSERT INTO big SELECT x FROM c;"
+                "CREATE TRIGGER slow AFTER UPDATE ON t BEGIN SELECT count(*) FROM big a, big b, big c; END;");
+            if (!failure.isEmpty())
+                qWarning() << failure;
+            conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
+            conn.Open();
+            return &sqliteWork;
+        }
+        if (provider == QLatin1String("postgres")) {
+            testsupport::PgServer *pg = testsupport::PgServer::shared();
+            if (!pg)
+                return nullptr;
+            pg->exec(QStringLiteral(
+                "DROP TABLE IF EXISTS t; CREATE TABLE t (id int PRIMARY KEY, v text); INSERT INTO t VALUES (1, 'a');"
+                "CREATE OR REPLACE FUNCTION slow() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(3600); RETURN NEW; END $$ "
+                "LANGUAGE plpgsql;"
+                "CREATE TRIGGER slow BEFORE UPDATE ON t FOR EACH ROW EXECUTE FUNCTION slow();"));
+            conn.setConnectionString(pg->adoConnectionString());
+            conn.Open();
+            return &postgresWork;
+        }
+        peer.clearScript();
+        peer.onQuery(tdsWork.statement, tds::Reply::hang());
+        peer.onQuery(tdsWork.slowRows, tds::Reply::hang());
+        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), tds::Reply::hang());
+        peer.onQuery(QStringLiteral("Select * From [t]"),
+                     tds::Reply::rows({tdsColumn(QStringLiteral("id"), tds::ColumnType::Int, false),
+                                       tdsColumn(QStringLiteral("v"), tds::ColumnType::NVarChar)},
+                                      {{1, QStringLiteral("a")}}));
+        peer.onProcedure(QStringLiteral("sp_pkeys"),
+                         tds::Reply::rows({tdsColumn(QStringLiteral("TABLE_QUALIFIER"), tds::ColumnType::NVarChar),
+                                           tdsColumn(QStringLiteral("TABLE_OWNER"), tds::ColumnType::NVarChar),
+                                           tdsColumn(QStringLiteral("TABLE_NAME"), tds::ColumnType::NVarChar),
+                                           tdsColumn(QStringLiteral("COLUMN_NAME"), tds::ColumnType::NVarChar),
+                                           tdsColumn(QStringLiteral("KEY_SEQ"), tds::ColumnType::Int),
+                                           tdsColumn(QStringLiteral("PK_NAME"), tds::ColumnType::NVarChar)},
+                                          {{"Sales", "dbo", "t", "id", 1, "PK_t"}}));
+        peer.onQuery(tdsWork.quickRow, tds::Reply::rows({tdsColumn(QStringLiteral("n"), tds::ColumnType::Int)}, {{42}}));
+        conn.setConnectionString(peer.connectionString(QStringLiteral("Sales"), QStringLiteral("sa"), QStringLiteral("secret")));
+        conn.Open();
+        peer.clearReceived();
+        return &tdsWork;
+    }
+
+    // The connection works after the stop.
+    void expectUsable(const Workload &work)
+    {
+        const int waitsBefore = wait.waits;
+        auto one = conn.session().query(work.quickRow);
+        QCOMPARE(one->rows.columns.at(0).value(0, one->columns.at(0).type).toLongLong(), 42LL);
+        QCOMPARE(wait.waits, waitsBefore); // a quick call never shows the wait
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(peer.start());
+        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        conn.setCommandWait(&wait);
+    }
+    void cleanupTestCase()
+    {
+        conn.Close();
+        peer.stop();
+        testsupport::PgServer::shutdownShared();
+    }
+
+    void stops_data()
+    {
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<QString>("kind");
+        for (const char *provider : {"sqlite", "postgres", "tds"})
+            for (const char *kind : {"statement", "fetch", "post"})
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(provider), QLatin1String(kind))))
+                    << QString::fromLatin1(provider) << QString::fromLatin1(kind);
+    }
+
+    void stops()
+    {
+        QFETCH(QString, provider);
+        QFETCH(QString, kind);
+        if (provider == QLatin1String("postgres")) {
+            REQUIRE_PG_SERVER(pg);
+        }
+        const Workload *work = connect(provider);
+        QVERIFY(work);
+        const int attentionsBefore = peer.attentions();
+        wait.waits = 0;
+
+        if (kind == QLatin1String("statement")) {
+            expectStopped([&] { conn.session().execute(work->statement); });
+        } else if (kind == QLatin1String("fetch")) {
+            Dataset ds;
+            ds.setConnection(&conn);
+            ds.setCommandText(work->slowRows);
+            expectStopped([&] { ds.Open(); });
+            QVERIFY(!ds.Active());
+        } else {
+            Dataset ds;
+            ds.setConnection(&conn);
+            ds.setCommandText(QStringLiteral("Select * From ") + conn.session().quoteIdentifier(work->table));
+            ds.Open();
+            ds.FetchAll();
+            ds.Edit();
+            ds.FieldByName(QStringLiteral("v"))->setAsString(QStringLiteral("b"));
+            expectStopped([&] { ds.Post(); });
+            // The edit stays for the person to change or cancel.
+            QCOMPARE(ds.State(), dsEdit);
+            QCOMPARE(ds.FieldByName(QStringLiteral("v"))->AsString(), QStringLiteral("b"));
+            ds.Cancel();
+            QCOMPARE(ds.FieldByName(QStringLiteral("v"))->AsString(), QStringLiteral("a"));
+            if (provider == QLatin1String("tds")) {
+                QStringList transactions;
+                for (const tds::Request &r : peer.received())
+                    if (r.kind == tds::Request::Transaction)
+                        transactions << r.text;
+                QCOMPARE(transactions.last(), QStringLiteral("ROLLBACK"));
+            } else {
+                auto stored = conn.session().query(QStringLiteral("SELECT v FROM t WHERE id = 1"));
+                QCOMPARE(stored->rows.columns.at(0).value(0, stored->columns.at(0).type).toString(),
+                         QStringLiteral("a"));
+            }
+        }
+        QCOMPARE(wait.waits, 1);
+        if (provider == QLatin1String("tds"))
+            QCOMPARE(peer.attentions(), attentionsBefore + 1);
+        expectUsable(*work);
+    }
+
+    // A script stopped between two statements runs nothing after the stop.
+    void sqliteScriptStopsBetweenStatements()
+    {
+        connect(QStringLiteral("sqlite"));
+        conn.session().execute(QStringLiteral("CREATE TABLE after (x)"));
+        expectStopped([&] {
+            conn.session().execute(QStringLiteral("INSERT INTO after VALUES (1); ") + sqliteWork.statement +
+                                   QStringLiteral("; INSERT INTO after VALUES (2)"));
+        });
+        auto rows = conn.session().query(QStringLiteral("SELECT group_concat(x) FROM after"));
+        // Each statement is whole: the first ran before the stop, the last never.
+        QCOMPARE(rows->rows.columns.at(0).value(0, rows->columns.at(0).type).toString(), QStringLiteral("1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandStop)
+#include "tst_command_stop.moc"
