@@ -2,7 +2,8 @@
 // stop request (Esc or the panel's button) to the command's failure reaching the caller,
 // the worker thread joined. On SQLite (a statement counting a cross join; the post of a
 // row whose update trigger does the same) and on SQL Server through FreeTDS against the
-// scripted TDS peer, whose hanging reply answers the attention that SQLCancel sends.
+// scripted TDS peer, whose hanging reply answers the attention that SQLCancel sends. Also
+// what running a quick statement on the worker thread costs against the caller's thread.
 // Usage: bench_stop [rounds]
 #include "data/core/CommandWait.h"
 #include "data/core/Connection.h"
@@ -109,6 +110,21 @@ void sqliteFigures(TimedStop &stop, int rounds, const QString &folder)
               conn.session().execute(QStringLiteral("SELECT count(*) FROM big a, big b, big c"));
           }));
     print("SQLite post (update trigger)", measure(stop, rounds, [&] { postOnce(conn); }));
+
+    // What the worker thread costs a call that ends at once (never shown a wait).
+    auto quickCalls = [&](data::CommandWait *wait) {
+        conn.setCommandWait(wait);
+        constexpr int kCalls = 5000;
+        const auto start = Clock::now();
+        for (int i = 0; i < kCalls; ++i)
+            conn.session().execute(QStringLiteral("SELECT 1"));
+        return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kCalls;
+    };
+    quickCalls(nullptr); // warm
+    const double onCaller = quickCalls(nullptr);
+    const double onWorker = quickCalls(&stop);
+    std::printf("%-40s %.1f µs on a worker, %.1f µs on the caller's thread (+%.1f µs)\n", "a quick statement",
+                onWorker, onCaller, onWorker - onCaller);
 }
 
 void tdsFigures(TimedStop &stop, int rounds)

@@ -7,6 +7,7 @@
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteScript.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QStringDecoder>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace xmlpagetest;
@@ -309,6 +311,41 @@ private slots:
         runBatch();
         QCOMPARE(filesWritten().size(), 4);
         QVERIFY(selectedTables(*w).isEmpty());
+    }
+
+    // Esc while the server still computes a table's rows (a view over a huge join): the
+    // select is stopped on the database and the batch ends there, as a stopped batch.
+    void stopWhileATableIsComputed()
+    {
+        const QString made = testsupport::sqliteScriptError(dbFile,
+            "CREATE TABLE big (x);"
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) "
+            "INSERT INTO big SELECT x FROM c;"
+            "CREATE VIEW 慢檢視 AS SELECT count(*) AS n FROM big a, big b, big c;");
+        QVERIFY2(made.isEmpty(), qPrintable(made));
+        struct DropAfter {
+            QString file;
+            ~DropAfter() { testsupport::sqliteScriptError(file, "DROP VIEW 慢檢視; DROP TABLE big;"); }
+        } dropAfter{dbFile};
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        const QStringList tables = {QStringLiteral("地區"), QStringLiteral("產品"), QStringLiteral("慢檢視")};
+        selectTables(tables);
+        QTimer watcher;
+        watcher.setInterval(10);
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto *button = w->findChild<QToolButton *>(QStringLiteral("btnStopCommand"));
+            if (!button || !button->isVisible())
+                return;
+            watcher.stop();
+            drive::press(Qt::Key_Escape);
+        });
+        watcher.start();
+        runBatch();
+        expectNoMessages();
+        QCOMPARE(filesWritten(), QStringList({kLogName, QStringLiteral("地區.xml"), QStringLiteral("產品.xml")}));
+        QCOMPARE(logLines(outFile(kLogName)).size(), 3);
+        QCOMPARE(selectedTables(*w), QStringList{QStringLiteral("慢檢視")});
+        QCOMPARE(w->panelText(3), QStringLiteral("XML轉檔已停止：已轉出 2 個表格，尚有 1 個表格仍選取"));
     }
 
     // Other keys and clicks wait out the batch: a click on the table button while a table

@@ -23,6 +23,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QToolButton>
+#include <QTimer>
 #include <memory>
 #include <mutex>
 
@@ -295,6 +297,35 @@ private slots:
         QCOMPARE(ui.questions().at(0).text, QStringLiteral("是否繼續？"));
         QCOMPARE(ui.messageTexts(), QStringList{message});
         QCOMPARE(w->panelText(3), panel3);
+    }
+
+    // Esc while the second rebuild runs: the server gets the attention, the run ends there
+    // without the question, and panel 3 kept naming the table while it waited.
+    void reindexStoppedOnTheServer()
+    {
+        peer->onQuery(QRegularExpression(QStringLiteral("^DBCC DBReindex")), Reply::done());
+        peer->onQuery(reindexBatch("'[dbo].[訂單]'"), Reply::hang());
+        QVERIFY(openWindow(QStringList{"客戶", "訂單", "產品"}));
+        const int attentions = peer->attentions();
+        QString panelWhileWaiting;
+        QTimer watcher;
+        watcher.setInterval(10);
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto *button = w->statusBar()->findChild<QToolButton *>(QStringLiteral("btnStopCommand"));
+            if (!button || !button->isVisible())
+                return;
+            watcher.stop();
+            panelWhileWaiting = w->panelText(3);
+            drive::press(Qt::Key_Escape);
+        });
+        watcher.start();
+        run("nReindexTable");
+        QCOMPARE(batches(), (QStringList{reindexBatch("'[dbo].[客戶]'"), reindexBatch("'[dbo].[訂單]'")}));
+        QCOMPARE(peer->attentions(), attentions + 1);
+        QCOMPARE(panelWhileWaiting, QStringLiteral("訂單 索引檔重整中 ......"));
+        QVERIFY(ui.questions().isEmpty());
+        QCOMPARE(ui.messageTexts(), QStringList{"命令已停止。"});
+        QCOMPARE(w->panelText(3), QStringLiteral("命令已停止。"));
     }
 
     // Every listed entry, selected or not, hostile names and a view among them: the view's

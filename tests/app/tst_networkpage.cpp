@@ -199,6 +199,23 @@ private slots:
         QVERIFY(findItem(w->tvNet, 0, "WG1")->isExpanded());
     }
 
+    // Esc during the first computer ends the scan once that computer is complete.
+    void escStopsTheScanAfterTheComputer()
+    {
+        int lookups = 0;
+        net.onCall = [&](const QString &call) {
+            if (call.startsWith("hostToIP ") && ++lookups == 1)
+                drive::press(Qt::Key_Escape);
+        };
+        trigger("nGetNetName");
+        QCOMPARE(lookups, 1);
+        QCOMPARE(w->tvNet->topLevelItemCount(), 1);
+        QCOMPARE(w->tvNet->topLevelItem(0)->childCount(), 1);
+        QVERIFY(w->tvNet->topLevelItem(0)->child(0)->childCount() > 0); // the computer is whole
+        QCOMPARE(w->panelText(3), gui::netScanStoppedText(1));
+        QVERIFY(ui.messages().isEmpty());
+    }
+
     void noWorkgroupsLeavesTreeEmpty()
     {
         scanOffice();
