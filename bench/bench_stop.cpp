@@ -10,6 +10,7 @@
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
+#include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
 #include "support/TdsPeer.h"
 #include <QCoreApplication>
@@ -92,13 +93,8 @@ void postOnce(data::Connection &conn)
 void sqliteFigures(TimedStop &stop, int rounds, const QString &folder)
 {
     const QString file = folder + QStringLiteral("/stop.db");
-    const QString failure = testsupport::sqliteScriptError(file,
-        "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
-        "INSERT INTO t VALUES (1, 'a');"
-        "CREATE TABLE big (x);"
-        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2000) "
-        "INSERT INTO big SELECT x FROM c;"
-        "CREATE TRIGGER slow AFTER UPDATE ON t BEGIN SELECT count(*) FROM big a, big b, big c; END;");
+    const QString failure = testsupport::sqliteScriptError(
+        file, (QByteArray(testsupport::kSlowSqliteBigTable) + testsupport::kSlowSqliteUpdateTable).constData());
     if (!failure.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(failure));
         return;
@@ -107,7 +103,7 @@ void sqliteFigures(TimedStop &stop, int rounds, const QString &folder)
     conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
     conn.setCommandWait(&stop);
     print("SQLite statement", measure(stop, rounds, [&] {
-              conn.session().execute(QStringLiteral("SELECT count(*) FROM big a, big b, big c"));
+              conn.session().execute(QString::fromLatin1(testsupport::kSlowSqliteCount));
           }));
     print("SQLite post (update trigger)", measure(stop, rounds, [&] { postOnce(conn); }));
 

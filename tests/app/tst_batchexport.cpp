@@ -7,6 +7,7 @@
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
 #include "support/ScriptedUi.h"
+#include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
 #include <QAction>
 #include <QCheckBox>
@@ -317,11 +318,9 @@ private slots:
     // select is stopped on the database and the batch ends there, as a stopped batch.
     void stopWhileATableIsComputed()
     {
-        const QString made = testsupport::sqliteScriptError(dbFile,
-            "CREATE TABLE big (x);"
-            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) "
-            "INSERT INTO big SELECT x FROM c;"
-            "CREATE VIEW 慢檢視 AS SELECT count(*) AS n FROM big a, big b, big c;");
+        const QString made = testsupport::sqliteScriptError(
+            dbFile, (QByteArray(testsupport::kSlowSqliteBigTable) + "CREATE VIEW 慢檢視 AS " +
+                     testsupport::kSlowSqliteCount + ";").constData());
         QVERIFY2(made.isEmpty(), qPrintable(made));
         struct DropAfter {
             QString file;

@@ -9,6 +9,7 @@
 #include "data/core/Field.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
 #include <QCheckBox>
 #include <QLabel>
@@ -31,8 +32,7 @@ namespace {
 
 constexpr int kSqlPage = 3;
 constexpr int kXmlPage = 4;
-// Counts a cross join of 1000³ rows: seconds, far longer than the stop takes.
-const QString kLongSelect = QStringLiteral("select count(*) from big a, big b, big c");
+const QString kLongSelect = QString::fromLatin1(testsupport::kSlowSqliteCount);
 
 } // namespace
 
@@ -91,13 +91,8 @@ private slots:
     {
         QVERIFY(dir.isValid());
         dbFile = dir.filePath(QStringLiteral("stop.db"));
-        const QString failure = testsupport::sqliteScriptError(dbFile,
-            "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
-            "INSERT INTO t VALUES (1, 'a');"
-            "CREATE TABLE big (x);"
-            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) "
-            "INSERT INTO big SELECT x FROM c;"
-            "CREATE TRIGGER slow AFTER UPDATE ON t BEGIN SELECT count(*) FROM big a, big b, big c; END;");
+        const QString failure = testsupport::sqliteScriptError(
+            dbFile, (QByteArray(testsupport::kSlowSqliteBigTable) + testsupport::kSlowSqliteUpdateTable).constData());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 

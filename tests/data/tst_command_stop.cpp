@@ -9,6 +9,7 @@
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
 #include "support/PgServer.h"
+#include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
 #include "support/TdsPeer.h"
 #include <QTemporaryDir>
@@ -103,14 +104,8 @@ class TestCommandStop : public QObject {
         if (provider == QLatin1String("sqlite")) {
             const QString file = dir.filePath(QStringLiteral("stop.db"));
             QFile::remove(file);
-            // The update trigger counts a cross join of 1000³ rows (seconds).
-            const QString failure = testsupport::sqliteScriptError(file,
-                "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
-                "INSERT INTO t VALUES (1, 'a');"
-                "CREATE TABLE big (x);"
-                "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) "
-                "INSERT INTO big SELECT x FROM c;"
-                "CREATE TRIGGER slow AFTER UPDATE ON t BEGIN SELECT count(*) FROM big a, big b, big c; END;");
+            const QString failure = testsupport::sqliteScriptError(
+                file, (QByteArray(testsupport::kSlowSqliteBigTable) + testsupport::kSlowSqliteUpdateTable).constData());
             if (!failure.isEmpty())
                 qWarning() << failure;
             conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);

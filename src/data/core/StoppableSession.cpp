@@ -48,6 +48,11 @@ public:
         std::unique_lock lock(mutex_);
         return finishedCondition_.wait_for(lock, patience, [this] { return done_; });
     }
+    void waitUntilFinished()
+    {
+        std::unique_lock lock(mutex_);
+        finishedCondition_.wait(lock, [this] { return done_; });
+    }
 
 private:
     ProviderSession &session_;
@@ -58,6 +63,57 @@ private:
 };
 
 } // namespace
+
+// The session's worker thread, started with its first long call and kept for the next
+// ones (starting a thread per call costs more than many statements take).
+class StoppableSession::Worker {
+public:
+    Worker() : thread_([this] { loop(); }) {}
+    ~Worker()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        jobArrived_.notify_one();
+        thread_.join();
+    }
+    void post(std::function<void()> job)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            job_ = std::move(job);
+        }
+        jobArrived_.notify_one();
+    }
+
+private:
+    void loop()
+    {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                jobArrived_.wait(lock, [this] { return quit_ || job_; });
+                if (!job_)
+                    return;
+                job = std::move(job_);
+                job_ = nullptr;
+            }
+            job();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable jobArrived_;
+    std::function<void()> job_;
+    bool quit_ = false;
+    std::thread thread_; // last: starts once the rest exists
+};
+
+StoppableSession::StoppableSession(ProviderSession &inner) : inner_(inner) {}
+
+StoppableSession::~StoppableSession() = default;
 
 void StoppableSession::run(const std::function<void()> &work, bool mayStop)
 {
@@ -75,25 +131,27 @@ void StoppableSession::run(const std::function<void()> &work, bool mayStop)
         return;
     }
     WorkerCall call(inner_);
-    std::exception_ptr failure;
-    std::thread worker([&] {
+    std::exception_ptr failure; // written before finish(), read after it was seen
+    if (!worker_)
+        worker_ = std::make_unique<Worker>();
+    worker_->post([&] {
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
-        call.finish();
+        call.finish(); // the last use of this frame by the worker
     });
     if (!call.waitFor(wait_->patience())) {
         try {
             wait_->wait(call);
         } catch (...) {
             call.stop(); // the window cannot wait any more: end the call before leaving
-            worker.join();
+            call.waitUntilFinished();
             throw;
         }
     }
-    worker.join();
+    call.waitUntilFinished(); // wait() returns finished; be sure
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -8,6 +8,7 @@
 // wait let through) fails with DatabaseError instead of reaching the provider.
 #include "data/core/ProviderSession.h"
 #include <functional>
+#include <memory>
 
 namespace data {
 
@@ -15,7 +16,8 @@ class CommandWait;
 
 class StoppableSession final : public ProviderSession {
 public:
-    explicit StoppableSession(ProviderSession &inner) : inner_(inner) {}
+    explicit StoppableSession(ProviderSession &inner);
+    ~StoppableSession() override;
 
     void setCommandWait(CommandWait *wait) { wait_ = wait; }
     ProviderSession &inner() { return inner_; }
@@ -47,7 +49,9 @@ private:
     // Runs work as one call of the inner session (see the top of this file).
     void run(const std::function<void()> &work, bool mayStop);
 
+    class Worker;
     ProviderSession &inner_;
+    std::unique_ptr<Worker> worker_;
     CommandWait *wait_ = nullptr;
     bool busy_ = false;
 };
