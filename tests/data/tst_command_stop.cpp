@@ -233,6 +233,45 @@ private slots:
         expectUsable(*work);
     }
 
+    // A server that stops sending part-way through a big result: the background fill
+    // waits for it through the connection's wait, whose stop cancels the statement (an
+    // attention), keeps the rows that came, ends the fill as stopped and frees the
+    // connection. The window stays with the rows meanwhile (the fill runs from its timer).
+    void stalledFillStops()
+    {
+        connect(QStringLiteral("tds"));
+        // Rows come in blocks of 256 (a block waits for all its rows): two whole blocks,
+        // then a part of one that never fills up.
+        constexpr int kSent = 600;
+        QList<QVariantList> rows;
+        for (int i = 1; i <= kSent; ++i)
+            rows.append(QVariantList{i});
+        peer.onQuery(QStringLiteral("Select * From 停滯表"),
+                     tds::Reply::rowsThenHang({tdsColumn(QStringLiteral("id"), tds::ColumnType::Int, false)}, rows));
+        Dataset::setFillBudgets({10, {}}, {10, {}});
+        struct Restore {
+            ~Restore() { Dataset::setFillBudgets({2000, std::chrono::milliseconds(50)}, {0, std::chrono::milliseconds(20)}); }
+        } restore;
+        const int attentionsBefore = peer.attentions();
+        wait.waits = 0;
+        QString failure;
+        Dataset ds;
+        QObject::connect(&ds, &Dataset::fillFailed, [&](const QString &message) { failure = message; });
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("Select * From 停滯表"));
+        ds.Open();
+        QVERIFY(ds.Fetching());
+        QCOMPARE(wait.waits, 0); // the first rows were there at once
+        QTRY_VERIFY_WITH_TIMEOUT(!ds.Fetching(), 30000);
+        QCOMPARE(wait.waits, 1);
+        QVERIFY(ds.FillStopped());
+        QVERIFY(ds.RecordCount() >= 512 && ds.RecordCount() <= kSent); // all whole blocks
+        QCOMPARE(ds.valueAt(511, 0).toInt(), 512);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(peer.attentions(), attentionsBefore + 1);
+        expectUsable(tdsWork);
+    }
+
     // A script stopped between two statements runs nothing after the stop.
     void sqliteScriptStopsBetweenStatements()
     {

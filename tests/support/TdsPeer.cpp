@@ -504,6 +504,13 @@ Reply Reply::error(int number, int severity, int state, const QString &message)
     return r;
 }
 
+Reply Reply::rowsThenHang(const QList<Column> &columns, const QList<QVariantList> &rows)
+{
+    Reply r = Reply::rows(columns, rows);
+    r.waitForAttention = true;
+    return r;
+}
+
 Reply Reply::hang()
 {
     Reply r;
@@ -543,7 +550,7 @@ public:
 
 private:
     bool readMessage(uint8_t &type, QByteArray &payload, int waitMs = -1);
-    void send(const QByteArray &tokens);
+    void send(const QByteArray &tokens, bool endOfMessage = true); // false: more of the message follows
     bool login();
     void handleBatch(const QByteArray &payload);
     void handleRpc(const QByteArray &payload);
@@ -603,7 +610,7 @@ bool Session::readMessage(uint8_t &type, QByteArray &payload, int waitMs)
     }
 }
 
-void Session::send(const QByteArray &tokens)
+void Session::send(const QByteArray &tokens, bool endOfMessage)
 {
     const qsizetype room = packetSize_ - 8;
     qsizetype offset = 0;
@@ -613,7 +620,7 @@ void Session::send(const QByteArray &tokens)
         const bool last = offset + n >= tokens.size();
         QByteArray packet;
         packet.append(char(kReply));
-        packet.append(char(last ? 1 : 0));
+        packet.append(char(last && endOfMessage ? 1 : 0));
         packet.append(char((n + 8) >> 8));
         packet.append(char((n + 8) & 0xFF));
         packet.append(char(0));
@@ -907,6 +914,13 @@ void Session::answer(const Request &request, bool rpc, const Out &returnValues)
     const Reply reply = peer_.answerFor(request);
     Out o;
     if (reply.waitForAttention) {
+        // Rows the server produced before it stalled: sent, but the message goes on.
+        for (const ResultSet &rs : reply.resultSets)
+            writeResultSet(o, rs);
+        if (!o.b.isEmpty()) {
+            send(o.b, false);
+            o = Out();
+        }
         uint8_t type = 0;
         QByteArray payload;
         // The client's timeout fires long before this; give up rather than hang a test.

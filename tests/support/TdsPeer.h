@@ -63,6 +63,9 @@ struct Reply {
     static Reply done();
     static Reply error(int number, int severity, int state, const QString &message);
     static Reply hang(); // waits for the client's attention, then acknowledges it
+    // Sends the columns and rows, then stops part-way through the result (no end) until
+    // the client's attention, which it acknowledges.
+    static Reply rowsThenHang(const QList<Column> &columns, const QList<QVariantList> &rows);
 };
 
 struct Request {

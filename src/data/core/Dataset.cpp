@@ -109,6 +109,15 @@ void Dataset::startFill(std::unique_ptr<PendingRows> pending)
 
 bool Dataset::fetchInto(const FetchBudget &budget)
 {
+    // A slice waiting for a stalled server lets events through (the stop button); none of
+    // them may fetch from the same source meanwhile.
+    if (inSlice_)
+        throw DatabaseError(QStringLiteral("資料讀取中，請稍候。"));
+    inSlice_ = true;
+    struct Leave {
+        bool &flag;
+        ~Leave() { flag = false; }
+    } leave{inSlice_};
     const std::vector<ColumnInfo> before = columns_;
     bool ended = false;
     try {
@@ -160,9 +169,13 @@ void Dataset::fetchSlice()
         fillTimer_.stop();
         return;
     }
+    if (inSlice_)
+        return; // the timer fired during the slice's own wait
     try {
         if (fetchInto(laterSlice))
             endFill(false);
+    } catch (const CommandStopped &) {
+        // Stopped while the server kept its rows back: a stopped fill, rows kept.
     } catch (const DatabaseError &e) {
         emit fillFailed(e.message());
     }

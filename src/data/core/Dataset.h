@@ -30,7 +30,10 @@
 // FetchStopped so that no export writes a cut result the user did not ask for.
 //
 // A fill that fails part-way keeps the rows before the failure, emits fillFailed and
-// counts as stopped; a wait for all rows throws the database's error instead.
+// counts as stopped; a wait for all rows throws the database's error instead. When the
+// server holds its rows back, a slice waits through the connection's CommandWait, whose
+// stop ends the fill like StopFill (no fillFailed; a wait for all rows throws
+// CommandStopped).
 //
 // A column whose kind is only known from its values may change its field type as rows
 // arrive: one without a declared type at its first value, one of mixed kinds or with
@@ -287,6 +290,7 @@ private:
     QTimer fillTimer_;
     bool fillStopped_ = false;
     bool waiting_ = false;     // inside FetchAll
+    bool inSlice_ = false;     // inside fetchInto
     bool fillsInBackground_ = true;
     size_t fetchedRows_ = 0;   // physical rows already in the visible order
     QString readOnlyReason_;

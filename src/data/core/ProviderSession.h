@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,15 @@ struct FetchBudget {
     size_t rows = 0;
     std::chrono::milliseconds time{0};
     bool unlimited() const { return rows == 0 && time.count() == 0; }
+};
+
+// Runs one blocking step of a pending fetch (the wait for the server's next block of
+// rows) as the session's long calls run, so a server that stops sending part-way through
+// a result can be waited out and stopped (StoppableSession gives it to the result).
+class BlockingStep {
+public:
+    virtual ~BlockingStep() = default;
+    virtual void run(const std::function<void()> &step) = 0;
 };
 
 // The rest of a result whose first rows are already in. Each call appends rows to the
@@ -43,6 +53,9 @@ public:
     // DatabaseError when the database fails mid-result (the rows so far stay).
     virtual bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows,
                            const FetchBudget &budget) = 0;
+    // From now on each wait for the server's rows goes through steps (which outlives the
+    // source). Sources whose rows come without such waits ignore it.
+    virtual void runBlockingStepsThrough(BlockingStep *steps) { (void)steps; }
 };
 
 // A fetched result: the column descriptions and the rows. `pending` is set only by

@@ -169,6 +169,8 @@ std::unique_ptr<ResultSet> StoppableSession::openQuery(const QString &sql, const
 {
     std::unique_ptr<ResultSet> result;
     run([&] { result = inner_.openQuery(sql, params, timeoutSeconds, scope, first); }, true);
+    if (result && result->pending)
+        result->pending->runBlockingStepsThrough(this);
     return result;
 }
 

@@ -4,6 +4,8 @@
 // thread while the installed CommandWait keeps the window alive and offers a stop.
 // Without a CommandWait every call runs on the caller's thread, as the provider's would.
 //
+// A result left pending waits for each further block of rows the same way.
+//
 // Only one call runs at a time: a call made while another one waits (from an event the
 // wait let through) fails with DatabaseError instead of reaching the provider.
 #include "data/core/ProviderSession.h"
@@ -14,7 +16,7 @@ namespace data {
 
 class CommandWait;
 
-class StoppableSession final : public ProviderSession {
+class StoppableSession final : public ProviderSession, private BlockingStep {
 public:
     explicit StoppableSession(ProviderSession &inner);
     ~StoppableSession() override;
@@ -48,6 +50,8 @@ protected:
 private:
     // Runs work as one call of the inner session (see the top of this file).
     void run(const std::function<void()> &work, bool mayStop);
+    // A pending result's wait for more rows, as a call of its own.
+    void run(const std::function<void()> &step) override { run(step, true); }
 
     class Worker;
     ProviderSession &inner_;

@@ -397,18 +397,24 @@ void OdbcSession::run(Handle &st, const QString &sql, const Params &params)
 // value. The buffers are bound by address: the source never moves once made.
 class OdbcRowSource final : public PendingRows {
 public:
-    OdbcRowSource(const ProviderSession &owner, Handle statement, int getDataExtensions,
+    OdbcRowSource(OdbcSession &owner, Handle statement, int getDataExtensions,
                   const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes);
     OdbcRowSource(const OdbcRowSource &) = delete;
     OdbcRowSource &operator=(const OdbcRowSource &) = delete;
     bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &result, const FetchBudget &budget) override;
+    void runBlockingStepsThrough(BlockingStep *steps) override { steps_ = steps; }
     // Left pending, the source reads past the statement's later results when it ends.
     void keepRest() { drainRest_ = true; }
     // After the last row: the statement, for its later results.
     Handle releaseStatement() { return std::move(st_); }
 
 private:
-    const ProviderSession &owner_; // whose stop request ends the fetch
+    // Fetches the next block: through steps_ once the source is pending, registered as
+    // the statement a stop cancels.
+    SQLRETURN fetchBlock();
+
+    OdbcSession &owner_; // whose stop request ends the fetch
+    BlockingStep *steps_ = nullptr;
     Handle st_;
     int getDataExtensions_;
     std::vector<Column> cols_;
@@ -691,7 +697,7 @@ void OdbcSession::describe(Handle &st, SQLSMALLINT count, std::vector<ColumnInfo
     }
 }
 
-OdbcRowSource::OdbcRowSource(const ProviderSession &owner, Handle statement, int getDataExtensions,
+OdbcRowSource::OdbcRowSource(OdbcSession &owner, Handle statement, int getDataExtensions,
                              const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes)
     : owner_(owner), st_(std::move(statement)), getDataExtensions_(getDataExtensions), cols_(columns.size())
 {
@@ -831,6 +837,20 @@ OdbcRowSource::OdbcRowSource(const ProviderSession &owner, Handle statement, int
     std::string text;
     std::string raw;
     std::u16string wideText;
+SQLRETURN OdbcRowSource::fetchBlock()
+{
+    if (!steps_) // the first rows: the call that opened the result is running
+        return SQLFetch(st_);
+    SQLRETURN rc = SQL_ERROR;
+    steps_->run([&] {
+        OdbcSession::RunningStatement running(owner_, st_);
+        rc = SQLFetch(st_);
+    });
+    if (rc == SQL_ERROR && owner_.stopRequested())
+        throw CommandStopped();
+    return rc;
+}
+
 bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result, const FetchBudget &budget)
 {
     if (done_ || !st_)
@@ -868,7 +888,7 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
         if (owner_.stopRequested())
             throw CommandStopped();
         fetched = 0;
-        const SQLRETURN rc = SQLFetch(st);
+        const SQLRETURN rc = fetchBlock();
         if (rc == SQL_NO_DATA)
             break;
         st.check(rc, QStringLiteral("Fetching rows"));

@@ -61,6 +61,7 @@ protected:
     void interruptRunningCall() override; // SQLCancel on the running statement
 
 private:
+    friend class OdbcRowSource;
     class RunningStatement;
     // Runs work with st as the statement a stop request cancels; a failure after a stop
     // request is reported as CommandStopped.
