@@ -272,8 +272,71 @@ private slots:
         expectUsable(tdsWork);
     }
 
-    // A script stopped between two statements runs nothing after the stop.
-    void sqliteScriptStopsBetweenStatements()
+    // A stop pressed just as a call returns is not kept for later: the fill of its result
+    // and the next command run as usual.
+    void stopAfterTheEndIsForgotten()
+    {
+        connect(QStringLiteral("sqlite"));
+        struct LateStop final : CommandWait {
+            int waits = 0;
+            std::chrono::milliseconds patience() const override { return std::chrono::milliseconds(0); }
+            void wait(RunningCall &call) override
+            {
+                ++waits;
+                while (!call.finished())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                call.stop();
+            }
+        } late;
+        conn.setCommandWait(&late);
+        Dataset::setFillBudgets({10, {}}, {10, {}});
+        struct Restore {
+            Connection &conn;
+            CommandWait &wait;
+            ~Restore()
+            {
+                Dataset::setFillBudgets({2000, std::chrono::milliseconds(50)}, {0, std::chrono::milliseconds(20)});
+                conn.setCommandWait(&wait);
+            }
+        } restore{conn, wait};
+        QString failure;
+        Dataset ds;
+        QObject::connect(&ds, &Dataset::fillFailed, [&](const QString &message) { failure = message; });
+        ds.setConnection(&conn);
+        // The first row waits for a count of a million pairs: long enough to be waited for.
+        ds.setCommandText(QStringLiteral("SELECT x FROM big WHERE (SELECT count(*) FROM big a, big b) > 0"));
+        ds.Open();
+        QCOMPARE(late.waits, 1);
+        QVERIFY(ds.Fetching());
+        QVERIFY(ds.FetchAll());
+        QCOMPARE(ds.RecordCount(), 1000);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        auto one = conn.session().query(sqliteWork.quickRow);
+        QCOMPARE(one->rows.columns.at(0).value(0, one->columns.at(0).type).toLongLong(), 42LL);
+    }
+
+    // A wait that gives up (the window's event handling threw) stops the call before the
+    // exception goes on; the connection works afterwards.
+    void waitThatThrowsStopsTheCall()
+    {
+        connect(QStringLiteral("sqlite"));
+        struct Throws final : CommandWait {
+            std::chrono::milliseconds patience() const override { return std::chrono::milliseconds(20); }
+            void wait(RunningCall &) override { throw std::runtime_error("the window went away"); }
+        } throws;
+        conn.setCommandWait(&throws);
+        struct Restore {
+            Connection &conn;
+            CommandWait &wait;
+            ~Restore() { conn.setCommandWait(&wait); }
+        } restore{conn, wait};
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, conn.session().execute(sqliteWork.statement));
+        auto one = conn.session().query(sqliteWork.quickRow);
+        QCOMPARE(one->rows.columns.at(0).value(0, one->columns.at(0).type).toLongLong(), 42LL);
+    }
+
+    // A stopped script keeps what its finished statements did and runs none after.
+    void stoppedScriptKeepsWhatFinished()
     {
         connect(QStringLiteral("sqlite"));
         conn.session().execute(QStringLiteral("CREATE TABLE after (x)"));

@@ -23,30 +23,49 @@ void CommandWatch::show(const QString &text)
     }
 }
 
+namespace {
+
+// Runs the loop until the call has finished. The wake is removed on every way out (an
+// event handler may throw through exec()), so it can never reach a loop that is gone.
+void runUntilFinished(data::RunningCall &call, QEventLoop &loop, QEventLoop::ProcessEventsFlags flags)
+{
+    struct Unhook {
+        data::RunningCall &call;
+        ~Unhook() { call.whenFinished({}); }
+    } unhook{call};
+    call.whenFinished([&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
+    loop.exec(flags);
+    // exec() also returns at once while the program quits: the call is then stopped and
+    // the caller waits for its end.
+    if (!call.finished())
+        call.stop();
+}
+
+} // namespace
+
 void CommandWatch::wait(data::RunningCall &call)
 {
-    if (!panel_) { // nothing to show the stop in: wait as before
-        QEventLoop loop;
-        call.whenFinished([&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        call.whenFinished({});
+    QEventLoop loop;
+    if (!panel_) { // nothing to show the stop in: wait as before, painting
+        runUntilFinished(call, loop, QEventLoop::ExcludeUserInputEvents);
         return;
     }
     // A command that says what it does in the panel (a table being exported, an index
     // being rebuilt) keeps saying it.
     const QString before = panel_->text();
+    struct Restore {
+        CommandWatch &watch;
+        QString text;
+        ~Restore() { watch.show(text); }
+    } restore{*this, before};
     if (before.isEmpty())
         show(commandRunningText());
     BatchStop stop(panel_, QStringLiteral("btnStopCommand"), QStringLiteral("停止執行中的命令 (Esc)"));
-    QEventLoop loop;
     QObject::connect(&stop, &BatchStop::stopRequested, &loop, [this, &call] {
         call.stop();
         show(commandStoppingText());
     });
-    call.whenFinished([&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
-    loop.exec();
-    call.whenFinished({}); // no wake may reach the loop once it is gone
-    show(before);
+    runUntilFinished(call, loop, QEventLoop::AllEvents);
 }
 
 } // namespace gui

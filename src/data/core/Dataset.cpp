@@ -92,7 +92,7 @@ std::optional<long long> Dataset::OpenOrExecute()
     if (result->pending)
         startFill(std::move(result->pending)); // the key is asked for at the first write
     else
-        decideKeys();
+        decideKeys(false);
     return std::nullopt;
 }
 
@@ -340,7 +340,7 @@ void Dataset::decideWritability()
 
 // The key of a complete result is asked for at Open; while rows still arrive, at the
 // first write: asking then would wait for all of them (one result at a time).
-void Dataset::decideKeys()
+void Dataset::decideKeys(bool forWrite)
 {
     if (keysDecided_ || baseTable_.isEmpty())
         return;
@@ -352,6 +352,11 @@ void Dataset::decideKeys()
     if (keys.isEmpty() && connection_ && connection_->Connected()) {
         try {
             keys = connection_->session().primaryKey(baseTable_);
+        } catch (const CommandStopped &) {
+            keysDecided_ = false; // asked again at the next write
+            if (forWrite)
+                throw; // the write was stopped
+            return;
         } catch (const DatabaseError &) {
             keys.clear(); // identify rows by all their values instead
         }
@@ -376,7 +381,7 @@ std::unique_ptr<RowWriter> Dataset::makeWriter()
     if (!connection_)
         throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
     ProviderSession &session = connection_->session(); // waits for a pending fill first
-    decideKeys();
+    decideKeys(true);
     return makeDatabaseRowWriter(session, baseTable_, columns_, keyColumns_,
                                  commandTimeout_);
 }

@@ -251,7 +251,7 @@ private:
     void decideWritability();
     void install(std::vector<ColumnInfo> columns, RowStore rows, RowsMode mode);
     std::unique_ptr<RowWriter> makeWriter();
-    void decideKeys();
+    void decideKeys(bool forWrite); // a stopped lookup ends a write, not an open
     // Background fill.
     void startFill(std::unique_ptr<PendingRows> pending);
     void fetchSlice();                              // one timer slice

@@ -20,7 +20,14 @@ public:
         std::lock_guard lock(mutex_);
         return done_;
     }
-    void stop() override { session_.requestStop(); }
+    // Reaches the session only while the work runs: a stop pressed as the call returned
+    // must not stay behind for the next one.
+    void stop() override
+    {
+        std::lock_guard lock(mutex_);
+        if (!returned_)
+            session_.requestStop();
+    }
     void whenFinished(std::function<void()> wake) override
     {
         // Under the lock, so that once this returns an earlier wake is not running any
@@ -34,7 +41,13 @@ public:
         wake_ = std::move(wake);
     }
 
-    // On the worker, when the call has returned or thrown.
+    // On the worker, as soon as the work has returned or thrown.
+    void workReturned()
+    {
+        std::lock_guard lock(mutex_);
+        returned_ = true;
+    }
+    // On the worker, last: the caller may go on.
     void finish()
     {
         std::lock_guard lock(mutex_);
@@ -59,6 +72,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable finishedCondition_;
     std::function<void()> wake_;
+    bool returned_ = false;
     bool done_ = false;
 };
 
@@ -115,7 +129,7 @@ StoppableSession::StoppableSession(ProviderSession &inner) : inner_(inner) {}
 
 StoppableSession::~StoppableSession() = default;
 
-void StoppableSession::run(const std::function<void()> &work, bool mayStop)
+bool StoppableSession::run(const std::function<void()> &work, bool mayStop)
 {
     if (busy_)
         throw DatabaseError(QStringLiteral("連線正在執行另一個命令，請等它結束或停止它。"));
@@ -128,7 +142,7 @@ void StoppableSession::run(const std::function<void()> &work, bool mayStop)
     inner_.clearStop(); // a request belongs to the call it was made for
     if (!mayStop || !wait_) {
         work();
-        return;
+        return false;
     }
     WorkerCall call(inner_);
     std::exception_ptr failure; // written before finish(), read after it was seen
@@ -140,20 +154,34 @@ void StoppableSession::run(const std::function<void()> &work, bool mayStop)
         } catch (...) {
             failure = std::current_exception();
         }
+        call.workReturned();
         call.finish(); // the last use of this frame by the worker
     });
     if (!call.waitFor(wait_->patience())) {
         try {
             wait_->wait(call);
         } catch (...) {
-            call.stop(); // the window cannot wait any more: end the call before leaving
+            call.whenFinished({}); // whatever the wait captured is going away
+            call.stop();           // the window cannot wait any more: end the call first
             call.waitUntilFinished();
+            inner_.clearStop();
             throw;
         }
     }
-    call.waitUntilFinished(); // wait() returns finished; be sure
+    call.waitUntilFinished(); // wait() returns once finished; be sure
+    const bool stopCameDuringCall = inner_.stopRequested();
+    inner_.clearStop();
     if (failure)
         std::rethrow_exception(failure);
+    return stopCameDuringCall;
+}
+
+void StoppableSession::runReading(const std::function<void()> &work)
+{
+    // What a read brought is of no use once the person asked to stop it: ending it as
+    // stopped also drops a statement the database was told to interrupt.
+    if (run(work, true))
+        throw CommandStopped();
 }
 
 std::unique_ptr<ResultSet> StoppableSession::query(const QString &sql, const Params &params, int timeoutSeconds,
@@ -168,7 +196,7 @@ std::unique_ptr<ResultSet> StoppableSession::openQuery(const QString &sql, const
                                                        StatementScope scope, const FetchBudget &first)
 {
     std::unique_ptr<ResultSet> result;
-    run([&] { result = inner_.openQuery(sql, params, timeoutSeconds, scope, first); }, true);
+    runReading([&] { result = inner_.openQuery(sql, params, timeoutSeconds, scope, first); });
     if (result && result->pending)
         result->pending->runBlockingStepsThrough(this);
     return result;
@@ -186,14 +214,14 @@ std::unique_ptr<ResultSet> StoppableSession::openSchema(const QString &rowset,
                                                         const std::vector<QVariant> &restrictions)
 {
     std::unique_ptr<ResultSet> result;
-    run([&] { result = inner_.openSchema(rowset, restrictions); }, true);
+    runReading([&] { result = inner_.openSchema(rowset, restrictions); });
     return result;
 }
 
 QStringList StoppableSession::primaryKey(const QString &table)
 {
     QStringList keys;
-    run([&] { keys = inner_.primaryKey(table); }, true);
+    runReading([&] { keys = inner_.primaryKey(table); });
     return keys;
 }
 

@@ -48,10 +48,15 @@ protected:
     void interruptRunningCall() override { inner_.requestStop(); }
 
 private:
-    // Runs work as one call of the inner session (see the top of this file).
-    void run(const std::function<void()> &work, bool mayStop);
-    // A pending result's wait for more rows, as a call of its own.
-    void run(const std::function<void()> &step) override { run(step, true); }
+    // Runs work as one call of the inner session (see the top of this file); true when a
+    // stop was asked for while the call ran and it ended normally all the same.
+    bool run(const std::function<void()> &work, bool mayStop);
+    // The same for a call that only reads: a stop asked for during it ends it as stopped
+    // even when the database finished first (or cannot be interrupted, as ODBC catalog
+    // functions).
+    void runReading(const std::function<void()> &work);
+    // A pending result's wait for more rows, as a reading call of its own.
+    void run(const std::function<void()> &step) override { runReading(step); }
 
     class Worker;
     ProviderSession &inner_;

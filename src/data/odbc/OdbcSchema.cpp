@@ -977,6 +977,8 @@ std::unique_ptr<ResultSet> OdbcSession::schemaFromInformationSchema(const QStrin
     std::unique_ptr<ResultSet> result;
     try {
         result = query(sql, params);
+    } catch (const CommandStopped &) {
+        throw;
     } catch (const DatabaseError &e) {
         throw DatabaseError(QStringLiteral("The data source cannot supply the schema rowset %1: %2")
                                 .arg(rowset.toUpper(), e.message()),

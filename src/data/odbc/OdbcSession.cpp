@@ -399,6 +399,7 @@ class OdbcRowSource final : public PendingRows {
 public:
     OdbcRowSource(OdbcSession &owner, Handle statement, int getDataExtensions,
                   const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes);
+    ~OdbcRowSource() override;
     OdbcRowSource(const OdbcRowSource &) = delete;
     OdbcRowSource &operator=(const OdbcRowSource &) = delete;
     bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &result, const FetchBudget &budget) override;
@@ -451,9 +452,8 @@ private:
 
 void OdbcSession::interruptRunningCall()
 {
-    // The handle may be freed by a failing call just before it unregisters; unixODBC
-    // checks every handle it is given, so a late cancel finds nothing rather than
-    // touching freed memory.
+    // Every statement unregisters before it is freed (RunningStatement, the row
+    // source's destructor), under the same lock.
     std::lock_guard lock(runningLock_);
     if (running_)
         SQLCancel(running_);
@@ -837,6 +837,15 @@ OdbcRowSource::OdbcRowSource(OdbcSession &owner, Handle statement, int getDataEx
     std::string text;
     std::string raw;
     std::u16string wideText;
+OdbcRowSource::~OdbcRowSource()
+{
+    // A source given up part-way (a failure, a stop) frees its statement now, while the
+    // call that made it may still have it registered for a stop.
+    std::lock_guard lock(owner_.runningLock_);
+    if (st_ && owner_.running_ == st_.get())
+        owner_.running_ = nullptr;
+}
+
 SQLRETURN OdbcRowSource::fetchBlock()
 {
     if (!steps_) // the first rows: the call that opened the result is running

@@ -373,6 +373,8 @@ std::unique_ptr<ResultSet> SqliteSession::schemaStatistics(const std::vector<QVa
         try {
             const auto result = rows(("SELECT count(*) FROM main." + quoteIdentifier(t.name)).toUtf8().constData(), {});
             count = result.empty() ? 0 : result.front()[0].toLongLong();
+        } catch (const CommandStopped &) {
+            throw;
         } catch (const DatabaseError &) {
             continue; // a virtual table whose module is not loaded here
         }

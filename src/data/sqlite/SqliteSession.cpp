@@ -883,6 +883,8 @@ void SqliteSession::guardAgainstSelfJoin(sqlite3_stmt *st, std::vector<ColumnInf
     try {
         for (const auto &row : rows(explain.constData(), {}))
             steps[row[0].toLongLong()] = {row[1].toLongLong(), row[3].toString()};
+    } catch (const CommandStopped &) {
+        throw;
     } catch (const DatabaseError &) {
         return;
     }
