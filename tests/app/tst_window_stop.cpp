@@ -156,6 +156,24 @@ private slots:
         QCOMPARE(w->PageControl1->currentIndex(), kXmlPage);
     }
 
+    // A select that takes a while but is left alone: the stop button shows meanwhile,
+    // the rows open as usual, and panel 3 and its buttons are as they were.
+    void slowSelectLeftAloneOpens()
+    {
+        const QString before = w->panelText(3);
+        bool sawStop = false;
+        QTimer watcher;
+        whileRunning(watcher, [&] { sawStop = true; });
+        // 50 million pairs: well past the quiet wait, about a second.
+        typeAndRun(QStringLiteral("select count(*) as n from big a, big b, (select x from big limit 50) c"));
+        QVERIFY(sawStop);
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QVERIFY(w->ADODXML.Active());
+        QCOMPARE(w->ADODXML.Fields(0)->AsInteger(), 50000000);
+        QCOMPARE(w->panelText(3), before);
+        QTRY_VERIFY(stopButton() == nullptr);
+    }
+
     // The edit is kept when its post is stopped, and the database keeps the old value;
     // Esc afterwards cancels the edit as usual.
     void stoppedPostKeepsTheEdit()
