@@ -3,6 +3,7 @@
 // button, Esc or the button stops the command on the database, the person is told, other
 // input meanwhile is dropped, and the connection runs the next command.
 #include "app/gui/CommandWatch.h"
+#include "app/gui/FillWatch.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableListBox.h"
 #include "components/wDBGrid.h"
@@ -171,6 +172,30 @@ private slots:
         QVERIFY(w->ADODXML.Active());
         QCOMPARE(w->ADODXML.Fields(0)->AsInteger(), 50000000);
         QCOMPARE(w->panelText(3), before);
+        QTRY_VERIFY(stopButton() == nullptr);
+    }
+
+    // Rows that stop coming part-way through the background fill: the window keeps
+    // painting while SQLite looks for the next row, the stop button shows, Esc ends the
+    // fill with the rows that came.
+    void stalledFillStopsKeepingTheRows()
+    {
+        bool sawStop = false;
+        QTimer watcher;
+        whileRunning(watcher, [&] {
+            sawStop = true;
+            drive::press(Qt::Key_Escape);
+        });
+        typeAndRun(QStringLiteral("with recursive c(x) as (select 1 union all select x + 1 from c) "
+                                  "select x from c where x <= 3000 or x % 1000000000000 = 0"));
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QVERIFY(w->ADODXML.Active());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->ADODXML.Fetching(), 30000);
+        QVERIFY(sawStop);
+        QVERIFY(w->ADODXML.FillStopped());
+        QCOMPARE(w->ADODXML.RecordCount(), 3000);
+        QCOMPARE(w->DBGrid2->model()->rowCount(), 3000);
+        QCOMPARE(w->panelText(3), gui::fillStoppedText(3000));
         QTRY_VERIFY(stopButton() == nullptr);
     }
 

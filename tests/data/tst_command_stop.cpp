@@ -32,6 +32,14 @@ public:
         while (!call.finished())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    std::unique_ptr<InlineWait> waitHere() override
+    {
+        struct StopAtOnce final : InlineWait {
+            bool stopRequested() override { return true; }
+        };
+        ++waits;
+        return std::make_unique<StopAtOnce>();
+    }
 };
 
 // What each provider runs; every long text runs far longer than any test.
@@ -333,6 +341,33 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, conn.session().execute(sqliteWork.statement));
         auto one = conn.session().query(sqliteWork.quickRow);
         QCOMPARE(one->rows.columns.at(0).value(0, one->columns.at(0).type).toLongLong(), 42LL);
+    }
+
+    // The same on SQLite, whose rows are stepped on the window's thread: rows that stop
+    // coming part-way are waited for there, and the stop interrupts the step.
+    void stalledSqliteFillStops()
+    {
+        connect(QStringLiteral("sqlite"));
+        Dataset::setFillBudgets({5, {}}, {0, std::chrono::milliseconds(20)});
+        struct Restore {
+            ~Restore() { Dataset::setFillBudgets({2000, std::chrono::milliseconds(50)}, {0, std::chrono::milliseconds(20)}); }
+        } restore;
+        wait.waits = 0;
+        QString failure;
+        Dataset ds;
+        QObject::connect(&ds, &Dataset::fillFailed, [&](const QString &message) { failure = message; });
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                                         "SELECT x FROM c WHERE x <= 7 OR x % 1000000000000 = 0"));
+        ds.Open();
+        QVERIFY(ds.Fetching());
+        QCOMPARE(wait.waits, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!ds.Fetching(), 30000);
+        QCOMPARE(wait.waits, 1);
+        QVERIFY(ds.FillStopped());
+        QCOMPARE(ds.RecordCount(), 7);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        expectUsable(sqliteWork);
     }
 
     // A stopped script keeps what its finished statements did and runs none after.

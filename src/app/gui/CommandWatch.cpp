@@ -1,5 +1,7 @@
 #include "CommandWatch.h"
 #include "BatchStop.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 
@@ -42,6 +44,43 @@ void runUntilFinished(data::RunningCall &call, QEventLoop &loop, QEventLoop::Pro
 }
 
 } // namespace
+
+// The wait shown while work on this thread checks in.
+class InlineWatch final : public data::InlineWait {
+public:
+    InlineWatch(CommandWatch &watch, QLabel *panel)
+        : watch_(watch), before_(panel->text()),
+          stop_(panel, QStringLiteral("btnStopCommand"), QStringLiteral("停止執行中的命令 (Esc)"))
+    {
+        if (before_.isEmpty())
+            watch_.show(commandRunningText());
+        QObject::connect(&stop_, &BatchStop::stopRequested, &stop_,
+                         [this] { watch_.show(commandStoppingText()); });
+    }
+    ~InlineWatch() override { watch_.show(before_); }
+
+    bool stopRequested() override
+    {
+        if (!sincePaint_.isValid() || sincePaint_.elapsed() >= 20) {
+            QCoreApplication::processEvents();
+            sincePaint_.start();
+        }
+        return stop_.requested();
+    }
+
+private:
+    CommandWatch &watch_;
+    QString before_;
+    BatchStop stop_;
+    QElapsedTimer sincePaint_;
+};
+
+std::unique_ptr<data::InlineWait> CommandWatch::waitHere()
+{
+    if (!panel_)
+        return nullptr;
+    return std::make_unique<InlineWatch>(*this, panel_);
+}
 
 void CommandWatch::wait(data::RunningCall &call)
 {

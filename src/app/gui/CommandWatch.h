@@ -5,6 +5,7 @@
 #include "data/core/CommandWait.h"
 #include <QPointer>
 #include <QString>
+#include <memory>
 
 class QLabel;
 
@@ -14,8 +15,12 @@ class CommandWatch final : public data::CommandWait {
 public:
     explicit CommandWatch(QLabel *panel) : panel_(panel) {}
     void wait(data::RunningCall &call) override;
+    // Panel 3 and the stop as for wait(); the window is painted and the stop read each
+    // time the work checks in (at most every 20 ms).
+    std::unique_ptr<data::InlineWait> waitHere() override;
 
 private:
+    friend class InlineWatch;
     void show(const QString &text);
 
     QPointer<QLabel> panel_;

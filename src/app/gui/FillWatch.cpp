@@ -110,7 +110,11 @@ namespace {
 // A wait for all rows: the batch stop in the panel, with the count of rows so far.
 class PanelFillWait final : public data::Dataset::FillWait {
 public:
-    explicit PanelFillWait(QLabel *panel) : panel_(panel), before_(panel->text()), stop_(panel) {}
+    explicit PanelFillWait(QLabel *panel)
+        : panel_(panel), before_(panel->text()),
+          stop_(panel, QStringLiteral("btnStopFillWait"), QStringLiteral("停止讀取其餘的資料 (Esc)"))
+    {
+    }
     ~PanelFillWait() override
     {
         if (panel_ && panel_->text().startsWith(kWaitLead))

@@ -3,8 +3,10 @@
 // thread; the caller's thread waits quietly for a moment (most calls end in it, and then
 // nothing else happens meanwhile). After that the installed CommandWait takes over: the
 // window shows the command running, keeps painting and lets the person stop it.
+#include "data/core/ProviderSession.h"
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace data {
 
@@ -28,6 +30,9 @@ public:
     virtual std::chrono::milliseconds patience() const { return std::chrono::milliseconds(150); }
     // Returns once call.finished(); on the thread that made the call.
     virtual void wait(RunningCall &call) = 0;
+    // The same wait for work that stays on this thread and checks in now and then
+    // (InlineWait); nullptr: not shown, never stopped.
+    virtual std::unique_ptr<InlineWait> waitHere() { return nullptr; }
 };
 
 } // namespace data

@@ -27,13 +27,29 @@ struct FetchBudget {
     bool unlimited() const { return rows == 0 && time.count() == 0; }
 };
 
-// Runs one blocking step of a pending fetch (the wait for the server's next block of
-// rows) as the session's long calls run, so a server that stops sending part-way through
-// a result can be waited out and stopped (StoppableSession gives it to the result).
+// A wait kept on the waiting thread itself (see BlockingStep::waitHere).
+class InlineWait {
+public:
+    virtual ~InlineWait() = default; // the wait is no longer shown
+    // Called again and again while the work goes on; lets the window paint now and then.
+    // True once the person asked to stop.
+    virtual bool stopRequested() = 0;
+};
+
+// How a pending fetch waits for rows that take long, the way the session's long calls
+// wait, so that a result whose rows stop coming part-way can be waited out and stopped
+// (StoppableSession gives it to the result).
 class BlockingStep {
 public:
     virtual ~BlockingStep() = default;
+    // Runs step (the wait for the server's next block of rows) on the worker thread.
     virtual void run(const std::function<void()> &step) = 0;
+    // For work that must stay on this thread because it writes the rows in place (SQLite
+    // stepping into the dataset's store): shows the wait now; nullptr when nothing can be
+    // shown.
+    virtual std::unique_ptr<InlineWait> waitHere() = 0;
+    // How long a step runs quietly before the wait is shown.
+    virtual std::chrono::milliseconds patience() const = 0;
 };
 
 // The rest of a result whose first rows are already in. Each call appends rows to the

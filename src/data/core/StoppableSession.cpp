@@ -225,6 +225,16 @@ QStringList StoppableSession::primaryKey(const QString &table)
     return keys;
 }
 
+std::unique_ptr<InlineWait> StoppableSession::waitHere()
+{
+    return wait_ ? wait_->waitHere() : nullptr;
+}
+
+std::chrono::milliseconds StoppableSession::patience() const
+{
+    return wait_ ? wait_->patience() : std::chrono::milliseconds(150);
+}
+
 void StoppableSession::beginTransaction()
 {
     run([&] { inner_.beginTransaction(); }, false);

@@ -57,6 +57,8 @@ private:
     void runReading(const std::function<void()> &work);
     // A pending result's wait for more rows, as a reading call of its own.
     void run(const std::function<void()> &step) override { runReading(step); }
+    std::unique_ptr<InlineWait> waitHere() override;
+    std::chrono::milliseconds patience() const override;
 
     class Worker;
     ProviderSession &inner_;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <sqlite3.h>
 #include <utility>
@@ -536,8 +537,10 @@ public:
         }
     }
     bool fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows, const FetchBudget &budget) override;
+    void runBlockingStepsThrough(BlockingStep *steps) override { steps_ = steps; }
 
 private:
+    class SliceWatch;
     static bool sliceSpent(const FetchBudget &budget, size_t fetched,
                            std::chrono::steady_clock::time_point until);
     void carryPendingNulls();
@@ -546,6 +549,55 @@ private:
     SqliteSession &session_;
     Statement statement_;
     std::vector<ColumnPlan> plans_;
+    BlockingStep *steps_ = nullptr;
+};
+
+// Watches a later slice from SQLite's progress handler (SQLite steps on this thread,
+// straight into the dataset's rows). Rows that come slowly end the slice after the row
+// that passed its time, instead of after the next 256; a single row that takes longer
+// than the quiet wait shows the wait, lets the window paint and ends the step when the
+// person asks to stop.
+class SqliteRowSource::SliceWatch {
+public:
+    SliceWatch(SqliteSession &session, BlockingStep &steps, std::chrono::steady_clock::time_point until)
+        : session_(session), steps_(steps), until_(until),
+          showFrom_(std::chrono::steady_clock::now() + steps.patience())
+    {
+        sqlite3_progress_handler(session_.handle(), 1000, &SliceWatch::onProgress, this);
+    }
+    ~SliceWatch() { sqlite3_progress_handler(session_.handle(), 0, nullptr, nullptr); }
+    SliceWatch(const SliceWatch &) = delete;
+    SliceWatch &operator=(const SliceWatch &) = delete;
+
+    bool overTime() const { return overTime_; }
+
+private:
+    static int onProgress(void *self) { return static_cast<SliceWatch *>(self)->check(); }
+    int check()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < until_)
+            return 0;
+        overTime_ = true;
+        if (now < showFrom_)
+            return 0;
+        if (!shown_) {
+            shown_ = true;
+            wait_ = steps_.waitHere();
+        }
+        if (wait_ && wait_->stopRequested()) {
+            session_.requestStop(); // the step ends with SQLITE_INTERRUPT, seen as a stop
+            return 1;
+        }
+        return 0;
+    }
+
+    SqliteSession &session_;
+    BlockingStep &steps_;
+    std::chrono::steady_clock::time_point until_, showFrom_;
+    std::unique_ptr<InlineWait> wait_;
+    bool overTime_ = false;
+    bool shown_ = false;
 };
 
 long long SqliteSession::run(const QString &sql, const Params &params, int timeoutSeconds,
@@ -737,8 +789,11 @@ bool SqliteRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows
     const auto until = std::chrono::steady_clock::now() + budget.time;
     sqlite3_stmt *const st = statement_.st;
     const int n = int(plans_.size());
+    std::optional<SliceWatch> watch; // later slices, once the result waits through steps_
+    if (steps_ && limited && budget.time.count())
+        watch.emplace(session_, *steps_, until);
     for (size_t fetched = 0;; ++fetched) {
-        if (limited && sliceSpent(budget, fetched, until)) {
+        if (limited && (sliceSpent(budget, fetched, until) || (fetched && watch && watch->overTime()))) {
             carryPendingNulls();
             return false;
         }
