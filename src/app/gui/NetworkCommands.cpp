@@ -28,6 +28,9 @@ namespace gui {
 namespace {
 
 constexpr int kNetPage = 5;
+// Both scans stop after the computer they are looking at.
+const QString kScanStopButton = QStringLiteral("btnStopScan");
+const QString kScanStopHint = QStringLiteral("做完目前的電腦後停止 (Esc)");
 
 // The clients of the server: one row per distinct host, domain, user, login and address.
 const QStringList kConnectedClientsQuery = {
@@ -95,7 +98,7 @@ void Tfm_ADO_Schema::nGetNetNameClick()
     gbxNet->setTitle(QStringLiteral("網路上的芳鄰"));
     FNetTreeMode = 0;
     tvNet->clear();
-    BatchStop stop(panels_.at(3), QStringLiteral("btnStopScan"), QStringLiteral("做完目前的電腦後停止 (Esc)"));
+    BatchStop stop(panels_.at(3), kScanStopButton, kScanStopHint);
     NetTreeView view(tvNet, &stop);
     network::buildNeighbourhood(netDiscovery(), view);
     setPanelText(3, stop.requested() ? netScanStoppedText(view.computers()) : QString());
@@ -117,7 +120,7 @@ void Tfm_ADO_Schema::nGetLogMSSQLUsersClick()
     adotqCommand.setScope(data::StatementScope::Batch);
     CloseWhenDone closer{adotqCommand};
     adotqCommand.Open();
-    BatchStop stop(panels_.at(3), QStringLiteral("btnStopScan"), QStringLiteral("做完目前的電腦後停止 (Esc)"));
+    BatchStop stop(panels_.at(3), kScanStopButton, kScanStopHint);
     NetTreeView view(tvNet);
     int hosts = 0;
     for (adotqCommand.First(); !adotqCommand.Eof(); adotqCommand.Next()) {
