@@ -82,6 +82,34 @@ tds::Column tdsColumn(const QString &name, tds::ColumnType type, bool nullable =
     return c;
 }
 
+// Slice budgets for one test; the usual ones come back afterwards.
+class FillBudgets {
+public:
+    FillBudgets(FetchBudget first, FetchBudget later)
+        : first_(Dataset::firstSliceBudget()), later_(Dataset::sliceBudget())
+    {
+        Dataset::setFillBudgets(first, later);
+    }
+    ~FillBudgets() { Dataset::setFillBudgets(first_, later_); }
+
+private:
+    FetchBudget first_, later_;
+};
+
+// Another wait on the connection for one test.
+class OtherWait {
+public:
+    OtherWait(Connection &conn, CommandWait &other, CommandWait &usual) : conn_(conn), usual_(usual)
+    {
+        conn_.setCommandWait(&other);
+    }
+    ~OtherWait() { conn_.setCommandWait(&usual_); }
+
+private:
+    Connection &conn_;
+    CommandWait &usual_;
+};
+
 void expectStopped(const std::function<void()> &command)
 {
     try {
@@ -256,10 +284,7 @@ private slots:
             rows.append(QVariantList{i});
         peer.onQuery(QStringLiteral("Select * From 停滯表"),
                      tds::Reply::rowsThenHang({tdsColumn(QStringLiteral("id"), tds::ColumnType::Int, false)}, rows));
-        Dataset::setFillBudgets({10, {}}, {10, {}});
-        struct Restore {
-            ~Restore() { Dataset::setFillBudgets({2000, std::chrono::milliseconds(50)}, {0, std::chrono::milliseconds(20)}); }
-        } restore;
+        const FillBudgets budgets({10, {}}, {10, {}});
         const int attentionsBefore = peer.attentions();
         wait.waits = 0;
         QString failure;
@@ -296,17 +321,8 @@ private slots:
                 call.stop();
             }
         } late;
-        conn.setCommandWait(&late);
-        Dataset::setFillBudgets({10, {}}, {10, {}});
-        struct Restore {
-            Connection &conn;
-            CommandWait &wait;
-            ~Restore()
-            {
-                Dataset::setFillBudgets({2000, std::chrono::milliseconds(50)}, {0, std::chrono::milliseconds(20)});
-                conn.setCommandWait(&wait);
-            }
-        } restore{conn, wait};
+        const OtherWait lateWait(conn, late, wait);
+        const FillBudgets budgets({10, {}}, {10, {}});
         QString failure;
         Dataset ds;
         QObject::connect(&ds, &Dataset::fillFailed, [&](const QString &message) { failure = message; });
@@ -332,12 +348,7 @@ private slots:
             std::chrono::milliseconds patience() const override { return std::chrono::milliseconds(20); }
             void wait(RunningCall &) override { throw std::runtime_error("the window went away"); }
         } throws;
-        conn.setCommandWait(&throws);
-        struct Restore {
-            Connection &conn;
-            CommandWait &wait;
-            ~Restore() { conn.setCommandWait(&wait); }
-        } restore{conn, wait};
+        const OtherWait throwingWait(conn, throws, wait);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, conn.session().execute(sqliteWork.statement));
         auto one = conn.session().query(sqliteWork.quickRow);
         QCOMPARE(one->rows.columns.at(0).value(0, one->columns.at(0).type).toLongLong(), 42LL);
@@ -348,10 +359,7 @@ private slots:
     void stalledSqliteFillStops()
     {
         connect(QStringLiteral("sqlite"));
-        Dataset::setFillBudgets({5, {}}, {0, std::chrono::milliseconds(20)});
-        struct Restore {
-            ~Restore() { Dataset::setFillBudgets({2000, std::chrono::milliseconds(50)}, {0, std::chrono::milliseconds(20)}); }
-        } restore;
+        const FillBudgets budgets({5, {}}, {0, std::chrono::milliseconds(20)});
         wait.waits = 0;
         QString failure;
         Dataset ds;

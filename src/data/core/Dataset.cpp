@@ -1,4 +1,5 @@
 #include "data/core/Dataset.h"
+#include "data/core/ScopedFlag.h"
 #include "data/core/Connection.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/RowWriter.h"
@@ -113,11 +114,7 @@ bool Dataset::fetchInto(const FetchBudget &budget)
     // them may fetch from the same source meanwhile.
     if (inSlice_)
         throw DatabaseError(QStringLiteral("資料讀取中，請稍候。"));
-    inSlice_ = true;
-    struct Leave {
-        bool &flag;
-        ~Leave() { flag = false; }
-    } leave{inSlice_};
+    const ScopedFlag slicing(inSlice_);
     const std::vector<ColumnInfo> before = columns_;
     bool ended = false;
     try {
@@ -192,11 +189,7 @@ bool Dataset::FetchAll()
             endFill(false);
         return true;
     }
-    waiting_ = true;
-    struct Leave {
-        bool &flag;
-        ~Leave() { flag = false; }
-    } leave{waiting_};
+    const ScopedFlag waiting(waiting_);
     const std::unique_ptr<FillWait> wait = fillWaitFactory(*this);
     while (pending_) {
         if (fetchInto(laterSlice)) {

@@ -1,6 +1,7 @@
 #include "data/core/StoppableSession.h"
 #include "data/core/CommandWait.h"
 #include "data/core/DatabaseError.h"
+#include "data/core/ScopedFlag.h"
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -133,11 +134,7 @@ bool StoppableSession::run(const std::function<void()> &work, bool mayStop)
 {
     if (busy_)
         throw DatabaseError(QStringLiteral("連線正在執行另一個命令，請等它結束或停止它。"));
-    busy_ = true;
-    struct Release {
-        bool &busy;
-        ~Release() { busy = false; }
-    } release{busy_};
+    const ScopedFlag busy(busy_);
 
     inner_.clearStop(); // a request belongs to the call it was made for
     if (!mayStop || !wait_) {
