@@ -17,6 +17,11 @@ QString commandStoppingText()
     return QStringLiteral("正在停止命令…");
 }
 
+QString awaitingRowsText()
+{
+    return QStringLiteral("等待資料庫傳回其餘的資料… (按 Esc 或 [停止] 停止讀取)");
+}
+
 void CommandWatch::show(const QString &text)
 {
     if (panel_) {
@@ -52,8 +57,7 @@ public:
         : watch_(watch), before_(panel->text()),
           stop_(panel, QStringLiteral("btnStopCommand"), QStringLiteral("停止執行中的命令 (Esc)"))
     {
-        if (before_.isEmpty())
-            watch_.show(commandRunningText());
+        watch_.show(awaitingRowsText());
         QObject::connect(&stop_, &BatchStop::stopRequested, &stop_,
                          [this] { watch_.show(commandStoppingText()); });
     }

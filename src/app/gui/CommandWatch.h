@@ -15,8 +15,10 @@ class CommandWatch final : public data::CommandWait {
 public:
     explicit CommandWatch(QLabel *panel) : panel_(panel) {}
     void wait(data::RunningCall &call) override;
-    // Panel 3 and the stop as for wait(); the window is painted and the stop read each
-    // time the work checks in (at most every 20 ms).
+    // The wait for rows a result's background fill steps into on this thread: panel 3
+    // says the rest is awaited (its row count would be stale), with the stop as for
+    // wait(); the window is painted and the stop read each time the work checks in (at
+    // most every 20 ms).
     std::unique_ptr<data::InlineWait> waitHere() override;
 
 private:
@@ -29,5 +31,6 @@ private:
 // The panel's texts, shared with the tests.
 QString commandRunningText();
 QString commandStoppingText();
+QString awaitingRowsText();
 
 } // namespace gui
