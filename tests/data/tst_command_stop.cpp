@@ -378,6 +378,51 @@ private slots:
         expectUsable(sqliteWork);
     }
 
+    // The fill's own stop pressed while a slice waits for SQLite's next row (its button
+    // sits under the wait's): the slice's source is not pulled away under it; the fill
+    // ends once the slice returns.
+    void fillStopDuringTheSliceWaitsForIt()
+    {
+        connect(QStringLiteral("sqlite"));
+        const FillBudgets budgets({5, {}}, {0, std::chrono::milliseconds(20)});
+        Dataset ds;
+        struct FillStopThenStop final : CommandWait {
+            Dataset *dataset = nullptr;
+            int checks = 0;
+            std::chrono::milliseconds patience() const override { return std::chrono::milliseconds(20); }
+            void wait(RunningCall &call) override
+            {
+                while (!call.finished())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            std::unique_ptr<InlineWait> waitHere() override
+            {
+                struct Checks final : InlineWait {
+                    FillStopThenStop &owner;
+                    explicit Checks(FillStopThenStop &o) : owner(o) {}
+                    bool stopRequested() override
+                    {
+                        if (++owner.checks == 1)
+                            owner.dataset->StopFill(); // the fill's button
+                        return owner.checks > 1;     // then the wait's
+                    }
+                };
+                return std::make_unique<Checks>(*this);
+            }
+        } both;
+        both.dataset = &ds;
+        const OtherWait otherWait(conn, both, wait);
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                                         "SELECT x FROM c WHERE x <= 7 OR x % 1000000000000 = 0"));
+        ds.Open();
+        QTRY_VERIFY_WITH_TIMEOUT(!ds.Fetching(), 30000);
+        QVERIFY(both.checks >= 2);
+        QVERIFY(ds.FillStopped());
+        QCOMPARE(ds.RecordCount(), 7);
+        expectUsable(sqliteWork);
+    }
+
     // A stopped script keeps what its finished statements did and runs none after.
     void stoppedScriptKeepsWhatFinished()
     {

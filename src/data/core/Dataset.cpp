@@ -114,18 +114,26 @@ bool Dataset::fetchInto(const FetchBudget &budget)
     // them may fetch from the same source meanwhile.
     if (inSlice_)
         throw DatabaseError(QStringLiteral("資料讀取中，請稍候。"));
-    const ScopedFlag slicing(inSlice_);
     const std::vector<ColumnInfo> before = columns_;
     bool ended = false;
-    try {
-        ended = pending_->fetchMore(columns_, *store_, budget);
-    } catch (const DatabaseError &) {
-        // The rows so far stay, marked as cut short like a stopped fill.
-        takeArrivedRows(before);
-        endFill(true);
-        throw;
+    {
+        const ScopedFlag slicing(inSlice_);
+        try {
+            ended = pending_->fetchMore(columns_, *store_, budget);
+        } catch (const DatabaseError &) {
+            // The rows so far stay, marked as cut short like a stopped fill.
+            stopAfterSlice_ = false;
+            takeArrivedRows(before);
+            endFill(true);
+            throw;
+        }
     }
     takeArrivedRows(before);
+    if (stopAfterSlice_) { // asked for while the slice ran: its source could not go then
+        stopAfterSlice_ = false;
+        endFill(true);
+        return false;
+    }
     return ended;
 }
 
@@ -218,7 +226,9 @@ void Dataset::RequireAllRows()
 
 void Dataset::StopFill()
 {
-    if (pending_)
+    if (inSlice_) // the slice's source is in use below us: it ends when the slice returns
+        stopAfterSlice_ = true;
+    else if (pending_)
         endFill(true);
 }
 

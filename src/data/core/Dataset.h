@@ -291,6 +291,7 @@ private:
     bool fillStopped_ = false;
     bool waiting_ = false;     // inside FetchAll
     bool inSlice_ = false;     // inside fetchInto
+    bool stopAfterSlice_ = false; // StopFill came during a slice
     bool fillsInBackground_ = true;
     size_t fetchedRows_ = 0;   // physical rows already in the visible order
     QString readOnlyReason_;
