@@ -187,6 +187,7 @@ private slots:
             QCOMPARE(seen.last(), gui::fillWaitText(kept));
             QVERIFY(!QFile::exists(file));
             QCOMPARE(ui.messageTexts(), QStringList({QStringLiteral("已停止讀取資料。")}));
+            QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::None); // asked for: not an error
             QCOMPARE(panel3(), gui::fillStoppedText(kept));
         } else {
             QVERIFY(!w->ADODXML.FillStopped());

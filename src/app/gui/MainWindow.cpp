@@ -115,6 +115,9 @@ void Tfm_ADO_Schema::runCommand(const std::function<void()> &command)
         setPanelText(3, e.message());
         ShowProgramMessage(this, e.message());
         return;
+    } catch (const data::FetchStopped &e) {
+        ShowProgramMessage(this, e.message()); // the fill's wait stopped: panel 3 says so already
+        return;
     } catch (const data::DatabaseError &e) {
         error = e.message();
     } catch (const std::exception &e) {
