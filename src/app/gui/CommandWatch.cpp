@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <functional>
 
 namespace gui {
 
@@ -22,15 +23,44 @@ QString awaitingRowsText()
     return QStringLiteral("等待資料庫傳回其餘的資料… (按 Esc 或 [停止] 停止讀取)");
 }
 
-void CommandWatch::show(const QString &text)
+namespace {
+
+void showNow(QLabel *panel, const QString &text)
 {
-    if (panel_) {
-        panel_->setText(text);
-        panel_->repaint();
+    if (panel) {
+        panel->setText(text);
+        panel->repaint();
     }
 }
 
-namespace {
+// Panel 3 while a command waits: the text given (none: the panel keeps its own), the
+// command's stop button, "正在停止命令…" once the person asks; the earlier text again at
+// the end. `requested` runs on each ask.
+class ShownStop {
+public:
+    ShownStop(QLabel *panel, const QString &text, std::function<void()> requested = {})
+        : panel_(panel), before_(panel->text()),
+          stop_(panel, QStringLiteral("btnStopCommand"), QStringLiteral("停止執行中的命令 (Esc)"))
+    {
+        if (!text.isEmpty())
+            showNow(panel_, text);
+        QObject::connect(&stop_, &BatchStop::stopRequested, &stop_, [this, requested] {
+            if (requested)
+                requested();
+            showNow(panel_, commandStoppingText());
+        });
+    }
+    ~ShownStop() { showNow(panel_, before_); }
+    ShownStop(const ShownStop &) = delete;
+    ShownStop &operator=(const ShownStop &) = delete;
+
+    bool requested() const { return stop_.requested(); }
+
+private:
+    QPointer<QLabel> panel_;
+    QString before_;
+    BatchStop stop_;
+};
 
 // Runs the loop until the call has finished. The wake is removed on every way out (an
 // event handler may throw through exec()), so it can never reach a loop that is gone.
@@ -48,20 +78,10 @@ void runUntilFinished(data::RunningCall &call, QEventLoop &loop, QEventLoop::Pro
         call.stop();
 }
 
-} // namespace
-
 // The wait shown while work on this thread checks in.
 class InlineWatch final : public data::InlineWait {
 public:
-    InlineWatch(CommandWatch &watch, QLabel *panel)
-        : watch_(watch), before_(panel->text()),
-          stop_(panel, QStringLiteral("btnStopCommand"), QStringLiteral("停止執行中的命令 (Esc)"))
-    {
-        watch_.show(awaitingRowsText());
-        QObject::connect(&stop_, &BatchStop::stopRequested, &stop_,
-                         [this] { watch_.show(commandStoppingText()); });
-    }
-    ~InlineWatch() override { watch_.show(before_); }
+    explicit InlineWatch(QLabel *panel) : shown_(panel, awaitingRowsText()) {}
 
     bool stopRequested() override
     {
@@ -69,21 +89,21 @@ public:
             QCoreApplication::processEvents();
             sincePaint_.start();
         }
-        return stop_.requested();
+        return shown_.requested();
     }
 
 private:
-    CommandWatch &watch_;
-    QString before_;
-    BatchStop stop_;
+    ShownStop shown_;
     QElapsedTimer sincePaint_;
 };
+
+} // namespace
 
 std::unique_ptr<data::InlineWait> CommandWatch::waitHere()
 {
     if (!panel_)
         return nullptr;
-    return std::make_unique<InlineWatch>(*this, panel_);
+    return std::make_unique<InlineWatch>(panel_);
 }
 
 void CommandWatch::wait(data::RunningCall &call)
@@ -95,19 +115,8 @@ void CommandWatch::wait(data::RunningCall &call)
     }
     // A command that says what it does in the panel (a table being exported, an index
     // being rebuilt) keeps saying it.
-    const QString before = panel_->text();
-    struct Restore {
-        CommandWatch &watch;
-        QString text;
-        ~Restore() { watch.show(text); }
-    } restore{*this, before};
-    if (before.isEmpty())
-        show(commandRunningText());
-    BatchStop stop(panel_, QStringLiteral("btnStopCommand"), QStringLiteral("停止執行中的命令 (Esc)"));
-    QObject::connect(&stop, &BatchStop::stopRequested, &loop, [this, &call] {
-        call.stop();
-        show(commandStoppingText());
-    });
+    const ShownStop shown(panel_, panel_->text().isEmpty() ? commandRunningText() : QString(),
+                          [&call] { call.stop(); });
     runUntilFinished(call, loop, QEventLoop::AllEvents);
 }
 

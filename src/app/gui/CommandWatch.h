@@ -22,9 +22,6 @@ public:
     std::unique_ptr<data::InlineWait> waitHere() override;
 
 private:
-    friend class InlineWatch;
-    void show(const QString &text);
-
     QPointer<QLabel> panel_;
 };
 

@@ -14,6 +14,7 @@ namespace {
 
 const QString kProgressLead = QStringLiteral("讀取資料中：");
 const QString kWaitLead = QStringLiteral("等待資料讀取完成：");
+const QString kFillStopHint = QStringLiteral("停止讀取其餘的資料 (Esc)"); // the fill's and its wait's button
 
 QString arrivedText(long long rows)
 {
@@ -66,7 +67,7 @@ void FillWatch::begin()
     watching_ = true;
     if (panel_) {
         before_ = panel_->text();
-        button_ = addPanelStopButton(panel_, QStringLiteral("btnStopFill"), QStringLiteral("停止讀取其餘的資料 (Esc)"));
+        button_ = addPanelStopButton(panel_, QStringLiteral("btnStopFill"), kFillStopHint);
         connect(button_, &QToolButton::clicked, &dataset_, &data::Dataset::StopFill);
     }
     qApp->installEventFilter(this);
@@ -112,7 +113,7 @@ class PanelFillWait final : public data::Dataset::FillWait {
 public:
     explicit PanelFillWait(QLabel *panel)
         : panel_(panel), before_(panel->text()),
-          stop_(panel, QStringLiteral("btnStopFillWait"), QStringLiteral("停止讀取其餘的資料 (Esc)"))
+          stop_(panel, QStringLiteral("btnStopFillWait"), kFillStopHint)
     {
     }
     ~PanelFillWait() override

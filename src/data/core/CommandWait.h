@@ -23,11 +23,14 @@ public:
     virtual void whenFinished(std::function<void()> wake) = 0;
 };
 
+// How long a call runs quietly before its wait is shown, unless a CommandWait says.
+inline constexpr std::chrono::milliseconds kQuietWait{150};
+
 class CommandWait {
 public:
     virtual ~CommandWait() = default;
     // How long the caller's thread waits before wait() is called.
-    virtual std::chrono::milliseconds patience() const { return std::chrono::milliseconds(150); }
+    virtual std::chrono::milliseconds patience() const { return kQuietWait; }
     // Returns once call.finished(); on the thread that made the call.
     virtual void wait(RunningCall &call) = 0;
     // The same wait for work that stays on this thread and checks in now and then

@@ -229,7 +229,7 @@ std::unique_ptr<InlineWait> StoppableSession::waitHere()
 
 std::chrono::milliseconds StoppableSession::patience() const
 {
-    return wait_ ? wait_->patience() : std::chrono::milliseconds(150);
+    return wait_ ? wait_->patience() : kQuietWait;
 }
 
 void StoppableSession::beginTransaction()

@@ -22,7 +22,6 @@ public:
     ~StoppableSession() override;
 
     void setCommandWait(CommandWait *wait) { wait_ = wait; }
-    ProviderSession &inner() { return inner_; }
 
     QString defaultDatabase() override { return inner_.defaultDatabase(); }
     QString serverVersion() override { return inner_.serverVersion(); }

@@ -850,13 +850,12 @@ SQLRETURN OdbcRowSource::fetchBlock()
 {
     if (!steps_) // the first rows: the call that opened the result is running
         return SQLFetch(st_);
+    // A stop during the step makes the step itself end as stopped (StoppableSession).
     SQLRETURN rc = SQL_ERROR;
     steps_->run([&] {
         OdbcSession::RunningStatement running(owner_, st_);
         rc = SQLFetch(st_);
     });
-    if (rc == SQL_ERROR && owner_.stopRequested())
-        throw CommandStopped();
     return rc;
 }
 
