@@ -8,6 +8,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-arphic-uming
     unixodbc unixodbc-dev tdsodbc odbc-postgresql
+    # Kerberos (GSSAPI) for integrated SQL Server logins; OpenSSL for the TDS test
+    # peer's TLS and NTLM checks.
+    libkrb5-dev libssl-dev
     libsqlite3-dev sqlite3 postgresql
     xvfb xauth x11vnc imagemagick
     python3-xlrd python3-olefile

@@ -1,5 +1,8 @@
 #include "TdsPeer.h"
+#include "TdsNtlm.h"
+#include "TdsPeerTls.h"
 #include <QDate>
+#include <QRandomGenerator>
 #include <QTime>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -20,11 +23,11 @@ using u128 = unsigned __int128;
 
 // Packet types (client to server, and the server's one reply type).
 constexpr uint8_t kSqlBatch = 0x01, kRpc = 0x03, kReply = 0x04, kAttention = 0x06, kLogin7 = 0x10,
-                  kTransaction = 0x0E, kPrelogin = 0x12;
+                  kTransaction = 0x0E, kPrelogin = 0x12, kSspiMessage = 0x11;
 // Tokens.
 constexpr uint8_t kColMetadata = 0x81, kRow = 0xD1, kNbcRow = 0xD2, kDone = 0xFD, kDoneProc = 0xFE,
                   kDoneInProc = 0xFF, kError = 0xAA, kInfo = 0xAB, kLoginAck = 0xAD, kEnvChange = 0xE3,
-                  kReturnStatus = 0x79, kReturnValue = 0xAC;
+                  kReturnStatus = 0x79, kReturnValue = 0xAC, kSspi = 0xED;
 // DONE status bits.
 constexpr uint16_t kDoneMore = 0x1, kDoneError = 0x2, kDoneCount = 0x10, kDoneAttn = 0x20;
 // Data types.
@@ -552,6 +555,7 @@ private:
     bool readMessage(uint8_t &type, QByteArray &payload, int waitMs = -1);
     void send(const QByteArray &tokens, bool endOfMessage = true); // false: more of the message follows
     bool login();
+    bool checkWindowsLogin(const QByteArray &negotiate, QString &user, bool &refused);
     void handleBatch(const QByteArray &payload);
     void handleRpc(const QByteArray &payload);
     void handleTransaction(const QByteArray &payload);
@@ -571,13 +575,29 @@ private:
     int nextHandle_ = 1;
     QByteArray transaction_;
     uint64_t nextTransaction_ = 1;
+    std::unique_ptr<TlsChannel> tls_; // after the TLS handshake, every byte goes through it
 };
+
+// PRELOGIN's ENCRYPTION answer: a server without a certificate cannot encrypt (2,
+// ENCRYPT_NOT_SUP); one with a certificate that requires encryption answers ENCRYPT_ON
+// (1) to a client asking for it and ENCRYPT_REQ (3) to any other.
+uint8_t encryptionAnswer(const QByteArray &prelogin, bool serverHasTls)
+{
+    if (!serverHasTls)
+        return 2;
+    for (qsizetype i = 0; i + 5 <= prelogin.size() && uint8_t(prelogin[i]) != 0xFF; i += 5) {
+        const int offset = (uint8_t(prelogin[i + 1]) << 8) | uint8_t(prelogin[i + 2]);
+        if (uint8_t(prelogin[i]) == 1 && offset < prelogin.size())
+            return uint8_t(prelogin[offset]) == 1 ? 1 : 3;
+    }
+    return 3;
+}
 
 bool Session::readMessage(uint8_t &type, QByteArray &payload, int waitMs)
 {
     payload.clear();
     for (;;) {
-        if (waitMs >= 0) {
+        if (waitMs >= 0 && !(tls_ && tls_->hasBuffered())) {
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, waitMs) <= 0)
                 return false;
@@ -586,7 +606,7 @@ bool Session::readMessage(uint8_t &type, QByteArray &payload, int waitMs)
         auto readFull = [&](char *dst, size_t n) {
             size_t got = 0;
             while (got < n) {
-                const ssize_t r = ::recv(fd_, dst + got, n - got, 0);
+                const ssize_t r = tls_ ? tls_->read(fd_, dst + got, n - got) : ::recv(fd_, dst + got, n - got, 0);
                 if (r < 0 && errno == EINTR)
                     continue;
                 if (r <= 0)
@@ -631,7 +651,7 @@ void Session::send(const QByteArray &tokens, bool endOfMessage)
         const char *p = packet.constData();
         qsizetype left = packet.size();
         while (left > 0) {
-            const ssize_t w = ::send(fd_, p, size_t(left), MSG_NOSIGNAL);
+            const ssize_t w = tls_ ? tls_->write(fd_, p, size_t(left)) : ::send(fd_, p, size_t(left), MSG_NOSIGNAL);
             if (w < 0 && errno == EINTR)
                 continue;
             if (w <= 0)
@@ -649,6 +669,11 @@ bool Session::login()
     QByteArray payload;
     if (!readMessage(type, payload) || type != kPrelogin)
         return false;
+    std::shared_ptr<TlsServerContext> tls;
+    {
+        std::lock_guard g(peer_.mutex_);
+        tls = peer_.tls_;
+    }
     {
         // VERSION, ENCRYPTION (not supported), INSTOPT, THREADID, MARS.
         const uint8_t options[][2] = {{0, 6}, {1, 1}, {2, 1}, {3, 0}, {4, 1}};
@@ -662,13 +687,21 @@ bool Session::login()
         }
         o.u8(0xFF);
         o.u8(kVersion[0]); o.u8(kVersion[1]); o.u8(kVersion[2]); o.u8(kVersion[3]); o.u16(0);
-        o.u8(2); // ENCRYPT_NOT_SUP
+        o.u8(encryptionAnswer(payload, tls != nullptr));
         o.u8(0);
         o.u8(0);
         send(o.b);
     }
+    if (tls) {
+        tls_ = std::make_unique<TlsChannel>(*tls);
+        if (!tls_->handshake(fd_))
+            return false;
+    }
     if (!readMessage(type, payload) || type != kLogin7)
         return false;
+    ++peer_.loginPackets_;
+    if (tls_)
+        ++peer_.encryptedLogins_;
     In in(payload);
     auto field = [&](int at, bool password = false) {
         In f(payload);
@@ -688,13 +721,19 @@ bool Session::login()
     const uint32_t requested = in.u32();
     if (requested >= 512 && requested <= 32767)
         packetSize_ = int(requested);
-    const QString user = field(40);
+    QString user = field(40);
     const QString password = field(44, true);
     const QString database = field(68);
+    in.pos = 78; // ibSSPI, cbSSPI: the NTLM NEGOTIATE message of a Windows login
+    const unsigned sspiOffset = in.u16(), sspiLength = in.u16();
+    const QByteArray sspi = payload.mid(sspiOffset, sspiLength);
     bool refused = false;
+    if (!sspi.isEmpty() && !checkWindowsLogin(sspi, user, refused))
+        return false;
     {
         std::lock_guard g(peer_.mutex_);
-        refused = peer_.checkPassword_ && (user.compare(peer_.user_, Qt::CaseInsensitive) != 0 || password != peer_.password_);
+        if (sspi.isEmpty())
+            refused = peer_.checkPassword_ && (user.compare(peer_.user_, Qt::CaseInsensitive) != 0 || password != peer_.password_);
         database_ = database.isEmpty() ? peer_.database_ : database;
         if (refused)
             peer_.failedLogins_ << user;
@@ -724,6 +763,42 @@ bool Session::login()
     writeDone(o, kDone, 0, 0, 0);
     send(o.b);
     ++peer_.logins_;
+    return true;
+}
+
+// NTLM inside TDS: the CHALLENGE goes out in an SSPI token, the AUTHENTICATE message
+// comes back in an SSPI packet; refused unless it is the Windows account's valid answer.
+bool Session::checkWindowsLogin(const QByteArray &negotiate, QString &user, bool &refused)
+{
+    QString domain, account, password;
+    {
+        std::lock_guard g(peer_.mutex_);
+        domain = peer_.windowsDomain_;
+        account = peer_.windowsUser_;
+        password = peer_.windowsPassword_;
+    }
+    refused = true;
+    if (!isNtlmNegotiate(negotiate))
+        return true;
+    QByteArray challenge(8, '\0');
+    for (char &c : challenge)
+        c = char(QRandomGenerator::global()->bounded(256));
+    const QByteArray message = ntlmChallenge(challenge, domain.isEmpty() ? QStringLiteral("PEER") : domain);
+    Out o;
+    o.u8(kSspi); o.u16(unsigned(message.size())); o.raw(message);
+    send(o.b);
+    uint8_t type = 0;
+    QByteArray payload;
+    if (!readMessage(type, payload) || type != kSspiMessage)
+        return false;
+    NtlmAuthenticate auth;
+    if (!parseNtlmAuthenticate(payload, auth))
+        return true;
+    user = auth.domain + QLatin1Char('\\') + auth.user;
+    refused = account.isEmpty() || auth.user.compare(account, Qt::CaseInsensitive) != 0 ||
+              auth.domain.compare(domain, Qt::CaseInsensitive) != 0 || !ntlmV2ResponseValid(auth, password, challenge);
+    if (!refused)
+        ++peer_.windowsLogins_;
     return true;
 }
 
@@ -999,14 +1074,15 @@ void TdsPeer::addBuiltInRules()
     });
 }
 
-bool TdsPeer::start()
+bool TdsPeer::start(const QString &address)
 {
+    address_ = address;
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listenFd_ < 0)
         return false;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, address_.toLatin1().constData(), &addr.sin_addr);
     socklen_t len = sizeof addr;
     if (::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 8) != 0 ||
         ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
@@ -1067,6 +1143,24 @@ void TdsPeer::stop()
     sessionFds_.clear();
 }
 
+bool TdsPeer::enableTls()
+{
+    auto context = std::make_shared<TlsServerContext>(QStringLiteral("SQLPEER"));
+    if (!context->valid())
+        return false;
+    std::lock_guard g(mutex_);
+    tls_ = context;
+    return true;
+}
+
+void TdsPeer::setWindowsAccount(const QString &domain, const QString &user, const QString &password)
+{
+    std::lock_guard g(mutex_);
+    windowsDomain_ = domain;
+    windowsUser_ = user;
+    windowsPassword_ = password;
+}
+
 void TdsPeer::setPassword(const QString &user, const QString &password)
 {
     std::lock_guard g(mutex_);
@@ -1077,7 +1171,8 @@ void TdsPeer::setPassword(const QString &user, const QString &password)
 
 QString TdsPeer::connectionString(const QString &database, const QString &user, const QString &password) const
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;Initial Catalog=%2;User ID=%3;Password=%4")
+    return QStringLiteral("Provider=SQLOLEDB.1;Data Source=%1,%2;Initial Catalog=%3;User ID=%4;Password=%5")
+        .arg(address_)
         .arg(port_)
         .arg(database, user, password);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A scripted TDS 7.4 server on 127.0.0.1 standing in for SQL Server in tests: the real
-// client stack (unixODBC + FreeTDS) talks to it over TCP. It logs clients in (no
-// encryption), records every batch, RPC and transaction request in order, and answers
+// client stack (unixODBC + FreeTDS) talks to it over TCP. It logs clients in (SQL
+// logins; with enableTls() over TLS, with setWindowsAccount() also NTLM), records every batch, RPC and transaction request in order, and answers
 // each from the test's script. A request nobody scripted gets an error naming it, so a
 // test never passes by silence.
 #include <QDateTime>
@@ -18,6 +18,8 @@
 #include <vector>
 
 namespace tds {
+
+class TlsServerContext;
 
 // Column types as they travel in COLMETADATA.
 enum class ColumnType {
@@ -91,11 +93,18 @@ public:
     TdsPeer(const TdsPeer &) = delete;
     TdsPeer &operator=(const TdsPeer &) = delete;
 
-    bool start(); // listens on a free port of 127.0.0.1
+    bool start(const QString &address = QStringLiteral("127.0.0.1")); // a free port of that address
+    QString address() const { return address_; }
     void stop();  // closes every connection and joins the threads
     int port() const { return port_; }
 
     void setPassword(const QString &user, const QString &password);
+    // A server with a certificate: encryption offered in PRELOGIN and required (every
+    // session runs in TLS, as with "Force Encryption"). Makes a self-signed certificate.
+    bool enableTls();
+    // A Windows account logging in with NTLM (DOMAIN\user); its NTLMv2 response is
+    // checked against the password.
+    void setWindowsAccount(const QString &domain, const QString &user, const QString &password);
     void setDefaultDatabase(const QString &name) { std::lock_guard g(mutex_); database_ = name; }
     // "Provider=SQLOLEDB.1;Data Source=127.0.0.1,<port>;Initial Catalog=...;..."
     QString connectionString(const QString &database, const QString &user,
@@ -117,6 +126,9 @@ public:
     int attentions() const { return attentions_.load(); }
     int logins() const { return logins_.load(); }
     QStringList failedLogins() const;
+    int loginPackets() const { return loginPackets_.load(); } // LOGIN7 messages, plain or in TLS
+    int encryptedLogins() const { return encryptedLogins_.load(); }
+    int windowsLogins() const { return windowsLogins_.load(); } // NTLM logins accepted
 
 private:
     struct Rule {
@@ -129,6 +141,12 @@ private:
     void addBuiltInRules();
 
     int listenFd_ = -1;
+    QString address_ = QStringLiteral("127.0.0.1");
+    std::shared_ptr<TlsServerContext> tls_;
+    QString windowsDomain_, windowsUser_, windowsPassword_;
+    std::atomic<int> loginPackets_{0};
+    std::atomic<int> encryptedLogins_{0};
+    std::atomic<int> windowsLogins_{0};
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread acceptThread_;

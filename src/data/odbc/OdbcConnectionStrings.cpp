@@ -3,6 +3,7 @@
 #include "data/core/ConnectionString.h"
 #include "data/core/DatabaseError.h"
 #include "data/odbc/OdbcSession.h"
+#include "data/odbc/SqlServerLogin.h"
 #include "data/core/Providers.h"
 #include <QFileInfo>
 #include <QSet>
@@ -108,39 +109,19 @@ QString freeTdsOdbcString(const ConnectionString &cs, const QString &driver)
     driverName.replace(QLatin1String("}"), QLatin1String("}}"));
     parts << QStringLiteral("DRIVER={%1}").arg(driverName);
 
-    // "host", "host,port", "host\instance", "tcp:host,port"; "(local)" and "." are this
-    // machine, reached over TCP.
-    QString source = firstOf(cs, {"Network Address", "Data Source", "Server", "Address", "Addr"});
-    if (source.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
-        source = source.mid(4).trimmed();
-    QString host = source;
-    QString port;
-    QString instance;
-    const qsizetype comma = host.indexOf(QLatin1Char(','));
-    if (comma >= 0) {
-        port = host.mid(comma + 1).trimmed();
-        host = host.left(comma).trimmed();
-    }
-    const qsizetype slash = host.indexOf(QLatin1Char('\\'));
-    if (slash >= 0) {
-        instance = host.mid(slash + 1).trimmed();
-        host = host.left(slash).trimmed();
-    }
-    if (host.isEmpty() || host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
-        host = QStringLiteral("127.0.0.1");
-    if (!instance.isEmpty() && port.isEmpty()) {
+    const SqlServerLogin login = sqlServerLogin(cs);
+    if (login.asksBrowser()) {
         // FreeTDS asks the server's browser service for the named instance's port.
-        addPair(parts, QStringLiteral("SERVER"), host + QLatin1Char('\\') + instance);
+        addPair(parts, QStringLiteral("SERVER"), login.host + QLatin1Char('\\') + login.instance);
     } else {
-        addPair(parts, QStringLiteral("SERVER"), host);
-        addPair(parts, QStringLiteral("PORT"), port.isEmpty() ? QStringLiteral("1433") : port);
+        addPair(parts, QStringLiteral("SERVER"), login.host);
+        addPair(parts, QStringLiteral("PORT"), login.port.isEmpty() ? QStringLiteral("1433") : login.port);
     }
 
     const QString database = firstOf(cs, {"Initial Catalog", "Database"});
     if (!database.isEmpty())
         addPair(parts, QStringLiteral("DATABASE"), database);
-    const bool integrated = !cs.value(QStringLiteral("Integrated Security")).trimmed().isEmpty() ||
-                            cs.value(QStringLiteral("Trusted_Connection")).trimmed().compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+    const bool integrated = login.integrated;
     if (!integrated) {
         const QString user = cs.contains(QStringLiteral("User ID")) ? cs.value(QStringLiteral("User ID"))
                                                                     : firstOf(cs, {"UID", "User"});
@@ -162,6 +143,9 @@ QString freeTdsOdbcString(const ConnectionString &cs, const QString &driver)
         addPair(parts, QStringLiteral("Timeout"), timeout);
     if (integrated)
         parts << QStringLiteral("Trusted_Connection=Yes");
+    // "require" refuses a server without encryption instead of logging in in plain text.
+    if (login.encrypt)
+        parts << QStringLiteral("Encryption=require");
     parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
     return parts.join(QLatin1Char(';'));
 }
@@ -249,8 +233,15 @@ std::unique_ptr<ProviderSession> openSqlServerSession(const ConnectionString &cs
     const QString driver = findFreeTdsDriver();
     if (driver.isEmpty())
         throw DatabaseError(QStringLiteral("The FreeTDS ODBC driver (libtdsodbc.so) is not installed"), QStringLiteral("IM002"));
-    return std::make_unique<OdbcSession>(freeTdsOdbcString(cs, driver), connectTimeout(cs),
-                                         OdbcSession::Dialect::SqlServer);
+    const SqlServerLogin login = sqlServerLogin(cs);
+    if (login.integrated)
+        requireKerberosTicket();
+    try {
+        return std::make_unique<OdbcSession>(freeTdsOdbcString(cs, driver), connectTimeout(cs),
+                                             OdbcSession::Dialect::SqlServer);
+    } catch (const DatabaseError &e) {
+        throw explainLoginFailure(e, login);
+    }
 }
 
 } // namespace data

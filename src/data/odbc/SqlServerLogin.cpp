@@ -1,0 +1,180 @@
+#include "data/odbc/SqlServerLogin.h"
+#include <gssapi/gssapi.h>
+#include <functional>
+
+namespace data {
+
+namespace {
+
+bool isOneOf(const QString &value, std::initializer_list<const char *> words)
+{
+    for (const char *w : words)
+        if (value.trimmed().compare(QLatin1String(w), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString firstOf(const ConnectionString &cs, std::initializer_list<const char *> names)
+{
+    for (const char *n : names) {
+        const QString v = cs.value(QLatin1String(n));
+        if (!v.trimmed().isEmpty())
+            return v.trimmed();
+    }
+    return QString();
+}
+
+// "host", "host,port", "host\instance", "host\instance,port", "tcp:host,port";
+// "(local)" and "." are this machine, reached over TCP.
+void readAddress(SqlServerLogin &login)
+{
+    QString host = login.source;
+    if (host.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+        host = host.mid(4).trimmed();
+    const qsizetype comma = host.indexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        login.port = host.mid(comma + 1).trimmed();
+        host = host.left(comma).trimmed();
+    }
+    const qsizetype slash = host.indexOf(QLatin1Char('\\'));
+    if (slash >= 0) {
+        login.instance = host.mid(slash + 1).trimmed();
+        host = host.left(slash).trimmed();
+    }
+    if (host.isEmpty() || host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        host = QStringLiteral("127.0.0.1");
+    login.host = host;
+}
+
+QString gssText(OM_uint32 status, int type)
+{
+    QStringList parts;
+    OM_uint32 context = 0;
+    do {
+        OM_uint32 minor = 0;
+        gss_buffer_desc text = GSS_C_EMPTY_BUFFER;
+        if (gss_display_status(&minor, status, type, GSS_C_NO_OID, &context, &text) != GSS_S_COMPLETE)
+            break;
+        parts << QString::fromUtf8(static_cast<const char *>(text.value), qsizetype(text.length));
+        gss_release_buffer(&minor, &text);
+    } while (context != 0);
+    return parts.join(QLatin1String(": "));
+}
+
+// ---- failed logins ------------------------------------------------------------------
+
+bool says(const DatabaseError &e, const char *text)
+{
+    return e.message().contains(QLatin1String(text), Qt::CaseInsensitive);
+}
+
+QString serverName(const SqlServerLogin &l)
+{
+    return l.source.isEmpty() ? l.host : l.source;
+}
+
+struct LoginFailure {
+    std::function<bool(const DatabaseError &, const SqlServerLogin &)> matches;
+    std::function<QString(const SqlServerLogin &)> sentence;
+};
+
+// First match wins: the server's own refusals before what the client library saw.
+const std::vector<LoginFailure> &loginFailures()
+{
+    static const std::vector<LoginFailure> table = {
+        {[](const DatabaseError &e, const SqlServerLogin &l) {
+             return (e.nativeCode() == 18456 || says(e, "Login failed")) && l.windowsAccount();
+         },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("Windows 帳號「%1」登入 SQL Server「%2」失敗：網域、帳號或密碼錯誤，或伺服器不接受這個帳號。")
+                 .arg(l.user, serverName(l));
+         }},
+        {[](const DatabaseError &e, const SqlServerLogin &) { return e.nativeCode() == 18456 || says(e, "Login failed"); },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("帳號「%1」登入 SQL Server「%2」失敗：帳號或密碼錯誤。").arg(l.user, serverName(l));
+         }},
+        {[](const DatabaseError &e, const SqlServerLogin &) { return e.nativeCode() == 4060 || says(e, "Cannot open database"); },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("無法開啟資料庫「%1」：伺服器上沒有這個資料庫，或這個帳號沒有使用它的權限。").arg(l.database);
+         }},
+        {[](const DatabaseError &e, const SqlServerLogin &) {
+             return e.sqlState() == QLatin1String("HYT00") || says(e, "timed out") || says(e, "Timeout expired");
+         },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("登入 SQL Server「%1」逾時：伺服器在 %2 秒內沒有完成登入，可能忙碌或網路壅塞。")
+                 .arg(serverName(l), l.timeoutSeconds > 0 ? QString::number(l.timeoutSeconds) : QStringLiteral("連線逾時"));
+         }},
+        {[](const DatabaseError &e, const SqlServerLogin &l) { return l.encrypt && !says(e, "Unable to connect"); },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("無法與 SQL Server「%1」建立加密連線：伺服器不支援加密或加密交握失敗。"
+                                   "連線要求加密，因此沒有改用未加密的登入。")
+                 .arg(serverName(l));
+         }},
+        {[](const DatabaseError &e, const SqlServerLogin &l) { return l.asksBrowser() && says(e, "Unable to connect"); },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("找不到 SQL Server 執行個體「%1\\%2」：主機 %1 的 SQL Server Browser（UDP 1434）沒有回應，"
+                                   "或主機上沒有這個執行個體。請確認執行個體名稱，或在資料來源寫明連接埠（主機,連接埠）。")
+                 .arg(l.host, l.instance);
+         }},
+        {[](const DatabaseError &e, const SqlServerLogin &) { return says(e, "Unable to connect") || e.sqlState() == QLatin1String("08001"); },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("無法連線到 SQL Server「%1」：主機沒有回應或連接埠上沒有 SQL Server。請確認主機名稱、連接埠與網路。")
+                 .arg(serverName(l));
+         }},
+    };
+    return table;
+}
+
+} // namespace
+
+SqlServerLogin sqlServerLogin(const ConnectionString &cs)
+{
+    SqlServerLogin login;
+    login.source = firstOf(cs, {"Network Address", "Data Source", "Server", "Address", "Addr"});
+    readAddress(login);
+    login.database = firstOf(cs, {"Initial Catalog", "Database"});
+    login.user = cs.contains(QStringLiteral("User ID")) ? cs.value(QStringLiteral("User ID")) : firstOf(cs, {"UID", "User"});
+    login.encrypt = isOneOf(cs.value(QStringLiteral("Use Encryption for Data")), {"true", "yes", "1", "-1"}) ||
+                    isOneOf(cs.value(QStringLiteral("Encrypt")), {"yes", "true", "mandatory", "strict"});
+    login.integrated = !cs.value(QStringLiteral("Integrated Security")).trimmed().isEmpty() ||
+                       isOneOf(cs.value(QStringLiteral("Trusted_Connection")), {"yes", "true"});
+    bool ok = false;
+    const int seconds = cs.value(QStringLiteral("Connect Timeout")).trimmed().toInt(&ok);
+    login.timeoutSeconds = ok && seconds > 0 ? seconds : 0;
+    return login;
+}
+
+void requireKerberosTicket()
+{
+    OM_uint32 minor = 0;
+    OM_uint32 lifetime = 0;
+    gss_cred_id_t credential = GSS_C_NO_CREDENTIAL;
+    const OM_uint32 major = gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, GSS_C_NO_OID_SET, GSS_C_INITIATE,
+                                             &credential, nullptr, &lifetime);
+    if (credential != GSS_C_NO_CREDENTIAL) {
+        OM_uint32 ignored = 0;
+        gss_release_cred(&ignored, &credential);
+    }
+    if (major == GSS_S_COMPLETE && lifetime > 0)
+        return;
+    QString why = gssText(minor, GSS_C_MECH_CODE);
+    if (why.isEmpty())
+        why = gssText(major, GSS_C_GSS_CODE);
+    throw DatabaseError(QStringLiteral("無法以 Windows 整合驗證（Integrated Security=SSPI）登入：這個使用者沒有有效的 Kerberos 票證。"
+                                       "請先在終端機執行「kinit 帳號@網域」取得票證（klist 可查看票證），再重新連線；"
+                                       "或改用「網域\\帳號」與密碼登入。\n\r") + why,
+                        QStringLiteral("28000"));
+}
+
+DatabaseError explainLoginFailure(const DatabaseError &error, const SqlServerLogin &login)
+{
+    QString sentence = QStringLiteral("無法登入 SQL Server「%1」。").arg(serverName(login));
+    for (const LoginFailure &f : loginFailures())
+        if (f.matches(error, login)) {
+            sentence = f.sentence(login);
+            break;
+        }
+    return DatabaseError(sentence + QStringLiteral("\n\r") + error.message(), error.sqlState(), error.nativeCode());
+}
+
+} // namespace data
