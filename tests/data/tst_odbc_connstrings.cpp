@@ -65,6 +65,25 @@ private slots:
         QTest::newRow("application and workstation")
             << "Provider=SQLOLEDB.1;Data Source=h;User ID=u;Password=p;Application Name=管理工具;Workstation ID=PC-01;Connect Timeout=5"
             << freetds << "DRIVER={FreeTDS};SERVER=h;PORT=1433;UID=u;PWD=p;APP=管理工具;WSID=PC-01;Timeout=5" + kTail;
+        QTest::newRow("localhost,port") << "Provider=SQLOLEDB.1;Data Source=localhost,1500" << freetds
+                                        << "DRIVER={FreeTDS};SERVER=localhost;PORT=1500" + kTail;
+        QTest::newRow("instance with a port asks no browser")
+            << "Provider=SQLOLEDB.1;Data Source=dbhost\\SQL2012,1600" << freetds
+            << "DRIVER={FreeTDS};SERVER=dbhost;PORT=1600" + kTail;
+        QTest::newRow("windows account")
+            << "Provider=SQLOLEDB.1;Data Source=h;User ID=CORP\\alice;Password=p" << freetds
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1433;UID=CORP\\alice;PWD=p" + kTail;
+        QTest::newRow("trusted connection")
+            << "Provider=SQLOLEDB.1;Data Source=h;Trusted_Connection=yes;User ID=u;Password=p" << freetds
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1433;Trusted_Connection=Yes" + kTail;
+        // Encryption asked for is required: no plain-text login when the server cannot encrypt.
+        for (const char *encrypt : {"Use Encryption for Data=True", "Encrypt=yes", "Encrypt=true", "Encrypt=Mandatory",
+                                    "Encrypt=strict"})
+            QTest::newRow(encrypt) << QStringLiteral("Provider=SQLOLEDB.1;Data Source=h;%1").arg(QLatin1String(encrypt))
+                                   << freetds << "DRIVER={FreeTDS};SERVER=h;PORT=1433;Encryption=require" + kTail;
+        for (const char *plain : {"Use Encryption for Data=False", "Encrypt=no", "Encrypt=optional"})
+            QTest::newRow(plain) << QStringLiteral("Provider=SQLOLEDB.1;Data Source=h;%1").arg(QLatin1String(plain))
+                                 << freetds << "DRIVER={FreeTDS};SERVER=h;PORT=1433" + kTail;
         QTest::newRow("driver library path")
             << "Provider=SQLOLEDB.1;Data Source=h" << "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"
             << "DRIVER={/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so};SERVER=h;PORT=1433" + kTail;

@@ -727,7 +727,7 @@ bool Session::login()
     in.pos = 78; // ibSSPI, cbSSPI: the NTLM NEGOTIATE message of a Windows login
     const unsigned sspiOffset = in.u16(), sspiLength = in.u16();
     const QByteArray sspi = payload.mid(sspiOffset, sspiLength);
-    bool refused = false;
+    bool refused = false, unknownDatabase = false;
     if (!sspi.isEmpty() && !checkWindowsLogin(sspi, user, refused))
         return false;
     {
@@ -735,10 +735,16 @@ bool Session::login()
         if (sspi.isEmpty())
             refused = peer_.checkPassword_ && (user.compare(peer_.user_, Qt::CaseInsensitive) != 0 || password != peer_.password_);
         database_ = database.isEmpty() ? peer_.database_ : database;
+        unknownDatabase = !peer_.databases_.isEmpty() && !peer_.databases_.contains(database_, Qt::CaseInsensitive);
         if (refused)
             peer_.failedLogins_ << user;
     }
     Out o;
+    if (!refused && unknownDatabase) {
+        writeMessage(o, kError, 4060, 11, 1,
+                     QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.").arg(database));
+        refused = true;
+    }
     if (refused) {
         writeMessage(o, kError, 18456, 1, 14, QStringLiteral("Login failed for user '%1'.").arg(user));
         writeDone(o, kDone, kDoneError, 0, 0);

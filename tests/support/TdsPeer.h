@@ -105,6 +105,9 @@ public:
     // A Windows account logging in with NTLM (DOMAIN\user); its NTLMv2 response is
     // checked against the password.
     void setWindowsAccount(const QString &domain, const QString &user, const QString &password);
+    // With a list, a login naming any other database is refused as the server does
+    // (4060, then 18456).
+    void setDatabases(const QStringList &names) { std::lock_guard g(mutex_); databases_ = names; }
     void setDefaultDatabase(const QString &name) { std::lock_guard g(mutex_); database_ = name; }
     // "Provider=SQLOLEDB.1;Data Source=127.0.0.1,<port>;Initial Catalog=...;..."
     QString connectionString(const QString &database, const QString &user,
@@ -143,6 +146,7 @@ private:
     int listenFd_ = -1;
     QString address_ = QStringLiteral("127.0.0.1");
     std::shared_ptr<TlsServerContext> tls_;
+    QStringList databases_;
     QString windowsDomain_, windowsUser_, windowsPassword_;
     std::atomic<int> loginPackets_{0};
     std::atomic<int> encryptedLogins_{0};

@@ -73,6 +73,9 @@ QString serverName(const SqlServerLogin &l)
     return l.source.isEmpty() ? l.host : l.source;
 }
 
+// FreeTDS's words when no server answered on the address (or the browser gave no port).
+constexpr const char *kUnreachable = "Adaptive Server is unavailable";
+
 struct LoginFailure {
     std::function<bool(const DatabaseError &, const SqlServerLogin &)> matches;
     std::function<QString(const SqlServerLogin &)> sentence;
@@ -82,6 +85,11 @@ struct LoginFailure {
 const std::vector<LoginFailure> &loginFailures()
 {
     static const std::vector<LoginFailure> table = {
+        // The server follows 4060 with 18456: the database is what went wrong.
+        {[](const DatabaseError &e, const SqlServerLogin &) { return e.nativeCode() == 4060 || says(e, "Cannot open database"); },
+         [](const SqlServerLogin &l) {
+             return QStringLiteral("無法開啟資料庫「%1」：伺服器上沒有這個資料庫，或這個帳號沒有使用它的權限。").arg(l.database);
+         }},
         {[](const DatabaseError &e, const SqlServerLogin &l) {
              return (e.nativeCode() == 18456 || says(e, "Login failed")) && l.windowsAccount();
          },
@@ -93,10 +101,6 @@ const std::vector<LoginFailure> &loginFailures()
          [](const SqlServerLogin &l) {
              return QStringLiteral("帳號「%1」登入 SQL Server「%2」失敗：帳號或密碼錯誤。").arg(l.user, serverName(l));
          }},
-        {[](const DatabaseError &e, const SqlServerLogin &) { return e.nativeCode() == 4060 || says(e, "Cannot open database"); },
-         [](const SqlServerLogin &l) {
-             return QStringLiteral("無法開啟資料庫「%1」：伺服器上沒有這個資料庫，或這個帳號沒有使用它的權限。").arg(l.database);
-         }},
         {[](const DatabaseError &e, const SqlServerLogin &) {
              return e.sqlState() == QLatin1String("HYT00") || says(e, "timed out") || says(e, "Timeout expired");
          },
@@ -104,19 +108,19 @@ const std::vector<LoginFailure> &loginFailures()
              return QStringLiteral("登入 SQL Server「%1」逾時：伺服器在 %2 秒內沒有完成登入，可能忙碌或網路壅塞。")
                  .arg(serverName(l), l.timeoutSeconds > 0 ? QString::number(l.timeoutSeconds) : QStringLiteral("連線逾時"));
          }},
-        {[](const DatabaseError &e, const SqlServerLogin &l) { return l.encrypt && !says(e, "Unable to connect"); },
+        {[](const DatabaseError &e, const SqlServerLogin &l) { return l.encrypt && !says(e, kUnreachable); },
          [](const SqlServerLogin &l) {
              return QStringLiteral("無法與 SQL Server「%1」建立加密連線：伺服器不支援加密或加密交握失敗。"
                                    "連線要求加密，因此沒有改用未加密的登入。")
                  .arg(serverName(l));
          }},
-        {[](const DatabaseError &e, const SqlServerLogin &l) { return l.asksBrowser() && says(e, "Unable to connect"); },
+        {[](const DatabaseError &e, const SqlServerLogin &l) { return l.asksBrowser() && says(e, kUnreachable); },
          [](const SqlServerLogin &l) {
              return QStringLiteral("找不到 SQL Server 執行個體「%1\\%2」：主機 %1 的 SQL Server Browser（UDP 1434）沒有回應，"
                                    "或主機上沒有這個執行個體。請確認執行個體名稱，或在資料來源寫明連接埠（主機,連接埠）。")
                  .arg(l.host, l.instance);
          }},
-        {[](const DatabaseError &e, const SqlServerLogin &) { return says(e, "Unable to connect") || e.sqlState() == QLatin1String("08001"); },
+        {[](const DatabaseError &e, const SqlServerLogin &) { return says(e, kUnreachable) || e.sqlState() == QLatin1String("08001"); },
          [](const SqlServerLogin &l) {
              return QStringLiteral("無法連線到 SQL Server「%1」：主機沒有回應或連接埠上沒有 SQL Server。請確認主機名稱、連接埠與網路。")
                  .arg(serverName(l));
