@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(ui.messages().size(), 1);
         const QString text = ui.lastMessage().text;
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
-        QVERIFY2(text.startsWith(sentence.arg(source)), qPrintable(text));
+        QVERIFY2(text.startsWith(QString(sentence).replace(QLatin1String("%1"), source)), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("\n\r")) && text.contains(serverText), qPrintable(text));
         QVERIFY(!w->ADOConnection1.Connected());
         QCOMPARE(w->panelText(2), QStringLiteral("[資料庫離線中]"));
