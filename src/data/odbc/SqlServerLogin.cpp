@@ -105,8 +105,9 @@ const std::vector<LoginFailure> &loginFailures()
              return e.sqlState() == QLatin1String("HYT00") || says(e, "timed out") || says(e, "Timeout expired");
          },
          [](const SqlServerLogin &l) {
-             return QStringLiteral("登入 SQL Server「%1」逾時：伺服器在 %2 秒內沒有完成登入，可能忙碌或網路壅塞。")
-                 .arg(serverName(l), l.timeoutSeconds > 0 ? QString::number(l.timeoutSeconds) : QStringLiteral("連線逾時"));
+             const QString within = l.timeoutSeconds > 0 ? QStringLiteral("在 %1 秒內").arg(l.timeoutSeconds)
+                                                         : QStringLiteral("在時限內");
+             return QStringLiteral("登入 SQL Server「%1」逾時：伺服器%2沒有完成登入，可能忙碌或網路壅塞。").arg(serverName(l), within);
          }},
         {[](const DatabaseError &e, const SqlServerLogin &l) { return l.encrypt && !says(e, kUnreachable); },
          [](const SqlServerLogin &l) {
