@@ -73,6 +73,8 @@ QString settingsFolder()
     if (usesProgramFolder(program))
         return program;
     const QString config = withoutTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    if (config.isEmpty())
+        return program; // no home folder at all: the store reports the folder it cannot write
     makeOwnerOnlyPath(config); // a failure shows when a settings file is written there
     return config;
 }
@@ -83,6 +85,8 @@ QString outputFolder()
     if (usesProgramFolder(program))
         return program;
     const QString documents = withoutTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    if (documents.isEmpty())
+        return program;
     QDir().mkpath(documents);
     return documents;
 }
