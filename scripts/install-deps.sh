@@ -20,6 +20,9 @@ packages=(
     # Qt's own Traditional Chinese texts (qtbase_zh_TW.qm) and a Traditional Chinese
     # font: without one every caption is drawn as empty boxes.
     qt6-translations-l10n fonts-noto-cjk
+    # The package check: the validators of the desktop entry, the AppStream metadata and
+    # the .deb, and xwininfo to see the installed program's window come up.
+    desktop-file-utils appstream lintian x11-utils
 )
 
 missing=()

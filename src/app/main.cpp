@@ -1,8 +1,9 @@
 // Program start: the application with Qt's own Traditional Chinese texts, its message
 // boxes and dialogs, the main window shown maximised, then the message loop until that
-// window closes. Nothing is read from the command line or the environment: the
-// connection comes from the profile file ADOConneciton.ini in the executable's folder
-// (a first run builds it in the dialogs).
+// window closes. Nothing is read from the command line: the connection comes from the
+// profile file ADOConneciton.ini in the executable's folder, or in the user's
+// configuration folder when the program is installed (platform/ProgramFolders.h); a
+// first run builds it in the dialogs.
 #include "gui/MainWindow.h"
 #include "gui/ProgramStart.h"
 #include "gui/ProfileStartOptions.h"

@@ -11,6 +11,7 @@
 #include "exchange/SpreadsheetApp.h"
 #include "exchange/TabTextExport.h"
 #include "exchange/Worksheet.h"
+#include "platform/ProgramFolders.h"
 #include "platform/UiServices.h"
 #include <QCoreApplication>
 #include <QDateTime>
@@ -83,7 +84,7 @@ void showExportDone(QObject *owner, const exchange::ExportTarget &target, const 
 
 void TwDBGrid::SetExportTarget(const QString &fileName)
 {
-    const exchange::ExportTarget target = exchange::exportTargetFor(fileName, QCoreApplication::applicationDirPath());
+    const exchange::ExportTarget target = exchange::exportTargetFor(fileName, platform::outputFolder());
     FExportDir = target.dir;
     FExportName = target.name;
 }
@@ -159,7 +160,7 @@ bool TwDBGrid::LoadFromXML()
     ds->Close();
     platform::FileDialogRequest request;
     request.filter = QStringLiteral("XML 檔案|*.xml");
-    request.initialDir = QCoreApplication::applicationDirPath();
+    request.initialDir = platform::outputFolder();
     const QString file = platform::ui().chooseOpenFile(this, request);
     if (file.isEmpty())
         return false;

@@ -7,6 +7,7 @@
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/DatabaseError.h"
+#include "platform/ProgramFolders.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -344,14 +345,14 @@ void Tfm_ADO_Schema::showPage(int index)
 
 void Tfm_ADO_Schema::FormCreate()
 {
-    const QString exeDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    FSchemaIniFile = QDir(exeDir).filePath(QStringLiteral("ADO_OpenSchema.Ini"));
+    FSchemaIniFile = QDir(platform::settingsFolder()).filePath(QStringLiteral("ADO_OpenSchema.Ini"));
     const std::array<QString, 4> v = GetVersionParts();
     setWindowTitle(QStringLiteral("fm_ADO_Schema：Version:%1.%2 Release:%3 Build:%4")
                        .arg(v[0], v[1], v[2], v[3]));
     showPage(0);
-    SaveDialog1.initialDir = exeDir;
-    OpenDialog1.initialDir = exeDir;
+    const QString outputDir = QDir::toNativeSeparators(platform::outputFolder());
+    SaveDialog1.initialDir = outputDir;
+    OpenDialog1.initialDir = outputDir;
     FScriptLines = std::make_unique<QStringList>();
     ProfileStart();
 }

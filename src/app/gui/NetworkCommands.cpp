@@ -13,6 +13,7 @@
 #include "network/Messenger.h"
 #include "network/NetReport.h"
 #include "network/NetTree.h"
+#include "platform/ProgramFolders.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -179,7 +180,7 @@ void Tfm_ADO_Schema::nNetSaveToExcelClick()
     const exchange::SpreadsheetApp app = exchange::findSpreadsheetApp();
     const bool openAfterwards =
         app.found() && platform::ui().askYesNo(this, QStringLiteral("程式執行確認"), QStringLiteral("是否進入 Excel 編修模式？"));
-    const QString dir = QCoreApplication::applicationDirPath();
+    const QString dir = platform::outputFolder();
     const QString path = QDir(dir).filePath(network::kNetReportFileName);
     try {
         network::writeNetReport(path, netTreeNodes(tvNet), QDateTime::currentDateTime());

@@ -3,8 +3,10 @@
 #include "MainWindow.h"
 #include "ProfileStartOptions.h"
 #include "data/core/Providers.h"
+#include "platform/ProgramFolders.h"
 #include <QAction>
-#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QTabWidget>
 
@@ -34,7 +36,8 @@ void Tfm_ADO_Schema::bindProfileCommands()
 {
     const gui::ProfileStartOptions &o = gui::profileStartOptions();
     ADOConnectionINI1.setIniFileName(QStringLiteral("ADOConneciton.ini"));
-    ADOConnectionINI1.setInitialDir(o.folder.isEmpty() ? QCoreApplication::applicationDirPath() : o.folder);
+    ADOConnectionINI1.setInitialDir(o.folder.isEmpty() ? platform::settingsFolder() : o.folder);
+    panels_.at(0)->setToolTip(QStringLiteral("連接參數設定檔：") + QDir::toNativeSeparators(ADOConnectionINI1.IniFilePath()));
     ADOConnectionINI1.setADOConnection(&ADOConnection1);
     ADOConnectionINI1.setStartKey(profiles::TADOConnectionINI::kDefaultStartKey);
     ADOConnectionINI1.setMultKey(profiles::TADOConnectionINI::kDefaultMultKey);
