@@ -550,6 +550,7 @@ public:
 
 private:
     bool readMessage(uint8_t &type, QByteArray &payload, int waitMs = -1);
+    void holdUntilClosed(); // a server that stalls: reads and drops whatever comes
     void send(const QByteArray &tokens, bool endOfMessage = true); // false: more of the message follows
     bool login();
     void handleBatch(const QByteArray &payload);
@@ -610,6 +611,19 @@ bool Session::readMessage(uint8_t &type, QByteArray &payload, int waitMs)
     }
 }
 
+void Session::holdUntilClosed()
+{
+    char buffer[512];
+    while (!peer_.stopping_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t r = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (r == 0 || (r < 0 && errno != EINTR))
+            return;
+    }
+}
+
 void Session::send(const QByteArray &tokens, bool endOfMessage)
 {
     const qsizetype room = packetSize_ - 8;
@@ -649,6 +663,10 @@ bool Session::login()
     QByteArray payload;
     if (!readMessage(type, payload) || type != kPrelogin)
         return false;
+    if (peer_.stallLogin_) {
+        holdUntilClosed();
+        return false;
+    }
     {
         // VERSION, ENCRYPTION (not supported), INSTOPT, THREADID, MARS.
         const uint8_t options[][2] = {{0, 6}, {1, 1}, {2, 1}, {3, 0}, {4, 1}};
@@ -905,6 +923,16 @@ void Session::handleTransaction(const QByteArray &payload)
         return;
     }
     record(r);
+    bool stall = false;
+    {
+        std::lock_guard g(peer_.mutex_);
+        stall = !peer_.stalledTransaction_.isEmpty() && r.text.startsWith(peer_.stalledTransaction_);
+    }
+    if (stall) {
+        holdUntilClosed();
+        ::shutdown(fd_, SHUT_RDWR);
+        return;
+    }
     writeDone(o, kDone, 0, 0, 0);
     send(o.b);
 }
@@ -999,13 +1027,16 @@ void TdsPeer::addBuiltInRules()
     });
 }
 
-bool TdsPeer::start()
+bool TdsPeer::start(int port)
 {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listenFd_ < 0)
         return false;
+    const int on = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
     if (::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 8) != 0 ||
@@ -1065,6 +1096,13 @@ void TdsPeer::stop()
     for (int fd : sessionFds_)
         ::close(fd);
     sessionFds_.clear();
+}
+
+void TdsPeer::dropConnections()
+{
+    std::lock_guard g(mutex_);
+    for (int fd : sessionFds_)
+        ::shutdown(fd, SHUT_RDWR);
 }
 
 void TdsPeer::setPassword(const QString &user, const QString &password)
