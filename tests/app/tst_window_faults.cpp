@@ -186,7 +186,7 @@ private slots:
         drive::clickCell(w->DBGrid2, 0, 1);
         drive::press(Qt::Key_Down);
         QCOMPARE(ui.messages().size(), 1); // told once
-        QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+        QVERIFY(w->ADODXML.State() != data::dsEdit);
         QCOMPARE(storedValue(), QStringLiteral("b"));
     }
 

@@ -67,6 +67,9 @@ Caught attempt(const std::function<void()> &work)
         c = {e.message(), QStringLiteral("error"), 0};
     }
     c.ms = t.elapsed();
+    // The measured waits, for the record.
+    qInfo("%s(%s): %lld ms, %s", QTest::currentTestFunction(), QTest::currentDataTag(), c.ms,
+          qPrintable(c.message.left(60).replace(QLatin1Char('\n'), QLatin1Char('|'))));
     return c;
 }
 

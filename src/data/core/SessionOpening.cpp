@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace data {
 
@@ -26,12 +27,13 @@ public:
     {
         std::lock_guard lock(mutex_);
         givenUp_ = true;
-        if (wake_)
-            wake_();
+        if (auto wake = std::exchange(wake_, nullptr))
+            wake();
     }
     void whenFinished(std::function<void()> wake) override
     {
         std::lock_guard lock(mutex_);
+        wake_ = nullptr; // never left behind for a wait that is gone
         if (done_ || givenUp_) {
             if (wake)
                 wake();
