@@ -367,8 +367,8 @@ Handle OdbcSession::newStatement(int timeoutSeconds)
     if (timeoutSeconds > 0)
         st.check(SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeoutSeconds)), 0),
                  QStringLiteral("Setting the command timeout"));
-    else // said outright: FreeTDS would otherwise apply the connection's own timeout, meant for its login and transaction requests
-        SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(0)), 0);
+    else if (dialect_ == Dialect::SqlServer) // FreeTDS would apply the connection's timeout, meant for
+        SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(0)), 0); // its login and transactions
     return st;
 }
 
