@@ -226,16 +226,7 @@ bool PgServer::start()
         error_ = QStringLiteral("initdb failed: ") + out;
         return false;
     }
-    // Durability settings off: the cluster lives for one test run.
-    const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-                                           "-c synchronous_commit=off -c full_page_writes=off")
-                                .arg(port_)
-                                .arg(dir_);
-    if (!runAsOwner(bin + QStringLiteral("/pg_ctl"),
-                    {QStringLiteral("-D"), data, QStringLiteral("-o"), options, QStringLiteral("-l"),
-                     dir_ + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"),
-                     QStringLiteral("60"), QStringLiteral("start")},
-                    &out, 90000)) {
+    if (!pgCtlStart(&out)) {
         QFile log(dir_ + QStringLiteral("/log"));
         QString logText;
         if (log.open(QIODevice::ReadOnly))
@@ -248,6 +239,39 @@ bool PgServer::start()
     startWatchdog();
     error_.clear();
     return true;
+}
+
+bool PgServer::pgCtlStart(QString *out)
+{
+    // Durability settings off: the cluster lives for one test run.
+    const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
+                                           "-c synchronous_commit=off -c full_page_writes=off")
+                                .arg(port_)
+                                .arg(dir_);
+    return runAsOwner(binDir() + QStringLiteral("/pg_ctl"),
+                      {QStringLiteral("-D"), dir_ + QStringLiteral("/data"), QStringLiteral("-o"), options,
+                       QStringLiteral("-l"), dir_ + QStringLiteral("/log"), QStringLiteral("-w"),
+                       QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")},
+                      out, 90000);
+}
+
+bool PgServer::stopKeepingData()
+{
+    QString out;
+    running_ = !runAsOwner(binDir() + QStringLiteral("/pg_ctl"),
+                           {QStringLiteral("-D"), dir_ + QStringLiteral("/data"), QStringLiteral("-m"),
+                            QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")},
+                           &out, 60000);
+    return !running_;
+}
+
+bool PgServer::startAgain()
+{
+    QString out;
+    running_ = pgCtlStart(&out);
+    if (!running_)
+        error_ = QStringLiteral("pg_ctl start failed: ") + out;
+    return running_;
 }
 
 // Stops the server and removes the folder once this process is gone, whatever way it

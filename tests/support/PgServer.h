@@ -63,9 +63,13 @@ public:
     bool createDatabase(const QString &name, QString *error = nullptr) const;
 
     void stop();
+    // The server going away and coming back on the same port, its data kept.
+    bool stopKeepingData();
+    bool startAgain();
 
 private:
     bool start();
+    bool pgCtlStart(QString *out);
     bool runAsOwner(const QString &program, const QStringList &args, QString *output,
                     int timeoutMs) const;
     void startWatchdog();

@@ -553,6 +553,7 @@ public:
 
 private:
     bool readMessage(uint8_t &type, QByteArray &payload, int waitMs = -1);
+    void holdUntilClosed(); // a server that stalls: reads and drops whatever comes
     void send(const QByteArray &tokens, bool endOfMessage = true); // false: more of the message follows
     bool login();
     bool checkWindowsLogin(const QByteArray &negotiate, QString &user, bool &refused);
@@ -630,6 +631,19 @@ bool Session::readMessage(uint8_t &type, QByteArray &payload, int waitMs)
     }
 }
 
+void Session::holdUntilClosed()
+{
+    char buffer[512];
+    while (!peer_.stopping_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t r = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (r == 0 || (r < 0 && errno != EINTR))
+            return;
+    }
+}
+
 void Session::send(const QByteArray &tokens, bool endOfMessage)
 {
     const qsizetype room = packetSize_ - 8;
@@ -669,6 +683,10 @@ bool Session::login()
     QByteArray payload;
     if (!readMessage(type, payload) || type != kPrelogin)
         return false;
+    if (peer_.stallLogin_) {
+        holdUntilClosed();
+        return false;
+    }
     std::shared_ptr<TlsServerContext> tls;
     {
         std::lock_guard g(peer_.mutex_);
@@ -986,6 +1004,16 @@ void Session::handleTransaction(const QByteArray &payload)
         return;
     }
     record(r);
+    bool stall = false;
+    {
+        std::lock_guard g(peer_.mutex_);
+        stall = !peer_.stalledTransaction_.isEmpty() && r.text.startsWith(peer_.stalledTransaction_);
+    }
+    if (stall) {
+        holdUntilClosed();
+        ::shutdown(fd_, SHUT_RDWR);
+        return;
+    }
     writeDone(o, kDone, 0, 0, 0);
     send(o.b);
 }
@@ -1080,14 +1108,17 @@ void TdsPeer::addBuiltInRules()
     });
 }
 
-bool TdsPeer::start(const QString &address)
+bool TdsPeer::start(const QString &address, int port)
 {
     address_ = address;
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listenFd_ < 0)
         return false;
+    const int on = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(port));
     inet_pton(AF_INET, address_.toLatin1().constData(), &addr.sin_addr);
     socklen_t len = sizeof addr;
     if (::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 8) != 0 ||
@@ -1165,6 +1196,13 @@ void TdsPeer::setWindowsAccount(const QString &domain, const QString &user, cons
     windowsDomain_ = domain;
     windowsUser_ = user;
     windowsPassword_ = password;
+}
+
+void TdsPeer::dropConnections()
+{
+    std::lock_guard g(mutex_);
+    for (int fd : sessionFds_)
+        ::shutdown(fd, SHUT_RDWR);
 }
 
 void TdsPeer::setPassword(const QString &user, const QString &password)

@@ -93,10 +93,21 @@ public:
     TdsPeer(const TdsPeer &) = delete;
     TdsPeer &operator=(const TdsPeer &) = delete;
 
-    bool start(const QString &address = QStringLiteral("127.0.0.1")); // a free port of that address
+    // Listens on the given address (127.0.0.1 by default): a free port, or the one given
+    // (a server restarted in place).
+    bool start(const QString &address = QStringLiteral("127.0.0.1"), int port = 0);
     QString address() const { return address_; }
     void stop();  // closes every connection and joins the threads
     int port() const { return port_; }
+
+    // Faults. A stalled login reads the client's PRELOGIN and never answers; a stalled
+    // transaction request ("BEGIN TRANSACTION", "COMMIT", "ROLLBACK") is recorded and
+    // never answered, not even an attention. Both hold until the client goes or the
+    // connections are dropped. Dropping closes every client connection, as a server
+    // that died would, and keeps listening.
+    void setStallLogin(bool stall) { stallLogin_ = stall; }
+    void setStallTransaction(const QString &request) { std::lock_guard g(mutex_); stalledTransaction_ = request; }
+    void dropConnections();
 
     void setPassword(const QString &user, const QString &password);
     // A server with a certificate: encryption offered in PRELOGIN and required (every
@@ -166,6 +177,8 @@ private:
     bool checkPassword_ = false;
     std::atomic<int> attentions_{0};
     std::atomic<int> logins_{0};
+    std::atomic<bool> stallLogin_{false};
+    QString stalledTransaction_;
 
     friend class Session;
 };

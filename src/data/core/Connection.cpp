@@ -2,7 +2,9 @@
 #include "data/core/Dataset.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Providers.h"
+#include "data/core/SessionOpening.h"
 #include <set>
+#include <thread>
 
 #ifndef ADO_LAYER_VERSION
 #define ADO_LAYER_VERSION "1.0"
@@ -45,8 +47,28 @@ Connection::~Connection()
     // (and this connection's registration) before the session goes.
     if (filling_)
         filling_->StopFill();
-    stoppable_.reset();
-    session_.reset(); // no notifications while being destroyed
+    releaseSession(); // no notifications while being destroyed
+}
+
+void Connection::releaseSession()
+{
+    auto stoppable = std::move(stoppable_);
+    auto session = std::move(session_);
+    if (stoppable && stoppable->abandoned()) {
+        // A request given up still runs on the session's worker; it ends when the server
+        // answers or the driver's timeout closes the link. Free the session then, away
+        // from the caller.
+        std::thread([stoppable = std::move(stoppable), session = std::move(session)]() mutable {
+            stoppable.reset(); // joins the worker
+            session.reset();
+        }).detach();
+    }
+}
+
+void Connection::closeIfLost()
+{
+    if (stoppable_ && stoppable_->lost())
+        Close();
 }
 
 QString Connection::ConnectionString() const
@@ -98,8 +120,14 @@ void Connection::setConnected(bool connected)
     connected ? Open() : Close();
 }
 
+bool Connection::Connected() const
+{
+    return session_ && !stoppable_->lost();
+}
+
 void Connection::Open()
 {
+    closeIfLost(); // a session whose link is gone is closed first, then opened anew
     if (session_)
         return;
     const data::ConnectionString resolved = string_.resolveDataLinkFile();
@@ -110,9 +138,12 @@ void Connection::Open()
                                 ? QStringLiteral("No provider was specified in the connection string.")
                                 : QStringLiteral("Provider cannot be found. It may not be properly installed. (%1)")
                                       .arg(providerName));
-    session_ = info->open(resolved);
+    session_ = openSessionWaiting(info->open, resolved, wait_);
     stoppable_ = std::make_unique<StoppableSession>(*session_);
     stoppable_->setCommandWait(wait_);
+    // Closed once the failing command has unwound (callers may still hold the session
+    // while they unwind); until then Connected() already says false.
+    stoppable_->setOnLost([this] { QMetaObject::invokeMethod(this, &Connection::closeIfLost, Qt::QueuedConnection); });
     emit AfterConnect();
 }
 
@@ -123,8 +154,7 @@ void Connection::Close()
     // The pending result belongs to the session: end it first, keeping its rows.
     if (filling_)
         filling_->StopFill();
-    stoppable_.reset();
-    session_.reset();
+    releaseSession();
     emit AfterDisconnect();
 }
 

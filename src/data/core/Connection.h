@@ -47,7 +47,10 @@ public:
     void setProvider(const QString &provider);     // throws on an open connection
     QString DefaultDatabase() const;               // current database while open
     QString Version() const;                       // version of this access layer
-    bool Connected() const { return session_ != nullptr; }
+    // False as soon as the session's link to the database is found gone (see
+    // StoppableSession.h); the session is closed right after, and the next Open() or
+    // session() connects again.
+    bool Connected() const;
     void setConnected(bool connected);
     void Open();
     void Close();
@@ -84,6 +87,9 @@ signals:
     void AfterDisconnect();
 
 private:
+    void releaseSession();
+    void closeIfLost();
+
     QString provider_;
     data::ConnectionString string_;
     std::unique_ptr<ProviderSession> session_;

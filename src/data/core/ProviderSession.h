@@ -158,6 +158,11 @@ public:
     }
     bool stopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
+    // Asked after a call failed: true when the session can no longer reach its database
+    // (the server closed the link, the database file was moved away), so only a new
+    // session helps.
+    virtual bool connectionDead() { return false; }
+
 protected:
     // Tells the database to end what this session runs now; any thread.
     virtual void interruptRunningCall() {}

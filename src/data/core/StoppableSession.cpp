@@ -77,6 +77,37 @@ private:
     bool done_ = false;
 };
 
+// A transaction request as the wait sees it: a stop reaches the database only when the
+// request may be stopped, and it ends the wait at once either way (the caller then
+// gives the request a moment before giving it up). Used on the waiting thread only.
+class GivingUpCall final : public RunningCall {
+public:
+    GivingUpCall(RunningCall &call, bool forwardStop) : call_(call), forwardStop_(forwardStop) {}
+    bool finished() const override { return givenUp_ || call_.finished(); }
+    void stop() override
+    {
+        if (forwardStop_)
+            call_.stop();
+        givenUp_ = true;
+        if (wake_)
+            wake_();
+    }
+    void whenFinished(std::function<void()> wake) override
+    {
+        wake_ = wake;
+        call_.whenFinished(std::move(wake));
+    }
+
+private:
+    RunningCall &call_;
+    bool forwardStop_;
+    bool givenUp_ = false;
+    std::function<void()> wake_;
+};
+
+// How long a stopped transaction request may still take before it is given up.
+constexpr std::chrono::milliseconds kGiveUpGrace{500};
+
 } // namespace
 
 // The session's worker thread, started with its first long call and kept for the next
@@ -132,13 +163,16 @@ StoppableSession::~StoppableSession() = default;
 
 bool StoppableSession::run(const std::function<void()> &work, bool mayStop)
 {
-    if (busy_)
-        throw DatabaseError(QStringLiteral("連線正在執行另一個命令，請等它結束或停止它。"));
+    refuseWhenLostOrBusy();
     const ScopedFlag busy(busy_);
 
     inner_.clearStop(); // a request belongs to the call it was made for
     if (!mayStop || !wait_) {
-        work();
+        try {
+            work();
+        } catch (...) {
+            rethrowNoticingLoss(std::current_exception());
+        }
         return false;
     }
     WorkerCall call(inner_);
@@ -169,8 +203,93 @@ bool StoppableSession::run(const std::function<void()> &work, bool mayStop)
     const bool stopCameDuringCall = inner_.stopRequested();
     inner_.clearStop();
     if (failure)
-        std::rethrow_exception(failure);
+        rethrowNoticingLoss(failure);
     return stopCameDuringCall;
+}
+
+void StoppableSession::refuseWhenLostOrBusy() const
+{
+    if (lost_)
+        throw ConnectionLost(*lost_);
+    if (busy_)
+        throw DatabaseError(QStringLiteral("連線正在執行另一個命令，請等它結束或停止它。"));
+}
+
+void StoppableSession::rethrowNoticingLoss(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CommandStopped &) {
+        throw;
+    } catch (const ConnectionLost &) {
+        throw;
+    } catch (const DatabaseError &e) {
+        if (!e.sqlState().startsWith(QLatin1String("08")) && !inner_.connectionDead())
+            throw;
+        markLost(e);
+        throw ConnectionLost(e);
+    }
+}
+
+void StoppableSession::markLost(const DatabaseError &cause)
+{
+    lost_ = cause;
+    if (onLost_)
+        onLost_();
+}
+
+void StoppableSession::runTransactionStep(std::function<void()> work, bool mayStop, const QString &givenUpText)
+{
+    refuseWhenLostOrBusy();
+    const ScopedFlag busy(busy_);
+    inner_.clearStop();
+    if (!wait_) {
+        try {
+            work();
+        } catch (...) {
+            rethrowNoticingLoss(std::current_exception());
+        }
+        return;
+    }
+    // Shared with the worker: a request given up outlives this frame.
+    auto call = std::make_shared<WorkerCall>(inner_);
+    auto failure = std::make_shared<std::exception_ptr>();
+    if (!worker_)
+        worker_ = std::make_unique<Worker>();
+    worker_->post([call, failure, work] {
+        try {
+            work();
+        } catch (...) {
+            *failure = std::current_exception();
+        }
+        call->workReturned();
+        call->finish();
+    });
+    auto giveUpUnlessDone = [&] {
+        if (call->waitFor(kGiveUpGrace))
+            return;
+        abandoned_ = true;
+        const DatabaseError cause(givenUpText);
+        markLost(cause);
+        throw ConnectionLost(cause);
+    };
+    if (!call->waitFor(wait_->patience())) {
+        GivingUpCall shown(*call, mayStop);
+        try {
+            wait_->wait(shown);
+        } catch (...) {
+            call->whenFinished({});
+            shown.stop();
+            giveUpUnlessDone();
+            throw;
+        }
+        call->whenFinished({});
+        giveUpUnlessDone();
+    }
+    call->waitUntilFinished();
+    inner_.clearStop();
+    if (*failure)
+        rethrowNoticingLoss(*failure);
 }
 
 void StoppableSession::runReading(const std::function<void()> &work)
@@ -234,17 +353,20 @@ std::chrono::milliseconds StoppableSession::patience() const
 
 void StoppableSession::beginTransaction()
 {
-    run([&] { inner_.beginTransaction(); }, false);
+    runTransactionStep([this] { inner_.beginTransaction(); }, true,
+                       QStringLiteral("已停止等候資料庫開始交易；這筆變更沒有存入。"));
 }
 
 void StoppableSession::commit()
 {
-    run([&] { inner_.commit(); }, false);
+    runTransactionStep([this] { inner_.commit(); }, true,
+                       QStringLiteral("已停止等候資料庫完成交易；這筆變更是否已存入無法確定，請重新連接後查看。"));
 }
 
 void StoppableSession::rollback()
 {
-    run([&] { inner_.rollback(); }, false);
+    runTransactionStep([this] { inner_.rollback(); }, false,
+                       QStringLiteral("已停止等候資料庫復原交易；未完成的變更不會存入。"));
 }
 
 } // namespace data

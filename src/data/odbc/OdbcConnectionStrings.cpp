@@ -93,11 +93,31 @@ bool isOleDbName(const QString &name)
     return names.contains(name.trimmed().toUpper());
 }
 
+const QString kConnectTimeout = QStringLiteral("Connect Timeout");
+
+// The profile's Connect Timeout, else the provider's default (a login must give up on
+// a server that never answers). 0, written in the profile, waits without limit.
 int connectTimeout(const ConnectionString &cs)
 {
     bool ok = false;
-    const int seconds = cs.value(QStringLiteral("Connect Timeout")).trimmed().toInt(&ok);
-    return ok && seconds > 0 ? seconds : 0;
+    const int seconds = cs.value(kConnectTimeout).trimmed().toInt(&ok);
+    if (ok)
+        return std::max(seconds, 0);
+    const ProviderInfo *provider = findProvider(cs.provider());
+    for (const auto &property : provider ? provider->properties : std::vector<ProviderProperty>{})
+        if (property.name == kConnectTimeout)
+            return property.defaultValue.toInt();
+    return 0;
+}
+
+// FreeTDS also bounds its transaction requests by the string's timeout (statements set
+// their own), so the default is written into the string as well.
+ConnectionString withConnectTimeout(ConnectionString cs)
+{
+    const int seconds = connectTimeout(cs);
+    if (seconds > 0)
+        cs.set(kConnectTimeout, QString::number(seconds));
+    return cs;
 }
 
 } // namespace
@@ -237,7 +257,7 @@ std::unique_ptr<ProviderSession> openSqlServerSession(const ConnectionString &cs
     if (login.integrated)
         requireKerberosTicket();
     try {
-        return std::make_unique<OdbcSession>(freeTdsOdbcString(cs, driver), connectTimeout(cs),
+        return std::make_unique<OdbcSession>(freeTdsOdbcString(withConnectTimeout(cs), driver), connectTimeout(cs),
                                              OdbcSession::Dialect::SqlServer);
     } catch (const DatabaseError &e) {
         throw explainLoginFailure(e, login);

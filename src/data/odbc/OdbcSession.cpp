@@ -311,6 +311,12 @@ QVariant OdbcSession::lastInsertId()
     }
 }
 
+bool OdbcSession::connectionDead()
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return succeeded(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+}
+
 // ---- transactions -------------------------------------------------------------------
 
 void OdbcSession::beginTransaction()
@@ -361,6 +367,8 @@ Handle OdbcSession::newStatement(int timeoutSeconds)
     if (timeoutSeconds > 0)
         st.check(SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeoutSeconds)), 0),
                  QStringLiteral("Setting the command timeout"));
+    else if (dialect_ == Dialect::SqlServer) // FreeTDS would apply the connection's timeout, meant for
+        SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(0)), 0); // its login and transactions
     return st;
 }
 

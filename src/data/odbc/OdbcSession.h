@@ -51,6 +51,7 @@ public:
     QString quoteIdentifier(const QString &name) const override;
     QString quoteString(const QString &value) const override; // N'...' on SQL Server
     QVariant lastInsertId() override;
+    bool connectionDead() override; // the driver's SQL_ATTR_CONNECTION_DEAD
 
     Dialect dialect() const { return dialect_; }
     SQLHDBC connectionHandle() const { return dbc_.get(); }

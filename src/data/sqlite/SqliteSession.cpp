@@ -1,6 +1,7 @@
 #include "data/sqlite/SqliteSession.h"
 #include "data/core/ConnectionString.h"
 #include "data/core/DatabaseError.h"
+#include "data/core/SessionOpening.h"
 #include "data/core/Providers.h"
 #include "data/core/StatementText.h"
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <sqlite3.h>
+#include <thread>
 #include <utility>
 
 namespace data {
@@ -357,7 +359,33 @@ int sqliteProgress(void *session)
     return 0;
 }
 
+// SQLite's wait for a lock another connection holds, in short sleeps, so that a stop
+// (or a login given up) ends it at once instead of after the whole busy timeout.
+int sqliteBusy(void *session, int attempt)
+{
+    auto *s = static_cast<SqliteSession *>(session);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0)
+        s->busySince_ = now;
+    const auto left = s->busyTimeout_ - (now - s->busySince_);
+    if (s->stopRequested() || openingAbandoned() || left <= std::chrono::steady_clock::duration::zero())
+        return 0;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(10)));
+    return 1;
+}
+
+QString sqliteLockedText(std::chrono::milliseconds waited)
+{
+    return QStringLiteral("資料庫檔案被另一個程式鎖定，已等候 %1 秒仍未解除，請稍後再試。")
+        .arg(double(waited.count()) / 1000.0);
+}
+
 namespace {
+
+bool isBusy(int code)
+{
+    return (code & 0xFF) == SQLITE_BUSY;
+}
 
 class TimeoutGuard {
 public:
@@ -417,7 +445,8 @@ SqliteSession::SqliteSession(const ConnectionString &cs)
     int timeout = cs.value(QStringLiteral("Connect Timeout")).trimmed().toInt(&ok);
     if (!ok || timeout < 0)
         timeout = 15;
-    sqlite3_busy_timeout(db_, timeout * 1000);
+    busyTimeout_ = std::chrono::milliseconds(qint64(timeout) * 1000);
+    sqlite3_busy_handler(db_, &sqliteBusy, this);
 
     database_ = memory ? QStringLiteral("main") : QFileInfo(file_).completeBaseName();
     if (database_.isEmpty())
@@ -427,11 +456,13 @@ SqliteSession::SqliteSession(const ConnectionString &cs)
     // database fails here with SQLite's own text rather than at the first query.
     char *err = nullptr;
     if (sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString text = utf8(err);
+        QString text = utf8(err);
         const int code = sqlite3_extended_errcode(db_);
         sqlite3_free(err);
         sqlite3_close(db_);
         db_ = nullptr;
+        if (isBusy(code))
+            text = sqliteLockedText(busyTimeout_) + QLatin1Char('\n') + text;
         throw DatabaseError(QStringLiteral("%1: %2").arg(text, file_), QString(), code);
     }
 }
@@ -457,7 +488,21 @@ void SqliteSession::fail(int rc) const
         throw CommandStopped();
     if (timedOut_)
         failInterrupted();
-    throw DatabaseError(utf8(sqlite3_errmsg(db_)), QString(), sqlite3_extended_errcode(db_) ? sqlite3_extended_errcode(db_) : rc);
+    const int code = sqlite3_extended_errcode(db_) ? sqlite3_extended_errcode(db_) : rc;
+    const QString text = utf8(sqlite3_errmsg(db_));
+    if (isBusy(code)) {
+        if (stopRequested())
+            throw CommandStopped(); // the person cut the wait for the lock short
+        throw DatabaseError(sqliteLockedText(busyTimeout_) + QLatin1Char('\n') + text, QString(), code);
+    }
+    if (code == SQLITE_READONLY_DBMOVED)
+        moved_ = true; // the file was deleted or replaced: this session writes nowhere now
+    throw DatabaseError(text, QString(), code);
+}
+
+bool SqliteSession::connectionDead()
+{
+    return moved_;
 }
 
 void SqliteSession::interruptRunningCall()

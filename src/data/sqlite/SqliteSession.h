@@ -62,6 +62,8 @@ public:
     void rollback() override;
 
     QVariant lastInsertId() override;
+    // The database file was deleted or replaced under the open session.
+    bool connectionDead() override;
 
     sqlite3 *handle() const { return db_; }
 
@@ -70,6 +72,7 @@ protected:
 
 private:
     friend int sqliteProgress(void *);
+    friend int sqliteBusy(void *, int);
     friend class SqliteRowSource;
 
     [[noreturn]] void fail(int rc) const;
@@ -113,6 +116,9 @@ private:
     bool deadlineSet_ = false;
     bool timedOut_ = false;
     std::chrono::steady_clock::time_point deadline_;
+    std::chrono::milliseconds busyTimeout_{15000};     // Connect Timeout
+    std::chrono::steady_clock::time_point busySince_; // the current wait for a lock
+    mutable bool moved_ = false;
 };
 
 } // namespace data
