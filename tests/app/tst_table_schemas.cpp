@@ -169,7 +169,7 @@ public:
         const FakeTable *t = resolve(name);
         if (!t)
             return Reply::error(208, 16, 1, QStringLiteral("Invalid object name '%1'.").arg(name));
-        return Reply::rows({text("source")}, {{t->schema + QLatin1Char('.') + t->name}});
+        return Reply::rows({text("source")}, {{t->schema + QLatin1Char('.') + t->name}, {QStringLiteral("second")}});
     }
 
     // DBCC DBReindex (N'[schema].[name]', ...): the literal as the server reads it.
@@ -484,6 +484,28 @@ private slots:
             QVERIFY2(row.match(QString::fromUtf8(f.readAll())).hasMatch(), qPrintable(files.at(i)));
         }
         QVERIFY(w->lbxTableName->selectedItems().isEmpty());
+    }
+
+    // Rows edited after a click go back to that table, named by schema and name.
+    void editWritesBackToThatTable()
+    {
+        peer->onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
+        QVERIFY(openWindow(QStringLiteral("shop"), kShop, true));
+        clickTable(QStringLiteral("Sales.Orders"));
+        w->showPage(4);
+        drive::clickCell(w->DBGrid2, 0, 0);
+        drive::type(QStringLiteral("x"));
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        drive::press(Qt::Key_Down); // leaving the row posts it
+        expectNoMessages();
+        QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+        QStringList updates;
+        for (const Request &r : peer->receivedStatements())
+            if (r.text.startsWith(QLatin1String("UPDATE")))
+                updates << r.text;
+        QCOMPARE(updates.size(), 1);
+        QVERIFY2(updates.first().startsWith(QLatin1String("UPDATE [Sales].[Orders] SET [source] = ")),
+                 qPrintable(updates.first()));
     }
 
     // Display labels are kept per listed table: Sales.Orders' labels stay off dbo.Orders.
