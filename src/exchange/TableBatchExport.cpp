@@ -27,6 +27,15 @@ QString batchXmlPath(const QString &folder, const QString &table)
 BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder, const QStringList &tables,
                                     const BatchExportSteps &steps)
 {
+    QList<data::ListedTable> listed;
+    for (const QString &table : tables)
+        listed.append({data::TableName{QString(), table}, table});
+    return exportTablesToXml(dataset, folder, listed, steps);
+}
+
+BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder,
+                                    const QList<data::ListedTable> &tables, const BatchExportSteps &steps)
+{
     if (!dataset.connection())
         throw ExportError(QStringLiteral("XML資料集沒有資料庫連接，無法轉出表格!!"));
     BatchExportResult result;
@@ -34,7 +43,7 @@ BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folde
     const QDateTime batchStart = steps.now();
     const int total = int(tables.size());
     for (int i = 0; i < total; ++i) {
-        const QString &table = tables.at(i);
+        const QString &table = tables.at(i).label;
         if (steps.beforeTable && !steps.beforeTable(i + 1, total, table)) {
             result.stopped = true;
             break;
@@ -43,7 +52,7 @@ BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folde
         dataset.Close();
         if (steps.opening)
             steps.opening(table);
-        dataset.setCommandText(data::selectAllFrom(dataset.connection()->session(), table),
+        dataset.setCommandText(data::selectAllFrom(dataset.connection()->session(), tables.at(i).table),
                                data::StatementScope::OneStatement);
         const QDateTime start = steps.now();
         try {

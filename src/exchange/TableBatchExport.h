@@ -12,7 +12,9 @@
 // batch with the error thrown (DatabaseError, ExportError): the files already written
 // stay and no log is written. A batch the caller stops writes the log of the tables
 // done. Every file goes to a temporary file in the folder renamed over the target.
+#include "data/core/TableName.h"
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -42,6 +44,10 @@ struct BatchExportResult {
 // The file of one table: folder, the platform's separator, table + ".xml".
 QString batchXmlPath(const QString &folder, const QString &table);
 
+// Each table is read by its schema and name and named (file, log line, steps) by its
+// listed text; the plain-name form is for sources without schemas.
+BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder,
+                                    const QList<data::ListedTable> &tables, const BatchExportSteps &steps);
 BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder, const QStringList &tables,
                                     const BatchExportSteps &steps);
 

@@ -10,11 +10,11 @@ QString bracketed(const QString &name)
     return data::quoteIdentifierWith(QStringLiteral("["), name);
 }
 
-// A plain '...' literal, as the statements are written (the names are catalogue names of
-// the server's own code page).
+// N'...': the server reads a plain '...' literal in its own code page, which turns a
+// name outside it ("资") into "?".
 QString literal(const QString &value)
 {
-    return data::quoteStringLiteral(value);
+    return data::quoteStringLiteral(value, true);
 }
 
 QString useLine(const QString &database)
@@ -24,9 +24,10 @@ QString useLine(const QString &database)
 
 } // namespace
 
-QString reindexStatement(const QString &table)
+QString reindexStatement(const data::TableName &table)
 {
-    return QStringLiteral("DBCC DBReindex (") + literal(QStringLiteral("[dbo].") + bracketed(table)) +
+    const QString schema = table.schema.isEmpty() ? QString() : bracketed(table.schema) + QLatin1Char('.');
+    return QStringLiteral("DBCC DBReindex (") + literal(schema + bracketed(table.name)) +
            QStringLiteral(",'', 0) WITH NO_INFOMSGS");
 }
 
@@ -82,9 +83,12 @@ QString exactLikePattern(const QString &name)
     return pattern;
 }
 
-QString columnsStatement(const QString &table)
+QString columnsStatement(const data::TableName &table)
 {
-    return QStringLiteral("EXEC sp_columns @table_name = ") + literal(exactLikePattern(table));
+    QString statement = QStringLiteral("EXEC sp_columns @table_name = ") + literal(exactLikePattern(table.name));
+    if (!table.schema.isEmpty())
+        statement += QStringLiteral(", @table_owner = ") + literal(exactLikePattern(table.schema));
+    return statement;
 }
 
 } // namespace maintenance

@@ -4,14 +4,16 @@
 // from the server's catalogue and may hold blanks, quotes, semicolons, "]", "_" or "%":
 // a name standing as a name is bracketed with "]" doubled, a name inside a string literal
 // has "'" doubled, so every name yields exactly the statement meant for it and never a
-// second one.
+// second one. Literals are N'...': a name outside the server's code page ("资") would
+// otherwise reach it as "?" and name another object or none.
+#include "data/core/TableName.h"
 #include <QString>
 #include <QStringList>
 
 namespace maintenance {
 
-// "DBCC DBReindex ('[dbo].[{table}]','', 0) WITH NO_INFOMSGS": one statement.
-QString reindexStatement(const QString &table);
+// "DBCC DBReindex (N'[{schema}].[{table}]','', 0) WITH NO_INFOMSGS": one statement.
+QString reindexStatement(const data::TableName &table);
 
 // The shrink's two batches: the data file of the database (which becomes the connection's
 // current database), then the log file of the current database.
@@ -36,10 +38,12 @@ BackupTargets backupTargets(const QString &database, const QString &folder, cons
 // then back the database and its log up to them.
 QStringList backupBatch(const QString &database, const BackupTargets &targets);
 
-// "EXEC sp_columns @table_name = '{pattern}'": the columns of one table, in column order.
-// sp_columns matches its argument as a LIKE pattern, so "_", "%" and "[" in the name are
-// escaped ([_], [%], [[]) and a table a_b does not also list the columns of axb.
-QString columnsStatement(const QString &table);
+// "EXEC sp_columns @table_name = N'{pattern}', @table_owner = N'{pattern}'": the columns
+// of one table, in column order (no owner argument for a table without a schema).
+// sp_columns matches both arguments as LIKE patterns, so "_", "%" and "[" in the names are
+// escaped ([_], [%], [[]) and a table a_b does not also list the columns of axb, nor
+// Sales.Orders those of dbo.Orders.
+QString columnsStatement(const data::TableName &table);
 // The name as a LIKE pattern that matches only itself.
 QString exactLikePattern(const QString &name);
 

@@ -46,11 +46,11 @@ const QSet<QString> &reservedWords()
     return words;
 }
 
-// First a letter, "_", "@" or "#"; then letters, digits, "_", "@", "$" or "#".
+// First a letter or "_"; then letters, digits, "_", "@", "$" or "#".
 bool isRegularIdentifier(const QString &name)
 {
     static const QRegularExpression regular(
-        QStringLiteral("^[\\p{L}_@#][\\p{L}\\p{Nd}_@$#]*$"));
+        QStringLiteral("^[\\p{L}_][\\p{L}\\p{Nd}_@$#]*$"));
     return regular.match(name).hasMatch() && !reservedWords().contains(name.toUpper());
 }
 
@@ -71,9 +71,21 @@ QString scriptName(const QString &name)
     return isRegularIdentifier(name) ? name : data::quoteIdentifierWith(QStringLiteral("["), name);
 }
 
+QString scriptTableName(const data::ListedTable &table)
+{
+    if (table.table.schema.isEmpty() || table.label == table.table.name)
+        return scriptName(table.table.name);
+    return scriptName(table.table.schema) + QLatin1Char('.') + scriptName(table.table.name);
+}
+
 QStringList tableScript(const QString &table, const std::vector<ScriptColumn> &columns)
 {
-    QStringList lines{QStringLiteral("CREATE TABLE ") + scriptName(table), QStringLiteral("(")};
+    return tableScript(data::ListedTable{data::TableName{QString(), table}, table}, columns);
+}
+
+QStringList tableScript(const data::ListedTable &table, const std::vector<ScriptColumn> &columns)
+{
+    QStringList lines{QStringLiteral("CREATE TABLE ") + scriptTableName(table), QStringLiteral("(")};
     for (size_t i = 0; i < columns.size(); ++i)
         lines << columnLine(columns[i], i + 1 == columns.size());
     lines << QStringLiteral(")");

@@ -11,7 +11,9 @@
 // Six blanks open a column line; the length stands bare after the type name; "NOT NULL "
 // or "NULL " ends with a blank, and every column line but the last carries a comma after
 // it. A table or column name that is no plain identifier ("a b", "O'Brien", "select") is
-// written in brackets so the script creates that very table.
+// written in brackets so the script creates that very table. A table listed outside the
+// login's default schema is written schema.name, each part on its own.
+#include "data/core/TableName.h"
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -28,10 +30,15 @@ struct ScriptColumn {
 };
 
 QStringList tableScript(const QString &table, const std::vector<ScriptColumn> &columns);
+QStringList tableScript(const data::ListedTable &table, const std::vector<ScriptColumn> &columns);
 
 // The name as it stands when SQL Server reads it as a regular identifier that is no
-// reserved word; otherwise in brackets with "]" doubled.
+// reserved word; otherwise in brackets with "]" doubled. A regular identifier starts
+// with a letter or "_": a leading "@" names a variable and "#" a temporary table.
 QString scriptName(const QString &name);
+// The table as the script's head names it: its plain name when it is listed so (the
+// default schema's tables), otherwise schema.name.
+QString scriptTableName(const data::ListedTable &table);
 
 // Default name of the script file: "Create_" + table + ".sql", with "/" and "\" in the
 // table's name (which would make folders of it) written as "_".

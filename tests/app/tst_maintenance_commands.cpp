@@ -57,22 +57,25 @@ Reply serverError(const QString &message)
 struct HostileTable {
     const char *row;
     QString name;
-    QString reindexArgument; // '[dbo].[...]' as sent
-    QString columnsPattern;  // '...' as sent
+    QString reindexArgument; // N'[dbo].[...]' as sent
+    QString columnsPattern;  // N'...' as sent
     QString scriptHead;      // first line of the script
 };
 
 const QList<HostileTable> &hostileTables()
 {
     static const QList<HostileTable> tables = {
-        {"blank", "a b", "'[dbo].[a b]'", "'a b'", "CREATE TABLE [a b]"},
-        {"quote", "O'Brien", "'[dbo].[O''Brien]'", "'O''Brien'", "CREATE TABLE [O'Brien]"},
-        {"semicolon", "t;DELETE FROM victim", "'[dbo].[t;DELETE FROM victim]'", "'t;DELETE FROM victim'",
+        {"blank", "a b", "N'[dbo].[a b]'", "N'a b'", "CREATE TABLE [a b]"},
+        {"quote", "O'Brien", "N'[dbo].[O''Brien]'", "N'O''Brien'", "CREATE TABLE [O'Brien]"},
+        {"semicolon", "t;DELETE FROM victim", "N'[dbo].[t;DELETE FROM victim]'", "N't;DELETE FROM victim'",
          "CREATE TABLE [t;DELETE FROM victim]"},
-        {"bracket", "a]b", "'[dbo].[a]]b]'", "'a]b'", "CREATE TABLE [a]]b]"},
-        {"underscore", "a_b", "'[dbo].[a_b]'", "'a[_]b'", "CREATE TABLE a_b"},
-        {"everything", "it's ]_%; DROP TABLE victim --", "'[dbo].[it''s ]]_%; DROP TABLE victim --]'",
-         "'it''s ][_][%]; DROP TABLE victim --'", "CREATE TABLE [it's ]]_%; DROP TABLE victim --]"},
+        {"bracket", "a]b", "N'[dbo].[a]]b]'", "N'a]b'", "CREATE TABLE [a]]b]"},
+        {"underscore", "a_b", "N'[dbo].[a_b]'", "N'a[_]b'", "CREATE TABLE a_b"},
+        {"everything", "it's ]_%; DROP TABLE victim --", "N'[dbo].[it''s ]]_%; DROP TABLE victim --]'",
+         "N'it''s ][_][%]; DROP TABLE victim --'", "CREATE TABLE [it's ]]_%; DROP TABLE victim --]"},
+        {"variable", "@v", "N'[dbo].[@v]'", "N'@v'", "CREATE TABLE [@v]"},
+        {"temporary", "#t", "N'[dbo].[#t]'", "N'#t'", "CREATE TABLE [#t]"},
+        {"outside code page 950", "客戶 资料", "N'[dbo].[客戶 资料]'", "N'客戶 资料'", "CREATE TABLE [客戶 资料]"},
     };
     return tables;
 }
@@ -273,8 +276,8 @@ private slots:
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("panel3");
-        const QString first = reindexBatch("'[dbo].[客戶]'"), second = reindexBatch("'[dbo].[訂單]'"),
-                      third = reindexBatch("'[dbo].[產品]'");
+        const QString first = reindexBatch("N'[dbo].[客戶]'"), second = reindexBatch("N'[dbo].[訂單]'"),
+                      third = reindexBatch("N'[dbo].[產品]'");
         QTest::newRow("Yes: the third is rebuilt") << true << QStringList{first, second, third}
                                                    << "索引檔重整完成!!" << "";
         QTest::newRow("No: the third is skipped") << false << QStringList{first, second}
@@ -287,7 +290,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, panel3);
         peer->onQuery(QRegularExpression(QStringLiteral("^DBCC DBReindex")), Reply::done());
-        peer->onQuery(reindexBatch("'[dbo].[訂單]'"), serverError(QStringLiteral("Could not find object '訂單'.")));
+        peer->onQuery(reindexBatch("N'[dbo].[訂單]'"), serverError(QStringLiteral("Could not find object '訂單'.")));
         QVERIFY(openWindow(QStringList{"客戶", "訂單", "產品"}));
         goOn ? ui.answerYes() : ui.answerNo();
         run("nReindexTable");
@@ -304,7 +307,7 @@ private slots:
     void reindexStoppedOnTheServer()
     {
         peer->onQuery(QRegularExpression(QStringLiteral("^DBCC DBReindex")), Reply::done());
-        peer->onQuery(reindexBatch("'[dbo].[訂單]'"), Reply::hang());
+        peer->onQuery(reindexBatch("N'[dbo].[訂單]'"), Reply::hang());
         QVERIFY(openWindow(QStringList{"客戶", "訂單", "產品"}));
         const int attentions = peer->attentions();
         QString panelWhileWaiting;
@@ -320,7 +323,7 @@ private slots:
         });
         watcher.start();
         run("nReindexTable");
-        QCOMPARE(batches(), (QStringList{reindexBatch("'[dbo].[客戶]'"), reindexBatch("'[dbo].[訂單]'")}));
+        QCOMPARE(batches(), (QStringList{reindexBatch("N'[dbo].[客戶]'"), reindexBatch("N'[dbo].[訂單]'")}));
         QCOMPARE(peer->attentions(), attentions + 1);
         QCOMPARE(panelWhileWaiting, QStringLiteral("訂單 索引檔重整中 ......"));
         QVERIFY(ui.questions().isEmpty());
@@ -339,9 +342,9 @@ private slots:
             sent << reindexBatch(t.reindexArgument);
         }
         listed.insert(2, std::pair{QStringLiteral("v_客戶"), QStringLiteral("VIEW")});
-        sent.insert(2, reindexBatch("'[dbo].[v_客戶]'"));
+        sent.insert(2, reindexBatch("N'[dbo].[v_客戶]'"));
         peer->onQuery(QRegularExpression(QStringLiteral("^DBCC DBReindex")), Reply::done());
-        peer->onQuery(reindexBatch("'[dbo].[v_客戶]'"),
+        peer->onQuery(reindexBatch("N'[dbo].[v_客戶]'"),
                       serverError(QStringLiteral("'v_客戶' is not a table.")));
         QVERIFY(openWindow(listed));
         clickTable(QStringLiteral("a b"));
@@ -514,12 +517,12 @@ private slots:
         run("BackupDatabase");
         const QStringList lines = {
             "Use master",
-            "if Exists (Select * From sysdevices Where name = 'shop_AllData')",
-            "  Exec sp_dropdevice 'shop_AllData'",
-            "if Exists (Select * From sysdevices Where name = 'shop_Log')",
-            "  Exec sp_dropdevice 'shop_Log'",
-            "EXEC sp_addumpdevice 'disk', 'shop_AllData', '" + folder + "shop_db_" + stamp + ".bak'",
-            "EXEC sp_addumpdevice 'disk', 'shop_Log', '" + folder + "shop_log_" + stamp + ".trn'",
+            "if Exists (Select * From sysdevices Where name = N'shop_AllData')",
+            "  Exec sp_dropdevice N'shop_AllData'",
+            "if Exists (Select * From sysdevices Where name = N'shop_Log')",
+            "  Exec sp_dropdevice N'shop_Log'",
+            "EXEC sp_addumpdevice 'disk', N'shop_AllData', N'" + folder + "shop_db_" + stamp + ".bak'",
+            "EXEC sp_addumpdevice 'disk', N'shop_Log', N'" + folder + "shop_log_" + stamp + ".trn'",
             "BACKUP DATABASE [shop] TO [shop_AllData]",
             "BACKUP LOG [shop] TO [shop_Log]",
         };
@@ -543,12 +546,12 @@ private slots:
         run("BackupDatabase");
         const QStringList lines = {
             "Use master",
-            "if Exists (Select * From sysdevices Where name = 'O''Brien]x;_1 %_AllData')",
-            "  Exec sp_dropdevice 'O''Brien]x;_1 %_AllData'",
-            "if Exists (Select * From sysdevices Where name = 'O''Brien]x;_1 %_Log')",
-            "  Exec sp_dropdevice 'O''Brien]x;_1 %_Log'",
-            "EXEC sp_addumpdevice 'disk', 'O''Brien]x;_1 %_AllData', 'E:\\MSSQL\\O''Brien]x;_1 %_db_" + stamp + ".bak'",
-            "EXEC sp_addumpdevice 'disk', 'O''Brien]x;_1 %_Log', 'E:\\MSSQL\\O''Brien]x;_1 %_log_" + stamp + ".trn'",
+            "if Exists (Select * From sysdevices Where name = N'O''Brien]x;_1 %_AllData')",
+            "  Exec sp_dropdevice N'O''Brien]x;_1 %_AllData'",
+            "if Exists (Select * From sysdevices Where name = N'O''Brien]x;_1 %_Log')",
+            "  Exec sp_dropdevice N'O''Brien]x;_1 %_Log'",
+            "EXEC sp_addumpdevice 'disk', N'O''Brien]x;_1 %_AllData', N'E:\\MSSQL\\O''Brien]x;_1 %_db_" + stamp + ".bak'",
+            "EXEC sp_addumpdevice 'disk', N'O''Brien]x;_1 %_Log', N'E:\\MSSQL\\O''Brien]x;_1 %_log_" + stamp + ".trn'",
             "BACKUP DATABASE [O'Brien]]x;_1 %] TO [O'Brien]]x;_1 %_AllData]",
             "BACKUP LOG [O'Brien]]x;_1 %] TO [O'Brien]]x;_1 %_Log]",
         };
@@ -626,11 +629,11 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QByteArray>("file");
-        QTest::newRow("two columns") << "T" << "EXEC sp_columns @table_name = 'T'"
+        QTest::newRow("two columns") << "T" << "EXEC sp_columns @table_name = N'T', @table_owner = N'dbo'"
                                      << QByteArray("CREATE TABLE T\r\n(\r\n      id int 4 NOT NULL ,\r\n"
                                                    "      name varchar 20 NULL \r\n)\r\n");
         // 客 AB C8, 戶 A4 E1, 編 BD 73, 號 B8 B9 in code page 950.
-        QTest::newRow("one column, Chinese") << "客戶" << "EXEC sp_columns @table_name = '客戶'"
+        QTest::newRow("one column, Chinese") << "客戶" << "EXEC sp_columns @table_name = N'客戶', @table_owner = N'dbo'"
                                              << QByteArray("CREATE TABLE \xAB\xC8\xA4\xE1\r\n(\r\n"
                                                            "      \xBD\x73\xB8\xB9 int 4 NOT NULL \r\n)\r\n");
     }
@@ -639,9 +642,9 @@ private slots:
         QFETCH(QString, table);
         QFETCH(QString, statement);
         QFETCH(QByteArray, file);
-        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = 'T'"),
+        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = N'T', @table_owner = N'dbo'"),
                       columnRows(QStringLiteral("T"), {{"id", "int", 4, 0}, {"name", "varchar", 20, 1}}));
-        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = '客戶'"),
+        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = N'客戶', @table_owner = N'dbo'"),
                       columnRows(QStringLiteral("客戶"), {{"編號", "int", 4, 0}}));
         QVERIFY(openWindow(QStringList{"T", "客戶"}));
         clickTable(table);
@@ -662,7 +665,7 @@ private slots:
 
     void scriptCancelled()
     {
-        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = 'T'"),
+        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = N'T', @table_owner = N'dbo'"),
                       columnRows(QStringLiteral("T"), {{"id", "int", 4, 0}, {"name", "varchar", 20, 1}}));
         QVERIFY(openWindow(QStringList{"T"}));
         clickTable(QStringLiteral("T"));
@@ -695,7 +698,8 @@ private slots:
         for (const HostileTable &t : hostileTables())
             names << t.name;
         names << QStringLiteral("axb");
-        const QString statement = QStringLiteral("EXEC sp_columns @table_name = ") + pattern;
+        const QString statement = QStringLiteral("EXEC sp_columns @table_name = ") + pattern +
+                                  QStringLiteral(", @table_owner = N'dbo'");
         peer->onQuery(statement, columnRows(name, {{"n", "varchar", 10, 1}}));
         QVERIFY(openWindow(names));
         clickTable(name);
@@ -725,7 +729,7 @@ private slots:
 
     void scriptColumnsFail()
     {
-        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = 'T'"),
+        peer->onQuery(QStringLiteral("EXEC sp_columns @table_name = N'T', @table_owner = N'dbo'"),
                       serverError(QStringLiteral("Permission denied on sp_columns.")));
         QVERIFY(openWindow(QStringList{"T"}));
         clickTable(QStringLiteral("T"));

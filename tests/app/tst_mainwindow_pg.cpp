@@ -3,6 +3,8 @@
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
+#include "data/core/Field.h"
+#include <QCheckBox>
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QListWidget>
@@ -115,6 +117,53 @@ private slots:
                                                 "schemaname = 'public' AND tablename = '%1'").arg(table))));
         }
         QVERIFY(ui.messages().isEmpty());
+    }
+
+    // Another schema than the login's (public): its tables are listed as schema.name and
+    // every entry reaches its own table, the name holding a dot included.
+    void otherSchemaTables()
+    {
+        const QString db = QStringLiteral("schemas");
+        QString error;
+        QVERIFY2(pg->createDatabase(db, &error), qPrintable(error));
+        QVERIFY2(pg->exec(QStringLiteral(
+                              "CREATE SCHEMA sales;"
+                              "CREATE TABLE orders (id int PRIMARY KEY, note text);"
+                              "INSERT INTO orders VALUES (1, 'public');"
+                              "CREATE TABLE sales.orders (order_id int, rep text);"
+                              "CREATE INDEX sales_orders_rep ON sales.orders (rep);"
+                              "INSERT INTO sales.orders VALUES (7, 'sales');"
+                              "CREATE TABLE sales.\"q1.orders\" (q int);"
+                              "INSERT INTO sales.\"q1.orders\" VALUES (1), (2);"),
+                          &error, nullptr, db),
+                 qPrintable(error));
+        w->ADOConnection1.setConnectionString(pg->adoConnectionString(db));
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+        QCOMPARE(asSet(itemsOf(w->lbxTableName)), (std::set<QString>{"orders", "sales.orders", "sales.q1.orders"}));
+
+        const auto rowOf = [this](const QString &listed) {
+            const auto found = w->lbxTableName->findItems(listed, Qt::MatchExactly);
+            return found.size() == 1 ? w->lbxTableName->row(found.first()) : -1;
+        };
+        doubleClickItem(w->lbxTableName, rowOf(QStringLiteral("sales.orders")));
+        QCOMPARE(itemsOf(w->lbxFieldName), (QStringList{"order_id", "rep"}));
+        QCOMPARE(itemsOf(w->lbxIndexFile), QStringList{"sales_orders_rep"});
+
+        QTest::mouseClick(w->cbxOpenDataSet, Qt::LeftButton);
+        const struct {
+            const char *listed;
+            int rows;
+            const char *firstValue;
+        } cases[] = {{"sales.q1.orders", 2, "1"}, {"sales.orders", 1, "7"}, {"orders", 1, "1"}};
+        for (const auto &c : cases) {
+            doubleClickItem(w->lbxTableName, rowOf(QString::fromUtf8(c.listed)));
+            QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+            QVERIFY(w->ADODXML.Active());
+            QCOMPARE(w->ADODXML.RecordCount(), c.rows);
+            QCOMPARE(w->ADODXML.Fields(0)->AsString(), QString::fromUtf8(c.firstValue));
+            QCOMPARE(w->tableList().currentTable(), QString::fromUtf8(c.listed));
+        }
     }
 
     void tableWithoutIndexesAndSqlPage()

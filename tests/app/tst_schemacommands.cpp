@@ -167,26 +167,26 @@ private slots:
             QTest::newRow(item) << item << rowset << number << expected << int(expected.size());
         };
         row("nsiCatalogs", "CATALOGS", 1, {"-"});
-        row("nsiColumnPrivileges", "COLUMN_PRIVILEGES", 13, {"db", "-", "tbl", "fld", "-", "-"});
-        row("nsiColumns", "COLUMNS", 4, {"db", "-", "tbl", "-"});
-        row("nsiIndexes", "INDEXES", 12, {"db", "-", "idx", "-", "tbl"});
-        row("nsiKeyColumnUsage", "KEY_COLUMN_USAGE", 8, {"db", "-", "-", "db", "-", "tbl", "fld"});
+        row("nsiColumnPrivileges", "COLUMN_PRIVILEGES", 13, {"db", "sch", "tbl", "fld", "-", "-"});
+        row("nsiColumns", "COLUMNS", 4, {"db", "sch", "tbl", "-"});
+        row("nsiIndexes", "INDEXES", 12, {"db", "sch", "idx", "-", "tbl"});
+        row("nsiKeyColumnUsage", "KEY_COLUMN_USAGE", 8, {"db", "-", "-", "db", "sch", "tbl", "fld"});
         row("nsiSchemata", "SCHEMATA", 17, {"db", "-", "-"});
-        row("nsiPrimaryKeys", "PRIMARY_KEYS", 28, {"db", "-", "tbl"});
+        row("nsiPrimaryKeys", "PRIMARY_KEYS", 28, {"db", "sch", "tbl"});
         row("nsiProcedureParameters", "PROCEDURE_PARAMETERS", 26, {"db", "-", "-", "-"});
         row("nsiProcedures", "PROCEDURES", 16, {"db", "-", "-", "-"});
         row("nsiProviderTypes", "PROVIDER_TYPES", 22, {"-", "-"});
         row("nsiStatistics", "STATISTICS", 19, {"db", "-", "-"});
         row("nsiTableConstraints_Total", "TABLE_CONSTRAINTS", 10, {"-", "-", "-", "db", "-", "-", "-"});
-        row("nsiTableConstraints_OnlyOneTable", "TABLE_CONSTRAINTS", 10, {"-", "-", "-", "db", "-", "tbl", "-"});
-        row("nsiTablePrivileges", "TABLE_PRIVILEGES", 14, {"db", "-", "tbl", "-", "-"});
+        row("nsiTableConstraints_OnlyOneTable", "TABLE_CONSTRAINTS", 10, {"-", "-", "-", "db", "sch", "tbl", "-"});
+        row("nsiTablePrivileges", "TABLE_PRIVILEGES", 14, {"db", "sch", "tbl", "-", "-"});
         row("nsiTables_Ttotal", "TABLES", 20, {"db", "-", "-", "-"});
         row("nsiTables_Table", "TABLES", 20, {"db", "-", "-", "TABLE"});
         row("nsiTables_View", "TABLES", 20, {"db", "-", "-", "VIEW"});
         row("nsiTables_SystemTable", "TABLES", 20, {"db", "-", "-", "SYSTEM TABLE"});
         row("nsiTranslations", "TRANSLATIONS", 21, {"master", "dbo", "-"});
         row("nsiViews_Total", "VIEWS", 23, {"db", "dbo", "-"});
-        row("nsiViews_Table", "VIEWS", 23, {"db", "dbo", "tbl"});
+        row("nsiViews_Table", "VIEWS", 23, {"db", "sch", "tbl"});
         row("nsiCheckConstraints", "CHECK_CONSTRAINTS", 5, {"-", "-", "-", "-"});
         QTest::newRow("nsiSQLLanguages") << "nsiSQLLanguages" << "SQL_LANGUAGES" << 18 << QStringList() << -1;
     }
@@ -208,6 +208,7 @@ private slots:
             switch (s) {
             case RestrictionSource::Database: return QStringLiteral("db");
             case RestrictionSource::Table: return QStringLiteral("tbl");
+            case RestrictionSource::TableSchema: return QStringLiteral("sch");
             case RestrictionSource::Field: return QStringLiteral("fld");
             case RestrictionSource::Index: return QStringLiteral("idx");
             default: return QStringLiteral("?");
@@ -223,6 +224,12 @@ private slots:
         for (const QVariant &v : *list)
             QVERIFY(v.isValid() ? !v.toString().isEmpty() : true);
         QVERIFY(!asked.count(RestrictionSource::Literal));
+        // A table of a source without schemas restricts no schema at all.
+        const auto unschemed = gui::buildRestrictions(*c, [](RestrictionSource s) {
+            return s == RestrictionSource::TableSchema ? QString() : QStringLiteral("x");
+        });
+        for (const QVariant &v : *unschemed)
+            QVERIFY(v.isValid() ? !v.toString().isEmpty() : true);
     }
 
     // Every row of the command table, visible and hidden: Key and Name are section names

@@ -332,6 +332,27 @@ private slots:
         QFETCH(QString, table);
         QCOMPARE(data::singleTableOf(command), table);
     }
+
+    void singleTableNameOf_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("plain") << "Select * From T" << "" << "T";
+        QTest::newRow("bracketed pair") << "Select * From [Sales].[Orders]" << "Sales" << "Orders";
+        QTest::newRow("dot inside a part") << "Select * From [Sales].[Q1.Orders]" << "Sales" << "Q1.Orders";
+        QTest::newRow("quoted pair") << "select * from \"sales\".\"a\"\"b\";" << "sales" << "a\"b";
+        QTest::newRow("bare pair") << "select * from dbo.T" << "dbo" << "T";
+        QTest::newRow("three parts") << "select * from db.dbo.T" << "" << "";
+        QTest::newRow("where clause") << "select * from [S].[T] where a = 1" << "" << "";
+    }
+    void singleTableNameOf()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, schema);
+        QFETCH(QString, table);
+        QCOMPARE(data::singleTableNameOf(command), (data::TableName{schema, table}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRowWriter)

@@ -94,15 +94,33 @@ private slots:
         QFETCH(QString, bracketed);
         // The bracketed name inside a literal: its quotes doubled once more.
         const QString inLiteral = QString(bracketed).replace(QLatin1Char('\''), QStringLiteral("''"));
-        QCOMPARE(reindexStatement(name),
-                 QStringLiteral("DBCC DBReindex ('[dbo].") + inLiteral + QStringLiteral("','', 0) WITH NO_INFOMSGS"));
+        QCOMPARE(reindexStatement({QStringLiteral("dbo"), name}),
+                 QStringLiteral("DBCC DBReindex (N'[dbo].") + inLiteral + QStringLiteral("','', 0) WITH NO_INFOMSGS"));
+        // The name as schema too: each part bracketed on its own.
+        QCOMPARE(reindexStatement({name, QStringLiteral("T")}),
+                 QStringLiteral("DBCC DBReindex (N'") + inLiteral + QStringLiteral(".[T]','', 0) WITH NO_INFOMSGS"));
     }
 
+    void reindexStatementOfPlainAndHostileName_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("plain") << "dbo" << "T" << "DBCC DBReindex (N'[dbo].[T]','', 0) WITH NO_INFOMSGS";
+        QTest::newRow("hostile") << "dbo" << "O'Brien]x" << "DBCC DBReindex (N'[dbo].[O''Brien]]x]','', 0) WITH NO_INFOMSGS";
+        QTest::newRow("other schema") << "Sales" << "Orders" << "DBCC DBReindex (N'[Sales].[Orders]','', 0) WITH NO_INFOMSGS";
+        QTest::newRow("dot inside the name") << "Sales" << "Q1.Orders"
+                                             << "DBCC DBReindex (N'[Sales].[Q1.Orders]','', 0) WITH NO_INFOMSGS";
+        QTest::newRow("outside code page 950") << "dbo" << "客戶 资料"
+                                               << "DBCC DBReindex (N'[dbo].[客戶 资料]','', 0) WITH NO_INFOMSGS";
+        QTest::newRow("no schema") << "" << "T" << "DBCC DBReindex (N'[T]','', 0) WITH NO_INFOMSGS";
+    }
     void reindexStatementOfPlainAndHostileName()
     {
-        QCOMPARE(reindexStatement(QStringLiteral("T")), QStringLiteral("DBCC DBReindex ('[dbo].[T]','', 0) WITH NO_INFOMSGS"));
-        QCOMPARE(reindexStatement(QStringLiteral("O'Brien]x")),
-                 QStringLiteral("DBCC DBReindex ('[dbo].[O''Brien]]x]','', 0) WITH NO_INFOMSGS"));
+        QFETCH(QString, schema);
+        QFETCH(QString, name);
+        QFETCH(QString, statement);
+        QCOMPARE(reindexStatement({schema, name}), statement);
     }
 
     void columnsStatementMatchesOnlyTheTable_data() { addNameColumns(); }
@@ -110,7 +128,10 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, pattern);
-        QCOMPARE(columnsStatement(name), QStringLiteral("EXEC sp_columns @table_name = ") + pattern);
+        QCOMPARE(columnsStatement({QString(), name}), QStringLiteral("EXEC sp_columns @table_name = N") + pattern);
+        // The owner is a pattern too: Sales_1 must not also match Salesx1.
+        QCOMPARE(columnsStatement({name, name}), QStringLiteral("EXEC sp_columns @table_name = N") + pattern +
+                                                     QStringLiteral(", @table_owner = N") + pattern);
     }
 
     void useLinesBracketTheDatabase_data() { addNameColumns(); }
@@ -132,12 +153,12 @@ private slots:
         QCOMPARE(t.logFile, QStringLiteral("E:\\MSSQL\\shop_log_20240229.trn"));
         QCOMPARE(backupBatch(QStringLiteral("shop"), t),
                  QStringList({"Use master",
-                              "if Exists (Select * From sysdevices Where name = 'shop_AllData')",
-                              "  Exec sp_dropdevice 'shop_AllData'",
-                              "if Exists (Select * From sysdevices Where name = 'shop_Log')",
-                              "  Exec sp_dropdevice 'shop_Log'",
-                              "EXEC sp_addumpdevice 'disk', 'shop_AllData', 'E:\\MSSQL\\shop_db_20240229.bak'",
-                              "EXEC sp_addumpdevice 'disk', 'shop_Log', 'E:\\MSSQL\\shop_log_20240229.trn'",
+                              "if Exists (Select * From sysdevices Where name = N'shop_AllData')",
+                              "  Exec sp_dropdevice N'shop_AllData'",
+                              "if Exists (Select * From sysdevices Where name = N'shop_Log')",
+                              "  Exec sp_dropdevice N'shop_Log'",
+                              "EXEC sp_addumpdevice 'disk', N'shop_AllData', N'E:\\MSSQL\\shop_db_20240229.bak'",
+                              "EXEC sp_addumpdevice 'disk', N'shop_Log', N'E:\\MSSQL\\shop_log_20240229.trn'",
                               "BACKUP DATABASE [shop] TO [shop_AllData]",
                               "BACKUP LOG [shop] TO [shop_Log]"}));
     }
@@ -155,13 +176,13 @@ private slots:
         const QString inner = bracketed.mid(1, bracketed.size() - 2);
         QCOMPARE(backupBatch(name, t),
                  QStringList({"Use master",
-                              "if Exists (Select * From sysdevices Where name = '" + core + "_AllData')",
-                              "  Exec sp_dropdevice '" + core + "_AllData'",
-                              "if Exists (Select * From sysdevices Where name = '" + core + "_Log')",
-                              "  Exec sp_dropdevice '" + core + "_Log'",
-                              "EXEC sp_addumpdevice 'disk', '" + core + "_AllData', '/var/opt/mssql/" + core +
+                              "if Exists (Select * From sysdevices Where name = N'" + core + "_AllData')",
+                              "  Exec sp_dropdevice N'" + core + "_AllData'",
+                              "if Exists (Select * From sysdevices Where name = N'" + core + "_Log')",
+                              "  Exec sp_dropdevice N'" + core + "_Log'",
+                              "EXEC sp_addumpdevice 'disk', N'" + core + "_AllData', N'/var/opt/mssql/" + core +
                                   "_db_20261210.bak'",
-                              "EXEC sp_addumpdevice 'disk', '" + core + "_Log', '/var/opt/mssql/" + core +
+                              "EXEC sp_addumpdevice 'disk', N'" + core + "_Log', N'/var/opt/mssql/" + core +
                                   "_log_20261210.trn'",
                               "BACKUP DATABASE " + bracketed + " TO [" + inner + "_AllData]",
                               "BACKUP LOG " + bracketed + " TO [" + inner + "_Log]"}));
@@ -171,8 +192,8 @@ private slots:
     {
         const BackupTargets t = backupTargets(QStringLiteral("shop"), QStringLiteral("E:\\O'Brien\\"), QStringLiteral("20240229"));
         const QStringList lines = backupBatch(QStringLiteral("shop"), t);
-        QCOMPARE(lines.at(5), QStringLiteral("EXEC sp_addumpdevice 'disk', 'shop_AllData', 'E:\\O''Brien\\shop_db_20240229.bak'"));
-        QCOMPARE(lines.at(6), QStringLiteral("EXEC sp_addumpdevice 'disk', 'shop_Log', 'E:\\O''Brien\\shop_log_20240229.trn'"));
+        QCOMPARE(lines.at(5), QStringLiteral("EXEC sp_addumpdevice 'disk', N'shop_AllData', N'E:\\O''Brien\\shop_db_20240229.bak'"));
+        QCOMPARE(lines.at(6), QStringLiteral("EXEC sp_addumpdevice 'disk', N'shop_Log', N'E:\\O''Brien\\shop_log_20240229.trn'"));
     }
 
     void shrinkMessages_data()
@@ -241,7 +262,11 @@ private slots:
         QTest::newRow("plain") << "Orders" << "Orders";
         QTest::newRow("Chinese") << "客戶" << "客戶";
         QTest::newRow("leading underscore, digits, @ $ #") << "_a1@$#" << "_a1@$#";
-        QTest::newRow("temporary table") << "#tmp" << "#tmp";
+        QTest::newRow("temporary table") << "#tmp" << "[#tmp]";
+        QTest::newRow("variable") << "@v" << "[@v]";
+        QTest::newRow("global variable") << "@@x" << "[@@x]";
+        QTest::newRow("leading dollar") << "$x" << "[$x]";
+        QTest::newRow("@ # $ inside") << "a@b#c$" << "a@b#c$";
         QTest::newRow("blank") << "a b" << "[a b]";
         QTest::newRow("quote") << "O'Brien" << "[O'Brien]";
         QTest::newRow("semicolon") << "t;DELETE FROM victim" << "[t;DELETE FROM victim]";
@@ -257,6 +282,29 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, written);
         QCOMPARE(scriptName(name), written);
+    }
+
+    void scriptHeadOfListedTable_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<QString>("head");
+        QTest::newRow("default schema") << "dbo" << "Orders" << "Orders" << "CREATE TABLE Orders";
+        QTest::newRow("other schema") << "Sales" << "Orders" << "Sales.Orders" << "CREATE TABLE Sales.Orders";
+        QTest::newRow("dot inside the name") << "Sales" << "Q1.Orders" << "Sales.Q1.Orders"
+                                             << "CREATE TABLE Sales.[Q1.Orders]";
+        QTest::newRow("parts needing brackets") << "my schema" << "@v" << "my schema.@v" << "CREATE TABLE [my schema].[@v]";
+        QTest::newRow("no schema") << "" << "a b" << "a b" << "CREATE TABLE [a b]";
+    }
+    void scriptHeadOfListedTable()
+    {
+        QFETCH(QString, schema);
+        QFETCH(QString, name);
+        QFETCH(QString, listed);
+        QFETCH(QString, head);
+        const QStringList lines = tableScript(data::ListedTable{{schema, name}, listed}, {column("@v", "int", "4", true)});
+        QCOMPARE(lines, QStringList({head, "(", "      [@v] int 4 NULL ", ")"}));
     }
 
     void scriptOfHostileTableAndColumn()

@@ -1,6 +1,7 @@
 #include "TdsPeer.h"
 #include "TdsNtlm.h"
 #include "TdsPeerTls.h"
+#include "platform/Big5Codec.h"
 #include <QDate>
 #include <QRandomGenerator>
 #include <QTime>
@@ -519,6 +520,55 @@ Reply Reply::hang()
     Reply r;
     r.waitForAttention = true;
     return r;
+}
+
+namespace {
+
+// Index just past the text closed by `close` from `from` on, a doubled `close` standing
+// for itself; the unquoted text goes to *inner.
+qsizetype skipQuoted(const QString &sql, qsizetype from, QChar close, QString *inner)
+{
+    for (qsizetype i = from; i < sql.size(); ++i) {
+        if (sql.at(i) != close) {
+            if (inner)
+                *inner += sql.at(i);
+        } else if (i + 1 < sql.size() && sql.at(i + 1) == close) {
+            if (inner)
+                *inner += close;
+            ++i;
+        } else {
+            return i + 1;
+        }
+    }
+    return sql.size();
+}
+
+bool isNationalPrefix(const QString &sql, qsizetype quote)
+{
+    if (quote < 1 || sql.at(quote - 1).toUpper() != QLatin1Char('N'))
+        return false;
+    return quote < 2 || !(sql.at(quote - 2).isLetterOrNumber() || sql.at(quote - 2) == QLatin1Char('_'));
+}
+
+} // namespace
+
+QStringList literalsAsServerReads(const QString &sql)
+{
+    QStringList values;
+    for (qsizetype i = 0; i < sql.size();) {
+        const QChar ch = sql.at(i);
+        if (ch == QLatin1Char('[')) {
+            i = skipQuoted(sql, i + 1, QLatin1Char(']'), nullptr);
+        } else if (ch == QLatin1Char('\'')) {
+            QString value;
+            const bool national = isNationalPrefix(sql, i);
+            i = skipQuoted(sql, i + 1, QLatin1Char('\''), &value);
+            values << (national ? value : platform::big5Decode(platform::big5Encode(value)));
+        } else {
+            ++i;
+        }
+    }
+    return values;
 }
 
 QVariant Request::param(const QString &name) const
@@ -1106,6 +1156,12 @@ void TdsPeer::addBuiltInRules()
                                                 : m.captured(2);
         return reply;
     });
+    onQuery(QRegularExpression(QStringLiteral("^\\s*select\\s+schema_name\\(\\)\\s*$"),
+                               QRegularExpression::CaseInsensitiveOption),
+            [this](const Request &) {
+                std::lock_guard g(mutex_);
+                return Reply::rows({Column{QString(), ColumnType::NVarChar, 128}}, {{schema_}});
+            });
 }
 
 bool TdsPeer::start(const QString &address, int port)

@@ -86,6 +86,11 @@ struct Request {
     QString describe() const; // one line for failure messages
 };
 
+// The values of the string literals of a batch as SQL Server reads them: N'...' as
+// written, a plain '...' through the server's code page (950 here), where a character
+// outside it becomes "?".
+QStringList literalsAsServerReads(const QString &sql);
+
 class TdsPeer {
 public:
     TdsPeer();
@@ -120,6 +125,8 @@ public:
     // (4060, then 18456).
     void setDatabases(const QStringList &names) { std::lock_guard g(mutex_); databases_ = names; }
     void setDefaultDatabase(const QString &name) { std::lock_guard g(mutex_); database_ = name; }
+    // What SELECT SCHEMA_NAME() answers (the login's default schema); "dbo" unless set.
+    void setDefaultSchema(const QString &name) { std::lock_guard g(mutex_); schema_ = name; }
     // "Provider=SQLOLEDB.1;Data Source=127.0.0.1,<port>;Initial Catalog=...;..."
     QString connectionString(const QString &database, const QString &user,
                              const QString &password) const;
@@ -172,6 +179,7 @@ private:
     QList<Request> received_;
     QStringList failedLogins_;
     QString database_ = QStringLiteral("master");
+    QString schema_ = QStringLiteral("dbo");
     QString user_;
     QString password_;
     bool checkPassword_ = false;

@@ -58,9 +58,9 @@ void Tfm_ADO_Schema::XML2Click()
     const QString folder = QDir::toNativeSeparators(QFileInfo(chosen).absolutePath());
 
     const QList<TableList::SelectedTable> selected = tableList_->selectedTables();
-    QStringList tables;
+    QList<data::ListedTable> tables;
     for (const TableList::SelectedTable &t : selected)
-        tables << t.name;
+        tables.append({t.table, t.name});
 
     BatchStop stop(panels_.at(3));
     exchange::BatchExportSteps steps;

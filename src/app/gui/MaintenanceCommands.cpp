@@ -3,6 +3,7 @@
 // query on the shared connection, with the progress text painted into panel 3 before each
 // one (the window does not repaint while a statement runs).
 #include "MainWindow.h"
+#include "TableList.h"
 #include "TableListBox.h"
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
@@ -109,10 +110,11 @@ void Tfm_ADO_Schema::nReindexTableClick()
     }
     bool stopped = false;
     // Every listed table, selected or not.
-    for (int row = 0; row < lbxTableName->count() && !stopped; ++row) {
-        const QString table = lbxTableName->item(row)->text();
-        showProgress(*this, maintenance::reindexProgress(table));
-        setStatements(adotqCommand, {maintenance::reindexStatement(table)}, data::StatementScope::OneStatement);
+    for (const data::ListedTable &table : tableList_->listedTables()) {
+        if (stopped)
+            break;
+        showProgress(*this, maintenance::reindexProgress(table.label));
+        setStatements(adotqCommand, {maintenance::reindexStatement(table.table)}, data::StatementScope::OneStatement);
         if (!execSucceeded(adotqCommand))
             stopped = !platform::ui().askYesNo(this, QStringLiteral("你確定嗎??"), QStringLiteral("是否繼續？"));
     }
@@ -171,15 +173,15 @@ void Tfm_ADO_Schema::nCreateTableClick()
     }
     if (lbxTableName->currentRow() < 0)
         return;
-    const QString table = lbxTableName->currentItem()->text();
+    const data::ListedTable table{tableList_->currentTableName(), tableList_->currentTable()};
     FScriptLines->clear();
     ClosesQuery closes{adotqCommand};
-    setStatements(adotqCommand, {maintenance::columnsStatement(table)}, data::StatementScope::OneStatement);
+    setStatements(adotqCommand, {maintenance::columnsStatement(table.table)}, data::StatementScope::OneStatement);
     adotqCommand.Open();
     *FScriptLines = maintenance::tableScript(table, columnsOf(adotqCommand));
 
     SaveDialog1.filter = QStringLiteral("SQL|*.sql");
-    SaveDialog1.defaultName = maintenance::scriptFileName(table);
+    SaveDialog1.defaultName = maintenance::scriptFileName(table.label);
     const QString path = platform::ui().chooseSaveFile(this, SaveDialog1);
     if (!path.isEmpty())
         maintenance::saveScriptFile(path, *FScriptLines);

@@ -44,23 +44,23 @@ const SchemaCommand kCommands[] = {
     {"nsiCatalogs", "資料庫集", {kNone, kNone}, "CATALOGS", 1, 1, {},
      "siCatalogs", "siCatalogs", "資料庫集", kSchemaPage, true, false},
     {"nsiColumnPrivileges", "欄位使用者權限", {kTable, kField}, "COLUMN_PRIVILEGES", 13, 6,
-     {{{1, S::Database}, {3, S::Table}, {4, S::Field}}},
+     {{{1, S::Database}, {2, S::TableSchema}, {3, S::Table}, {4, S::Field}}},
      "siColumnPrivileges", "siColumnPrivileges", "欄位使用者權限", kSchemaPage, true, false},
     {"nsiColumns", "欄位集", {kTable, kNone}, "COLUMNS", 4, 4,
-     {{{1, S::Database}, {3, S::Table}}},
+     {{{1, S::Database}, {2, S::TableSchema}, {3, S::Table}}},
      "siColumns", "siColumns", "欄位集", kSchemaPage, true, false},
     {"nsiIndexes", "索引檔集", {kTable, kIndex}, "INDEXES", 12, 5,
-     {{{1, S::Database}, {3, S::Index}, {5, S::Table}}},
+     {{{1, S::Database}, {2, S::TableSchema}, {3, S::Index}, {5, S::Table}}},
      "siIndexes", "siIndexes", "索引檔集", kIndexPage, false, false},
     // Reads the current field without checking for one (see the runner).
     {"nsiKeyColumnUsage", "鍵值欄位資料", {kTable, kNone}, "KEY_COLUMN_USAGE", 8, 7,
-     {{{1, S::Database}, {4, S::Database}, {6, S::Table}, {7, S::Field}}},
+     {{{1, S::Database}, {4, S::Database}, {5, S::TableSchema}, {6, S::Table}, {7, S::Field}}},
      "siKeyColumnUsage", "siKeyColumnUsage", "鍵值欄位資料", kSchemaPage, true, false},
     {"nsiSchemata", "資料庫概要", {kNone, kNone}, "SCHEMATA", 17, 3,
      {{{1, S::Database}}},
      "siSchemata", "siSchemata", "資料庫概要", kSchemaPage, true, false},
     {"nsiPrimaryKeys", "主鍵值欄位資料", {kTable, kNone}, "PRIMARY_KEYS", 28, 3,
-     {{{1, S::Database}, {3, S::Table}}},
+     {{{1, S::Database}, {2, S::TableSchema}, {3, S::Table}}},
      "siPrimaryKeys", "siPrimaryKeys", "主鍵值欄位資料", kSchemaPage, true, false},
     {"nsiProcedureParameters", "預儲程序參數", {kNone, kNone}, "PROCEDURE_PARAMETERS", 26, 4,
      {{{1, S::Database}}},
@@ -80,10 +80,10 @@ const SchemaCommand kCommands[] = {
      {{{4, S::Database}}},
      "siTableConstraints", "siTableConstraints_Total", "表格限制_全部", kSchemaPage, true, true},
     {"nsiTableConstraints_OnlyOneTable", "指定表格", {kTable, kNone}, "TABLE_CONSTRAINTS", 10, 7,
-     {{{4, S::Database}, {6, S::Table}}},
+     {{{4, S::Database}, {5, S::TableSchema}, {6, S::Table}}},
      "siTableConstraints", "siTableConstraints_OnlyOneTable", "表格限制_指定表格", kSchemaPage, true, true},
     {"nsiTablePrivileges", "表格使用者權限", {kTable, kNone}, "TABLE_PRIVILEGES", 14, 5,
-     {{{1, S::Database}, {3, S::Table}}},
+     {{{1, S::Database}, {2, S::TableSchema}, {3, S::Table}}},
      "siTablePrivileges", "siTablePrivileges", "表格使用者權限", kSchemaPage, true, false},
     {"nsiTables_Ttotal", "全部", {kNone, kNone}, "TABLES", 20, 4,
      {{{1, S::Database}}},
@@ -105,7 +105,7 @@ const SchemaCommand kCommands[] = {
      {{{1, S::Database}, {2, S::Literal, "dbo"}}},
      "siViews", "siViews_Total", "預視表格_全部", kSchemaPage, true, false},
     {"nsiViews_Table", "Table", {kTable, kNone}, "VIEWS", 23, 3,
-     {{{1, S::Database}, {2, S::Literal, "dbo"}, {3, S::Table}}},
+     {{{1, S::Database}, {2, S::TableSchema}, {3, S::Table}}},
      "siViews", "siView_Table", "預視表格資訊", kSchemaPage, true, false},
     {"nsiCheckConstraints", "檢核", {kNone, kNone}, "CHECK_CONSTRAINTS", 5, 4, {},
      nullptr, "siCheckConstraints", "檢核限制", kSchemaPage, false, false},
@@ -126,6 +126,13 @@ QString currentEntry(const QListWidget *list)
     if (!hasCurrentEntry(list))
         throw std::runtime_error("List index out of bounds (-1)");
     return list->currentItem()->text();
+}
+
+// The table the list's current entry stands for (its schema and name, not its text).
+data::TableName currentTableOf(const QListWidget *list, const TableList &tables)
+{
+    currentEntry(list);
+    return tables.currentTableName();
 }
 
 } // namespace
@@ -158,9 +165,12 @@ buildRestrictions(const SchemaCommand &command,
     for (const RestrictionFill &fill : command.fills) {
         if (fill.source == RestrictionSource::None)
             continue;
-        list.at(size_t(fill.position - 1)) = fill.source == RestrictionSource::Literal
-                                                 ? QString::fromUtf8(fill.literal)
-                                                 : valueOf(fill.source);
+        const QString value = fill.source == RestrictionSource::Literal ? QString::fromUtf8(fill.literal)
+                                                                       : valueOf(fill.source);
+        // A table of a source without schemas restricts no schema.
+        if (fill.source == RestrictionSource::TableSchema && value.isEmpty())
+            continue;
+        list.at(size_t(fill.position - 1)) = value;
     }
     return list;
 }
@@ -213,7 +223,8 @@ void Tfm_ADO_Schema::runSchemaCommand(const char *item)
     const auto restrictions = buildRestrictions(c, [this](RestrictionSource source) {
         switch (source) {
         case RestrictionSource::Database: return FDatabaseName;
-        case RestrictionSource::Table: return currentEntry(lbxTableName);
+        case RestrictionSource::Table: return currentTableOf(lbxTableName, *tableList_).name;
+        case RestrictionSource::TableSchema: return currentTableOf(lbxTableName, *tableList_).schema;
         case RestrictionSource::Field: return currentEntry(lbxFieldName);
         case RestrictionSource::Index: return currentEntry(lbxIndexFile);
         default: return QString();

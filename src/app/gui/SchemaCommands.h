@@ -20,7 +20,8 @@ enum class ListCheck { None, Table, Field, Index };
 enum class RestrictionSource {
     None,     // unused slot of the table row
     Database, // the connection's current database when it opened (FDatabaseName)
-    Table,    // current entry of the table list
+    Table,    // current entry of the table list: the table's own name
+    TableSchema, // the current table's schema; no value when the source names none
     Field,    // current entry of the field list
     Index,    // current entry of the index list
     Literal,  // the row's text, passed as it stands
@@ -42,7 +43,7 @@ struct SchemaCommand {
     const char *rowset;    // OLE DB schema rowset name, as OpenSchema takes it
     int rowsetNumber;      // the rowset's number in the ADO schema enumeration
     int restrictionLength; // full length of the list; kNoRestrictions = none passed
-    std::array<RestrictionFill, 4> fills;
+    std::array<RestrictionFill, 5> fills;
     const char *key;       // put into FSchemaKey; nullptr = FSchemaKey unchanged
     const char *name;      // grid caption and XML file name
     const char *status;    // status bar panel 4

@@ -1,6 +1,7 @@
 #pragma once
 // The user-table list of page 0 and the field and index lists of the table last
 // double-clicked. Knows nothing of the window: it lists names from the connection.
+#include "data/core/TableName.h"
 #include <QList>
 #include <QString>
 
@@ -26,11 +27,16 @@ public:
     // Fills the field and index lists for the current table; nothing when the list is
     // empty.
     void showCurrentTableDetails();
-    // The entry holding the focus mark; empty when there is none.
+    // The entry holding the focus mark; empty when there is none. currentTable() is its
+    // text as listed (the grid caption, the display-label section, the proposed file
+    // names); currentTableName() the table it stands for, which SQL uses.
     bool hasCurrentTable() const;
     QString currentTable() const;
-    // Opens every row of the current table into `dataset` ("Select * From " + the name
-    // quoted for the database, run as one statement). Returns the table's name.
+    data::TableName currentTableName() const;
+    // Every entry, in list order (the index rebuild works on all of them).
+    QList<data::ListedTable> listedTables() const;
+    // Opens every row of the current table into `dataset` ("Select * From " + its schema
+    // and name quoted for the database, run as one statement). Returns the listed text.
     QString openCurrentTable(data::Dataset &dataset) const;
     // Empties all three lists, leaving none with a current entry.
     void clear();
@@ -38,7 +44,8 @@ public:
     // The selection of the table list (the batch export's to-do list).
     struct SelectedTable {
         int row = -1;
-        QString name;
+        QString name; // as listed
+        data::TableName table;
     };
     // Selected entries in list order.
     QList<SelectedTable> selectedTables() const;

@@ -62,16 +62,16 @@ int main(int argc, char **argv)
         print(stdout, QStringLiteral("Provider: %1").arg(connection.Provider()));
         print(stdout, QStringLiteral("Database: %1").arg(connection.DefaultDatabase()));
 
-        QStringList tables;
-        connection.GetTableNames(tables);
+        std::vector<data::ListedTable> tables;
+        connection.GetTables(tables);
         print(stdout, QStringLiteral("Tables and views: %1").arg(tables.size()));
-        for (const QString &table : tables) {
+        for (const data::ListedTable &table : tables) {
             QStringList fields;
             QStringList indexes;
-            connection.GetFieldNames(table, fields);
-            connection.GetIndexNames(table, indexes);
+            connection.GetFieldNames(table.table, fields);
+            connection.GetIndexNames(table.table, indexes);
             print(stdout, QString());
-            print(stdout, table);
+            print(stdout, table.label);
             print(stdout, QStringLiteral("  fields (%1): %2")
                               .arg(fields.size())
                               .arg(fields.join(QStringLiteral(", "))));

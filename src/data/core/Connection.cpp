@@ -218,16 +218,55 @@ void Connection::GetTableNames(QStringList &list)
                         {QStringLiteral("TABLE"), QStringLiteral("VIEW")});
 }
 
+void Connection::GetTables(std::vector<ListedTable> &list)
+{
+    auto rs = session().openSchema(QStringLiteral("TABLES"), {});
+    const QStringList types{QStringLiteral("TABLE"), QStringLiteral("VIEW")};
+    const QStringList schemas = columnValues(*rs, QStringLiteral("TABLE_SCHEMA"), QStringLiteral("TABLE_TYPE"), types);
+    const QStringList names = columnValues(*rs, QStringLiteral("TABLE_NAME"), QStringLiteral("TABLE_TYPE"), types);
+    std::vector<ListedTable> tables;
+    bool anySchema = false;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const TableName table{schemas.value(i), names.at(i)};
+        anySchema = anySchema || !table.schema.isEmpty();
+        tables.push_back({table, QString()});
+    }
+    const std::optional<QString> defaultSchema = anySchema ? session().defaultSchema() : std::nullopt;
+    for (ListedTable &t : tables)
+        t.label = listedTableName(t.table, defaultSchema);
+    list = std::move(tables);
+}
+
+namespace {
+
+// A restriction value for a schema: none at all when the source names no schema.
+QVariant schemaRestriction(const TableName &table)
+{
+    return table.schema.isEmpty() ? QVariant() : QVariant(table.schema);
+}
+
+} // namespace
+
 void Connection::GetFieldNames(const QString &table, QStringList &list)
 {
-    auto rs = session().openSchema(QStringLiteral("COLUMNS"), {QVariant(), QVariant(), table});
+    GetFieldNames(TableName{QString(), table}, list);
+}
+
+void Connection::GetFieldNames(const TableName &table, QStringList &list)
+{
+    auto rs = session().openSchema(QStringLiteral("COLUMNS"), {QVariant(), schemaRestriction(table), table.name});
     list = columnValues(*rs, QStringLiteral("COLUMN_NAME"));
 }
 
 void Connection::GetIndexNames(const QString &table, QStringList &list)
 {
+    GetIndexNames(TableName{QString(), table}, list);
+}
+
+void Connection::GetIndexNames(const TableName &table, QStringList &list)
+{
     auto rs = session().openSchema(QStringLiteral("INDEXES"),
-                                   {QVariant(), QVariant(), QVariant(), QVariant(), table});
+                                   {QVariant(), schemaRestriction(table), QVariant(), QVariant(), table.name});
     // One row per key column: keep each index once, in rowset order.
     QStringList names;
     for (const QString &name : columnValues(*rs, QStringLiteral("INDEX_NAME")))

@@ -4,6 +4,7 @@
 #include "data/core/ConnectionString.h"
 #include "data/core/ProviderSession.h"
 #include "data/core/StoppableSession.h"
+#include "data/core/TableName.h"
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -63,6 +64,12 @@ public:
     void GetTableNames(QStringList &list);  // TABLES rows typed "TABLE" or "VIEW"
     void GetFieldNames(const QString &table, QStringList &list);
     void GetIndexNames(const QString &table, QStringList &list); // one entry per index
+    // The same tables as GetTableNames, each with its schema, labelled for the list
+    // (listedTableName: "schema.name" outside the login's default schema).
+    void GetTables(std::vector<ListedTable> &list);
+    // Fields and indexes of exactly that table (restricted to its schema too).
+    void GetFieldNames(const TableName &table, QStringList &list);
+    void GetIndexNames(const TableName &table, QStringList &list);
     // Opens a schema rowset into the dataset (closing it first). restrictions:
     // nullptr = none; otherwise positional, an invalid QVariant meaning "any".
     void OpenSchema(const QString &rowset, const std::vector<QVariant> *restrictions,

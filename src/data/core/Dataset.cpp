@@ -295,7 +295,7 @@ void Dataset::Close()
     modified_.clear();
     current_ = -1;
     eof_ = bof_ = true;
-    baseTable_.clear();
+    baseTable_ = {};
     keyColumns_.clear();
     readOnlyReason_.clear();
     emit afterClose();
@@ -312,7 +312,7 @@ void Dataset::buildFields()
 
 void Dataset::decideWritability()
 {
-    baseTable_.clear();
+    baseTable_ = {};
     keyColumns_.clear();
     readOnlyReason_.clear();
     if (mode_ == RowsMode::ReadOnly) {
@@ -322,18 +322,18 @@ void Dataset::decideWritability()
     if (mode_ == RowsMode::InMemory)
         return;
     // Rows go back to the database only when they all come from one table.
-    QString table;
+    TableName table;
     bool single = !columns_.empty();
     for (const auto &c : columns_) {
-        if (c.baseTable.isEmpty() || (!table.isEmpty() && c.baseTable != table)) {
+        if (c.baseTable.isEmpty() || (!table.name.isEmpty() && c.baseTable != table.name)) {
             single = false;
             break;
         }
-        table = c.baseTable;
+        table.name = c.baseTable;
     }
     if (!single)
-        table = singleTableOf(commandText_);
-    if (table.isEmpty()) {
+        table = singleTableNameOf(commandText_);
+    if (table.name.isEmpty()) {
         readOnlyReason_ = joinedResultText();
         return;
     }
@@ -345,7 +345,7 @@ void Dataset::decideWritability()
 // first write: asking then would wait for all of them (one result at a time).
 void Dataset::decideKeys(bool forWrite)
 {
-    if (keysDecided_ || baseTable_.isEmpty())
+    if (keysDecided_ || baseTable_.name.isEmpty())
         return;
     keysDecided_ = true;
     QStringList keys;
@@ -354,7 +354,10 @@ void Dataset::decideKeys(bool forWrite)
             keys << c.name;
     if (keys.isEmpty() && connection_ && connection_->Connected()) {
         try {
-            keys = connection_->session().primaryKey(baseTable_);
+            // A table of a schema goes as its quoted parts, which the key lookup reads apart.
+            ProviderSession &session = connection_->session();
+            keys = session.primaryKey(baseTable_.schema.isEmpty() ? baseTable_.name
+                                                                  : qualifiedTableName(session, baseTable_));
         } catch (const CommandStopped &) {
             keysDecided_ = false; // asked again at the next write
             if (forWrite)

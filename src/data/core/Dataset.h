@@ -47,6 +47,7 @@
 #include "data/core/Field.h"
 #include "data/core/FieldType.h"
 #include "data/core/ProviderSession.h"
+#include "data/core/TableName.h"
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -283,7 +284,7 @@ private:
     std::vector<bool> modified_;
     int insertAt_ = -1; // visible position of the row being inserted
     RowsMode mode_ = RowsMode::ReadOnly;
-    QString baseTable_;       // table the rows are written back to
+    TableName baseTable_;     // table the rows are written back to
     QStringList keyColumns_;  // its primary key, when the result holds all of it
     bool keysDecided_ = false; // looked up at the first write, not while rows arrive
     std::unique_ptr<PendingRows> pending_;

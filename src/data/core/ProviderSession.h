@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace data {
@@ -98,6 +99,9 @@ public:
 
     virtual QString defaultDatabase() = 0;
     virtual QString serverVersion() = 0;
+    // The schema a plain table name means for this login (SQL Server's SCHEMA_NAME(),
+    // PostgreSQL's current_schema()); nullopt where the source has none or cannot say.
+    virtual std::optional<QString> defaultSchema() { return std::nullopt; }
 
     // Runs one batch and fetches the first result set completely. A batch without rows
     // gives an empty column list and rowsAffected. timeoutSeconds 0 = no limit.

@@ -55,11 +55,12 @@ bool isNullValue(const QVariant &v)
 // touched exactly one row.
 class DatabaseRowWriter : public RowWriter {
 public:
-    DatabaseRowWriter(ProviderSession &session, const QString &table, std::vector<ColumnInfo> columns,
+    DatabaseRowWriter(ProviderSession &session, const TableName &table, std::vector<ColumnInfo> columns,
                       const QStringList &keyColumns, int timeoutSeconds)
-        : session_(session), table_(table), columns_(std::move(columns)), timeout_(timeoutSeconds)
+        : session_(session), table_(qualifiedTableName(session, table)), columns_(std::move(columns)),
+          timeout_(timeoutSeconds)
     {
-        if (table_.isEmpty())
+        if (table.name.isEmpty())
             throw DatabaseError(notSingleTableText());
         // The same table column twice (a self-join) cannot be written back safely.
         std::set<QString> seen;
@@ -103,7 +104,7 @@ public:
             identify = allColumns();
         }
         const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                .arg(session_.quoteIdentifier(table_), assignments.join(QStringLiteral(", ")),
+                                .arg(table_, assignments.join(QStringLiteral(", ")),
                                      where(store, row, identify, params));
         inTransaction([&] {
             expectOneRow(session_.execute(sql, params, timeout_));
@@ -125,9 +126,9 @@ public:
         }
         const QString sql =
             names.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(session_.quoteIdentifier(table_))
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table_)
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(session_.quoteIdentifier(table_), names.join(QStringLiteral(", ")),
+                      .arg(table_, names.join(QStringLiteral(", ")),
                            marks.join(QStringLiteral(", ")));
         std::vector<QVariant> stored(columns_.size());
         for (size_t i = 0; i < columns_.size(); ++i)
@@ -152,7 +153,7 @@ public:
     {
         Params params;
         const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2")
-                                .arg(session_.quoteIdentifier(table_),
+                                .arg(table_,
                                      where(store, row, keys_.empty() ? allColumns() : keys_, params));
         inTransaction([&] { expectOneRow(session_.execute(sql, params, timeout_)); });
     }
@@ -296,7 +297,7 @@ private:
         std::unique_ptr<ResultSet> rs;
         try {
             rs = session_.query(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                    .arg(names.join(QStringLiteral(", ")), session_.quoteIdentifier(table_),
+                                    .arg(names.join(QStringLiteral(", ")), table_,
                                          terms.join(QStringLiteral(" AND "))),
                                 params, timeout_);
         } catch (const CommandStopped &) {
@@ -333,7 +334,7 @@ private:
         for (size_t i = 0; i < columns_.size(); ++i)
             names << quoted(i);
         const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                .arg(names.join(QStringLiteral(", ")), session_.quoteIdentifier(table_),
+                                .arg(names.join(QStringLiteral(", ")), table_,
                                      terms.join(QStringLiteral(" AND ")));
         try {
             auto rs = session_.query(sql, params, timeout_);
@@ -349,7 +350,7 @@ private:
     }
 
     ProviderSession &session_;
-    QString table_;
+    QString table_; // as SQL names it, quoted
     std::vector<ColumnInfo> columns_;
     std::vector<size_t> keys_;
     int timeout_;
@@ -361,7 +362,47 @@ std::unique_ptr<RowWriter> makeDatabaseRowWriter(ProviderSession &session, const
                                                  const std::vector<ColumnInfo> &columns,
                                                  const QStringList &keyColumns, int timeoutSeconds)
 {
+    return makeDatabaseRowWriter(session, TableName{QString(), table}, columns, keyColumns, timeoutSeconds);
+}
+
+std::unique_ptr<RowWriter> makeDatabaseRowWriter(ProviderSession &session, const TableName &table,
+                                                 const std::vector<ColumnInfo> &columns,
+                                                 const QStringList &keyColumns, int timeoutSeconds)
+{
     return std::make_unique<DatabaseRowWriter>(session, table, columns, keyColumns, timeoutSeconds);
+}
+
+namespace {
+
+// One name of a "Select * From" statement: [..], "..", `..` or bare.
+const QString kNamePart = QStringLiteral("(?:\\[((?:[^\\]]|\\]\\])+)\\]"
+                                         "|\"((?:[^\"]|\"\")+)\""
+                                         "|`((?:[^`]|``)+)`"
+                                         "|([^\\s;\\[\\]\"`'.,()]+))");
+
+// The unquoted text of the name part whose four groups start at `first`.
+QString namePart(const QRegularExpressionMatch &m, int first)
+{
+    if (m.capturedLength(first))
+        return m.captured(first).replace(QLatin1String("]]"), QLatin1String("]"));
+    if (m.capturedLength(first + 1))
+        return m.captured(first + 1).replace(QLatin1String("\"\""), QLatin1String("\""));
+    if (m.capturedLength(first + 2))
+        return m.captured(first + 2).replace(QLatin1String("``"), QLatin1String("`"));
+    return m.captured(first + 3);
+}
+
+} // namespace
+
+TableName singleTableNameOf(const QString &commandText)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(?:%1\\s*\\.\\s*)?%1\\s*;?\\s*$")
+                                                .arg(kNamePart),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(commandText);
+    if (!m.hasMatch())
+        return {};
+    return {namePart(m, 1), namePart(m, 5)};
 }
 
 QString singleTableOf(const QString &commandText)

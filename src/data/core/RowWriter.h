@@ -2,6 +2,7 @@
 // Writes one changed row of a single-table result back to its table.
 #include "data/core/ColumnInfo.h"
 #include "data/core/ColumnStore.h"
+#include "data/core/TableName.h"
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -30,8 +31,15 @@ public:
 std::unique_ptr<RowWriter> makeDatabaseRowWriter(ProviderSession &session, const QString &table,
                                                  const std::vector<ColumnInfo> &columns,
                                                  const QStringList &keyColumns, int timeoutSeconds);
+// The same for a table of a schema: statements name it [schema].[name].
+std::unique_ptr<RowWriter> makeDatabaseRowWriter(ProviderSession &session, const TableName &table,
+                                                 const std::vector<ColumnInfo> &columns,
+                                                 const QStringList &keyColumns, int timeoutSeconds);
 
 // "Select * From T" (any case, optional ";") names the single table T; empty otherwise.
 QString singleTableOf(const QString &commandText);
+// The same, also for "Select * From S.T" with either part quoted (the table list's own
+// statements): the schema and the name, each unquoted; an empty name otherwise.
+TableName singleTableNameOf(const QString &commandText);
 
 } // namespace data

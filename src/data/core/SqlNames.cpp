@@ -1,5 +1,6 @@
 #include "data/core/SqlNames.h"
 #include "data/core/ProviderSession.h"
+#include "data/core/TableName.h"
 
 namespace data {
 
@@ -27,6 +28,11 @@ QString quoteStringLiteral(const QString &value, bool national)
 QString selectAllFrom(const ProviderSession &session, const QString &table)
 {
     return QStringLiteral("Select * From ") + session.quoteIdentifier(table);
+}
+
+QString selectAllFrom(const ProviderSession &session, const TableName &table)
+{
+    return QStringLiteral("Select * From ") + qualifiedTableName(session, table);
 }
 
 QString ProviderSession::quoteIdentifier(const QString &name) const

@@ -31,6 +31,7 @@
 namespace data {
 
 class ProviderSession;
+struct TableName;
 
 // The identifier quoting of a database whose quote character is `quote`: "[" quotes as
 // [...] with ] doubled; any other character encloses the name and is doubled inside it.
@@ -43,5 +44,7 @@ QString quoteStringLiteral(const QString &value, bool national = false);
 
 // "Select * From " + the quoted table: all rows of one table or view.
 QString selectAllFrom(const ProviderSession &session, const QString &table);
+// The same for a listed table: its schema and name quoted apart ([schema].[name]).
+QString selectAllFrom(const ProviderSession &session, const TableName &table);
 
 } // namespace data

@@ -334,6 +334,13 @@ std::unique_ptr<ResultSet> StoppableSession::openSchema(const QString &rowset,
     return result;
 }
 
+std::optional<QString> StoppableSession::defaultSchema()
+{
+    std::optional<QString> schema;
+    runReading([&] { schema = inner_.defaultSchema(); });
+    return schema;
+}
+
 QStringList StoppableSession::primaryKey(const QString &table)
 {
     QStringList keys;

@@ -32,6 +32,7 @@ public:
 
     QString defaultDatabase() override { return inner_.defaultDatabase(); }
     QString serverVersion() override { return inner_.serverVersion(); }
+    std::optional<QString> defaultSchema() override;
     std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {}, int timeoutSeconds = 0,
                                      StatementScope scope = StatementScope::Batch) override;
     std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,

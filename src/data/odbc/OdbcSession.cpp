@@ -285,6 +285,24 @@ QString OdbcSession::serverVersion()
     return (infoText(SQL_DBMS_NAME) + QLatin1Char(' ') + infoText(SQL_DBMS_VER)).trimmed();
 }
 
+std::optional<QString> OdbcSession::defaultSchema()
+{
+    QString sql;
+    if (dialect_ == Dialect::SqlServer)
+        sql = QStringLiteral("SELECT SCHEMA_NAME()");
+    else if (infoText(SQL_DBMS_NAME).compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0)
+        sql = QStringLiteral("SELECT current_schema()");
+    else
+        return std::nullopt;
+    const auto rs = query(sql, {}, 0, StatementScope::OneStatement);
+    if (rs->columns.empty() || rs->rows.rowCount() == 0)
+        return std::nullopt;
+    const QVariant value = rs->rows.columns[0].value(0, ftWideString);
+    if (value.isNull() || value.toString().isEmpty())
+        return std::nullopt;
+    return value.toString();
+}
+
 QString OdbcSession::quoteIdentifier(const QString &name) const
 {
     return quoteIdentifierWith(dialect_ == Dialect::SqlServer ? QStringLiteral("[") : quoteChar_, name);

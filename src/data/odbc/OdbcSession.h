@@ -23,6 +23,8 @@ public:
 
     QString defaultDatabase() override;
     QString serverVersion() override;
+    // SQL Server: SCHEMA_NAME(); PostgreSQL: current_schema(); other sources: unknown.
+    std::optional<QString> defaultSchema() override;
 
     // With OneStatement the text is read before it is sent (StatementText.h): the
     // driver passes a batch to the server as it stands.
