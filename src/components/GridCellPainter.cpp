@@ -1,5 +1,4 @@
 #include "GridCellPainter.h"
-#include "PictureFit.h"
 #include "wDBGrid.h"
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
@@ -51,7 +50,16 @@ QString memoLines(QString text)
 
 } // namespace
 
-GridCellPainter::GridCellPainter(TwDBGrid *grid) : QStyledItemDelegate(grid), grid_(grid) {}
+GridCellPainter::GridCellPainter(TwDBGrid *grid) : QStyledItemDelegate(grid), grid_(grid)
+{
+    QAbstractItemModel *rows = grid->model();
+    const auto forget = [this] { pictures_.clear(); };
+    connect(rows, &QAbstractItemModel::modelReset, this, forget);
+    connect(rows, &QAbstractItemModel::dataChanged, this, forget);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, forget);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, forget);
+}
 
 void GridCellPainter::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -102,7 +110,7 @@ void GridCellPainter::drawSpecialCell(QPainter *painter, const QStyleOptionViewI
         if (grid_->DrawMemo() == gedmYes)
             drawMemo(painter, option, value(), highlighted);
     } else if (field->IsBlob() && field->BlobType() == data::ftGraphic) {
-        drawPicture(painter, option, value(), highlighted);
+        drawPicture(painter, option, index, highlighted);
     } else if (isCheckField(field) && field->Tag() == 10 &&
                (column->Check() == QLatin1String("Y") || column->Check() == QLatin1String("N"))) {
         drawCheckBox(painter, option, data::Field::textOf(value(), field->DataType()) == QLatin1String("Y"),
@@ -124,26 +132,26 @@ void GridCellPainter::drawMemo(QPainter *painter, const QStyleOptionViewItem &op
     painter->restore();
 }
 
-// Data no image reader understands leaves the filled cell and nothing else: an error
-// thrown from painting would take the window down.
-void GridCellPainter::drawPicture(QPainter *painter, const QStyleOptionViewItem &option, const QVariant &value,
+// The picture is decoded once per cell and size (PictureCache). Data no image reader can
+// show (corrupt, or beyond the readers' size limit) leaves the grid's own "(GRAPHIC)"
+// text: an error thrown from painting would take the window down, and an empty cell
+// would look like no data at all.
+void GridCellPainter::drawPicture(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index,
                                   bool highlighted) const
 {
-    const QByteArray bytes = value.toByteArray();
-    QImage picture; // no data is an empty (0 x 0) picture
-    const bool readable = bytes.isEmpty() || picture.loadFromData(bytes);
+    data::Dataset *dataset = grid_->DataSet();
+    const int field = grid_->Columns(index.column())->Field()->Index();
+    const CachedPicture &picture =
+        pictures_.picture(index.row(), field, option.rect.size(), grid_->DrawGraphic(),
+                          [&] { return dataset->valueAt(index.row(), field).toByteArray(); });
+    if (!picture.drawable)
+        return;
     painter->save();
     painter->setClipRect(option.rect, Qt::IntersectClip);
-    if (!readable) {
+    if (grid_->DrawGraphic() == gedgAdjust)
         painter->fillRect(option.rect, cellBrush(option, highlighted));
-    } else if (grid_->DrawGraphic() == gedgAdjust) {
-        painter->fillRect(option.rect, cellBrush(option, highlighted));
-        const QRect target = adjustedPictureRect(option.rect, picture.width(), picture.height());
-        if (!picture.isNull() && !target.isEmpty())
-            painter->drawImage(target, picture);
-    } else if (!picture.isNull()) {
-        painter->drawImage(stretchedPictureRect(option.rect), picture);
-    }
+    if (!picture.scaled.isNull())
+        painter->drawImage(picture.target.translated(option.rect.topLeft()), picture.scaled);
     painter->restore();
 }
 

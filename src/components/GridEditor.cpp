@@ -26,6 +26,14 @@ bool GridEditor::event(QEvent *event)
     return QLineEdit::event(event);
 }
 
+void GridEditor::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    // A context menu of the editor's own takes the focus only for a moment.
+    if (focusLost && event->reason() != Qt::PopupFocusReason)
+        focusLost();
+}
+
 void GridEditor::keyPressEvent(QKeyEvent *event)
 {
     takeKey(event);

@@ -21,7 +21,11 @@ public:
     // A key meant for the open editor, whichever widget received it.
     void takeKey(QKeyEvent *event);
 
+    // Told after the editor has lost the focus (QApplication::focusWidget() says where).
+    std::function<void()> focusLost;
+
 protected:
+    void focusOutEvent(QFocusEvent *event) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 };

@@ -36,6 +36,8 @@ public:
 
     // Builds the seek fields from the field list and the dataset.
     void ResolveFields();
+    // Takes the seek fields as given (at most nine), without resolving names.
+    void UseFields(std::vector<data::Field *> fields);
     void DoQuestionClick(QToolButton *button);
 
     // Controls as designed.

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
+#include <algorithm>
 
 namespace components {
 
@@ -20,6 +22,15 @@ void TfmSeek::ResolveFields()
 {
     FFirstIndex = 1;
     FFields = resolveSeekFields(FSeekField, FDataSet.data());
+    FCount = int(FFields.size());
+}
+
+void TfmSeek::UseFields(std::vector<data::Field *> fields)
+{
+    FFirstIndex = 1;
+    if (fields.size() > size_t(kMaxSeekFields))
+        fields.resize(size_t(kMaxSeekFields));
+    FFields = std::move(fields);
     FCount = int(FFields.size());
 }
 
@@ -41,6 +52,9 @@ void TfmSeek::addSeekField(int index)
     auto *caption = new QLabel(field->DisplayLabel(), this);
     caption->setObjectName(QStringLiteral("lblSeek%1").arg(index));
     caption->adjustSize();
+    const int widthLimit = seekControlWidthLimit(screen()->availableGeometry().width());
+    if (caption->width() > widthLimit)
+        caption->setFixedWidth(widthLimit);
     FLabels.push_back(caption);
 
     // Controls are named by their place, not by the field: field names (Chinese ones,
@@ -53,7 +67,8 @@ void TfmSeek::addSeekField(int index)
     edit->setEditMask(isDate ? FDateMask : field->EditMask());
     // A display width of 0 leaves the length open, as a maximum length of 0 does.
     edit->setMaxLength(field->DisplayWidth() > 0 ? field->DisplayWidth() : 32767);
-    edit->setFixedWidth(seekEditWidth(field->DisplayWidth()));
+    // Wide fields (nvarchar(4000)) keep their length but not an edit wider than the screen.
+    edit->setFixedWidth(std::min(seekEditWidth(field->DisplayWidth()), widthLimit));
     edit->setCharCase(FCharCase);
     edit->installEventFilter(this);
     if (!FImeName.isEmpty() && FImeNameList.size() >= index && !FImeNameList.at(index - 1).isEmpty())
@@ -90,7 +105,8 @@ void TfmSeek::placeControls()
     in.anchorLeft = FAnchorLeft;
     in.anchorTop = FAnchorTop;
     in.anchorWidth = FAnchorWidth;
-    in.screen = screen()->geometry().size();
+    in.screen = screen()->geometry();
+    in.available = screen()->availableGeometry();
     const SeekLayout at = layOutSeekDialog(in);
 
     for (int i = 0; i < FCount; ++i) {
@@ -103,7 +119,9 @@ void TfmSeek::placeControls()
     Bevel1->setGeometry(at.bevel);
     Bevel1->lower();
     ToolBar1->move(at.toolBar);
-    setFixedSize(at.dialog);
+    // The layout gives the outer size; the frame the window system adds comes off it.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setFixedSize(at.dialog.shrunkBy(frame));
     move(at.dialogAt);
 }
 

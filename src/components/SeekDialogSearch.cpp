@@ -63,13 +63,13 @@ TfmSeek::Outcome TfmSeek::locate()
         if (FCount > 1 && !countsAsSeekValue(edit->field()->DataType(), edit->value()))
             continue;
         fields.push_back(edit->field());
-        values << edit->value();
+        values << seekKeyOf(edit->field()->DataType(), edit->value());
     }
     if (fields.empty())
         return Outcome::NothingToSeek;
     if (FCount > 1 && fields.size() == 1 && FDataSet->SupportsSort()) {
         // One value alone: search in that field's order (the dataset stays so sorted).
-        FDataSet->setSort(QLatin1Char('[') + fields.front()->FieldName() + QLatin1Char(']'));
+        FDataSet->setSort(data::Dataset::sortNameOf(fields.front()->FieldName()));
     }
     return FDataSet->Locate(fields, values, FLocateOptions) ? Outcome::Found : Outcome::NotFound;
 }

@@ -11,7 +11,7 @@ void appendMatches(const QString &name, const data::Dataset &dataset, std::vecto
     const QString wanted = name.trimmed().toLower();
     for (int i = 0; i < dataset.FieldCount(); ++i) {
         data::Field *field = dataset.Fields(i);
-        if (field->FieldKind() != data::fkCalculated && field->FieldName().toLower() == wanted)
+        if (field->FieldKind() != data::fkCalculated && field->FieldName().trimmed().toLower() == wanted)
             found.push_back(field);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Which fields of a dataset a seek-field list names. Names are ";"-separated and match
-// field names without regard to letter case and surrounding blanks; calculated fields
+// field names without regard to letter case and to blanks around either name (so a
+// field named " " or " 前後 " is found like any other); calculated fields
 // never match; a name given twice gives its field twice. The last name counts alone only
 // when an earlier name found a field: otherwise the whole text is the name, so a list
 // whose earlier names match nothing finds nothing (and a single field whose name holds

@@ -9,6 +9,16 @@ constexpr int kFirstTop = 30;
 constexpr int kRowHeight = 60;
 constexpr int kEditBelowLabel = 20;
 constexpr QPoint kBevelAt{13, 20};
+// Moved as little as needed to lie inside `area`; the top-left corner wins when too big.
+QPoint keptInside(QPoint at, QSize size, const QRect &area)
+{
+    if (area.isEmpty())
+        return at;
+    const int x = std::max(area.left(), std::min(at.x(), area.left() + area.width() - size.width()));
+    const int y = std::max(area.top(), std::min(at.y(), area.top() + area.height() - size.height()));
+    return {x, y};
+}
+
 } // namespace
 
 SeekLayout layOutSeekDialog(const SeekLayoutInput &input)
@@ -29,7 +39,9 @@ SeekLayout layOutSeekDialog(const SeekLayoutInput &input)
     if (width < input.anchorLeft)
         out.dialogAt = {input.anchorWidth - width + input.anchorLeft, input.anchorTop};
     else
-        out.dialogAt = {(input.screen.width() - width) / 2, (input.screen.height() - out.dialog.height()) / 2};
+        out.dialogAt = {input.screen.x() + (input.screen.width() - width) / 2,
+                        input.screen.y() + (input.screen.height() - out.dialog.height()) / 2};
+    out.dialogAt = keptInside(out.dialogAt, out.dialog, input.available);
     return out;
 }
 

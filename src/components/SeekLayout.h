@@ -3,7 +3,8 @@
 // pixels: its caption at the row's top, its edit 20 pixels below; a frame surrounds
 // the rows, the tool bar sits under the frame at the right, and the dialog opens
 // right-aligned under an anchor given by its owner, or centred on the screen when it
-// is at least as wide as the anchor's left edge.
+// is at least as wide as the anchor's left edge; either way it is kept on the screen.
+// The dialog's size is its outer size, frame and title bar included.
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -18,7 +19,8 @@ struct SeekLayoutInput {
     int anchorLeft = 0;
     int anchorTop = 0;
     int anchorWidth = 0;
-    QSize screen;
+    QRect screen;    // the whole screen: centring
+    QRect available; // what windows may cover: the dialog is kept inside it
 };
 
 struct SeekLayout {
@@ -26,12 +28,14 @@ struct SeekLayout {
     std::vector<QPoint> edits;
     QRect bevel;
     QPoint toolBar;
-    QSize dialog;
-    QPoint dialogAt;
+    QSize dialog;     // outer size
+    QPoint dialogAt;  // outer top-left
 };
 
 // Width of the edit of a field shown `displayWidth` characters wide.
 inline int seekEditWidth(int displayWidth) { return displayWidth * 10 + 5; }
+// The widest a caption or edit may be for the dialog to fit a screen this wide.
+inline int seekControlWidthLimit(int screenWidth) { return screenWidth - 70; }
 
 SeekLayout layOutSeekDialog(const SeekLayoutInput &input);
 

@@ -32,9 +32,14 @@ bool readsAsNumber(const QString &text)
     return ok;
 }
 
+QDate dateOf(const QString &text)
+{
+    return QDate::fromString(text.trimmed(), QLatin1String(kSeekDateFormat));
+}
+
 bool readsAsDate(const QString &text)
 {
-    return QDate::fromString(text.trimmed(), QLatin1String(kSeekDateFormat)).isValid();
+    return dateOf(text).isValid();
 }
 
 } // namespace
@@ -76,6 +81,19 @@ bool countsAsSeekValue(TFieldType type, const QString &text)
         return false;
     const SeekValueKind kind = seekValueKindOf(type);
     return (kind != SeekValueKind::Integer && kind != SeekValueKind::Number) || !text.trimmed().isEmpty();
+}
+
+} // namespace components
+
+namespace components {
+
+QVariant seekKeyOf(TFieldType type, const QString &text)
+{
+    if (seekValueKindOf(type) == SeekValueKind::Date) {
+        if (const QDate date = dateOf(text); date.isValid())
+            return date;
+    }
+    return text;
 }
 
 } // namespace components

@@ -3,6 +3,7 @@
 // numbers, numbers, dates in the grid's short date format, or anything.
 #include "data/core/FieldType.h"
 #include <QString>
+#include <QVariant>
 
 namespace components {
 
@@ -18,6 +19,11 @@ QString seekValueProblem(data::TFieldType type, const QString &text, SeekCheckMo
 // Whether a value of this type takes part in a search on several fields: numbers
 // made only of blanks are left out, as empty ones are.
 bool countsAsSeekValue(data::TFieldType type, const QString &text);
+
+// The value handed to the locate for what was typed: a date edit's text (any form the
+// check accepts) as the date itself, so that "2024/3/9" finds 2024/03/09; other text as
+// typed.
+QVariant seekKeyOf(data::TFieldType type, const QString &text);
 
 // The short date format the grid shows dates in ("2024/03/09"); one-digit months and
 // days are accepted too.

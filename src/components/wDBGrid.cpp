@@ -49,6 +49,7 @@ TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetMode
     editor_ = new GridEditor(viewport());
     editor_->hide();
     editor_->offerToGrid = [this](QKeyEvent *event) { return routeKey(event); };
+    editor_->focusLost = [this] { cancelUntouchedInsertOnLeaving(); };
     connect(editor_, &QLineEdit::textEdited, this, [this] { guarded([this] { editorEdited(); }); });
     // Presses on the title row and the indicator column are the grid's presses too.
     for (QWidget *header : {horizontalHeader()->viewport(), verticalHeader()->viewport()})
@@ -68,7 +69,11 @@ TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetMode
     applyOptions();
 }
 
-TwDBGrid::~TwDBGrid() = default;
+TwDBGrid::~TwDBGrid()
+{
+    if (dataset_)
+        dataset_->setTypedTextHolder(this, {});
+}
 
 // ---- data source ------------------------------------------------------------------------
 
@@ -76,8 +81,10 @@ void TwDBGrid::setDataSet(data::Dataset *dataset)
 {
     if (dataset_ == dataset)
         return;
-    if (dataset_)
+    if (dataset_) {
         disconnect(dataset_, nullptr, this, nullptr);
+        dataset_->setTypedTextHolder(this, {});
+    }
     hideEditor();
     dataset_ = dataset;
     rebuildPending_ = true;
@@ -93,10 +100,9 @@ void TwDBGrid::setDataSet(data::Dataset *dataset)
             if (dataset_ && dataset_->State() == data::dsInsert)
                 insertModified_ = true;
         });
-        // A post started elsewhere, or a move that posts or cancels the edit, still takes
-        // the text typed into the editor.
-        connect(dataset_, &data::Dataset::beforePost, this, &TwDBGrid::UpdateData);
-        connect(dataset_, &data::Dataset::checkingBrowseMode, this, &TwDBGrid::UpdateData);
+        // A post started elsewhere, a move that posts or cancels the edit, or a close
+        // still takes the text typed into the editor; text the field refuses stops it.
+        dataset_->setTypedTextHolder(this, [this] { return storeEditorText(); });
         connect(dataset_, &QObject::destroyed, this, [this] {
             hideEditor();
             columns_.clear();
@@ -408,6 +414,16 @@ void TwDBGrid::UpdateData()
     editorModified_ = false;
 }
 
+std::optional<data::DatabaseError> TwDBGrid::storeEditorText()
+{
+    try {
+        UpdateData();
+    } catch (const data::DatabaseError &refused) {
+        return refused;
+    }
+    return std::nullopt;
+}
+
 // ---- base grid moves ----------------------------------------------------------------------------
 
 void TwDBGrid::moveBy(int distance)
@@ -573,10 +589,16 @@ void TwDBGrid::reportError(const QString &text)
                                platform::MessageIcon::Stop, false);
 }
 
-// Leaving the grid drops a new record nobody has typed into.
 void TwDBGrid::focusOutEvent(QFocusEvent *event)
 {
     QTableView::focusOutEvent(event);
+    cancelUntouchedInsertOnLeaving();
+}
+
+// Leaving the grid, from the grid itself or from its open editor, drops a new record
+// nobody has typed into.
+void TwDBGrid::cancelUntouchedInsertOnLeaving()
+{
     if (!(options_ & dgCancelOnExit) || !dataset_ || dataset_->State() != data::dsInsert || insertModified_ ||
         editorModified_)
         return;

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLineEdit;
@@ -182,7 +183,8 @@ public:
     // --- state ------------------------------------------------------------------------------
     bool EditorMode() const;
     QLineEdit *InplaceEditor() const;
-    // Stores an open editor's text in its field (no-op when closed or unchanged).
+    // Stores an open editor's text in its field (no-op when closed or unchanged); throws
+    // the field's error for text it refuses.
     void UpdateData();
     // Grid column and row under a point of the grid (row 0 the title row and column 0
     // the indicator column when shown; -1 for both outside the cells).
@@ -231,6 +233,9 @@ private:
     // Events fired only when assigned.
     void fireEnterDown();
     void fireBeforePost();
+    // UpdateData for the dataset: the field's refusal as a result.
+    std::optional<data::DatabaseError> storeEditorText();
+    void cancelUntouchedInsertOnLeaving();
 
     // Where keys enter (GridKeyRouting.cpp): from the grid or its editor, through the
     // key-down and key-press handling; true when the open editor may still take the key.

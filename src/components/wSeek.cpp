@@ -1,4 +1,5 @@
 #include "wSeek.h"
+#include "data/core/Field.h"
 
 namespace components {
 
@@ -18,6 +19,29 @@ QStringList &TwSeek::ImeNameList()
     if (!imeNameList_)
         imeNameList_.emplace();
     return *imeNameList_;
+}
+
+void TwSeek::setSeekFields(const std::vector<data::Field *> &fields)
+{
+    givenFields_.clear();
+    QStringList names;
+    for (const data::Field *field : fields) {
+        givenFields_.push_back({field->Index(), field->FieldName()});
+        names << field->FieldName();
+    }
+    seekField_ = names.join(QLatin1Char(';'));
+}
+
+std::vector<data::Field *> TwSeek::givenFieldsStillThere() const
+{
+    std::vector<data::Field *> fields;
+    for (const GivenField &given : givenFields_) {
+        if (!dataSet_ || given.index >= dataSet_->FieldCount() ||
+            dataSet_->Fields(given.index)->FieldName() != given.name)
+            return {};
+        fields.push_back(dataSet_->Fields(given.index));
+    }
+    return fields;
 }
 
 void TwSeek::Execute()
@@ -42,7 +66,10 @@ void TwSeek::Execute()
     dialog.FImeName = imeName_;
     if (!editMask_.isEmpty())
         dialog.FDateMask = editMask_;
-    dialog.ResolveFields();
+    if (std::vector<data::Field *> given = givenFieldsStillThere(); !given.empty())
+        dialog.UseFields(std::move(given));
+    else
+        dialog.ResolveFields();
     dialog.exec();
     found_ = dialog.FFound;
 }

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace components {
 
@@ -21,7 +22,15 @@ public:
     void setDataSet(data::Dataset *dataset) { dataSet_ = dataset; }
     // Field names separated by ";".
     QString SeekField() const { return seekField_; }
-    void setSeekField(const QString &names) { seekField_ = names; }
+    void setSeekField(const QString &names)
+    {
+        seekField_ = names;
+        givenFields_.clear();
+    }
+    // The fields themselves, for names a ";"-list cannot carry (";" inside, blanks around):
+    // SeekField shows their names. They are kept by place and name, and used while the
+    // dataset still holds them there; otherwise SeekField is resolved as text.
+    void setSeekFields(const std::vector<data::Field *> &fields);
     // Mask (data layer syntax) for the edits of date and date-time fields; empty: none.
     QString EditMask() const { return editMask_; }
     void setEditMask(const QString &mask) { editMask_ = mask; }
@@ -62,8 +71,15 @@ public:
     bool Found() const { return found_; }
 
 private:
+    struct GivenField {
+        int index;
+        QString name;
+    };
+    std::vector<data::Field *> givenFieldsStillThere() const;
+
     QPointer<data::Dataset> dataSet_;
     QString seekField_;
+    std::vector<GivenField> givenFields_;
     QString editMask_;
     TEditCharCase charCase_ = ecNormal;
     data::TLocateOptions locateOptions_ = data::loPartialKey;

@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -32,6 +34,35 @@ const char *kFixtureSql =
     "INSERT INTO 客戶 VALUES (1, '甲公司', '台北', 1000.5), (2, '乙商行', NULL, 20), (3, '乙太網路', '高雄', NULL);"
     "CREATE TABLE 產品 (代碼 TEXT PRIMARY KEY, 品名 TEXT);"
     "INSERT INTO 產品 VALUES ('P1', '螺絲'), ('P2', '螺帽');";
+
+// Orders to type into, and columns whose names a name list or trimming would get wrong.
+const char *kTypedSql =
+    "CREATE TABLE 訂單 (編號 INTEGER PRIMARY KEY, 品名 TEXT, 數量 INTEGER);"
+    "INSERT INTO 訂單 VALUES (1, '螺絲', 5), (2, '螺帽', 7);"
+    "CREATE TABLE 產品 (代碼 TEXT PRIMARY KEY, 品名 TEXT);"
+    "INSERT INTO 產品 VALUES ('P1', '螺絲');"
+    "CREATE TABLE odd (\"a;b\" TEXT, a TEXT, \" \" TEXT, \" 前後 \" TEXT, d DATE);"
+    "INSERT INTO odd VALUES ('m', 'p', 's1', 'f1', '2024-03-09'), ('p', 'm', 's2', 'f2', '2023-11-20'),"
+    " ('n', 'n', 's3', 'f3', '2022-01-05');";
+
+// One value read straight from an SQLite file.
+QString sqliteValue(const QString &file, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    sqlite3_stmt *st = nullptr;
+    QString value = QStringLiteral("<error>");
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+        const int rc = sqlite3_step(st);
+        value = rc != SQLITE_ROW ? QStringLiteral("<none>")
+                : sqlite3_column_type(st, 0) == SQLITE_NULL
+                    ? QStringLiteral("<NULL>")
+                    : QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return value;
+}
 
 // A file as the original tool writes it: Chinese names, an alias (c3), NULLs left out,
 // currency, date-times, Booleans, long text with a line break and binary values.
@@ -175,6 +206,17 @@ private slots:
         w = openWindow(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
         QVERIFY(w);
         ui.clearRecords();
+    }
+
+    // The window on a fresh copy of the typed-edits file.
+    QString reopenOnTypedFile()
+    {
+        const QString file = path(QStringLiteral("typed.db"));
+        const QString error = makeSqlite(file, QString::fromUtf8(kTypedSql));
+        if (!error.isEmpty())
+            return QString();
+        w = openWindow(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
+        return w ? file : QString();
     }
 
     void cleanup()
@@ -437,6 +479,101 @@ private slots:
         QVERIFY(w->wSeek1.Found());
         QCOMPARE(w->ADODXML.FieldByName(QStringLiteral("名稱"))->AsString(), QStringLiteral("乙商行"));
         QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+    }
+
+    // Typed text is never dropped when the XML dataset is closed or replaced: a click on
+    // another table (open-on-click ticked) or "關閉XML資料集" posts what the open editor
+    // holds first; text the field refuses stops the close with the field's error, and the
+    // edit, its text and the table stay.
+    void typedTextSurvivesClosing_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("byMenu"); // otherwise a click on another table
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("text, another table clicked") << "品名" << "新品" << false << "新品";
+        QTest::newRow("text, closed by the menu") << "品名" << "新品" << true << "新品";
+        QTest::newRow("number, another table clicked") << "數量" << "42" << false << "42";
+        QTest::newRow("letters for a number, another table clicked") << "數量" << "x1" << false << "5";
+        QTest::newRow("letters for a number, closed by the menu") << "數量" << "x1" << true << "5";
+    }
+    void typedTextSurvivesClosing()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, typed);
+        QFETCH(bool, byMenu);
+        QFETCH(QString, stored);
+        const QString file = reopenOnTypedFile();
+        QVERIFY(!file.isEmpty());
+        openTableByClick(QStringLiteral("訂單"));
+        w->showPage(4);
+        drive::clickCell(w->DBGrid2, 0, w->ADODXML.FieldByName(column)->Index());
+        drive::type(typed);
+        QVERIFY(w->DBGrid2->EditorMode());
+        if (byMenu) {
+            trigger("nCloseXMLDataSet");
+        } else {
+            w->showPage(0);
+            clickTable(*w, QStringLiteral("產品"));
+        }
+        QCOMPARE(sqliteValue(file, QStringLiteral("Select %1 From 訂單 Where 編號 = 1").arg(column)), stored);
+        const bool refused = stored != typed;
+        if (!refused) {
+            expectNoMessages();
+            QCOMPARE(w->ADODXML.Active(), !byMenu);
+            QCOMPARE(w->DBGrid2->Caption(), byMenu ? QString() : QStringLiteral("產品"));
+            return;
+        }
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.messages().first().icon, platform::MessageIcon::Stop);
+        QVERIFY2(ui.messages().first().text.contains(typed), qPrintable(ui.messages().first().text));
+        QVERIFY(w->ADODXML.Active());
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("訂單"));
+        QVERIFY(w->DBGrid2->EditorMode());
+        QCOMPARE(w->DBGrid2->InplaceEditor()->text(), typed);
+    }
+
+    // F10 on a column whose name holds ";" or blanks seeks in that very column, with an
+    // edit for it ("a;b" read as a list would search "a", which finds record 1).
+    void f10OnAnyColumnName_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("foundIn"); // value of "a" in the record found
+        QTest::newRow("a;b") << "a;b" << "p" << "m";
+        QTest::newRow("blank") << " " << "s3" << "n";
+        QTest::newRow("blanks around") << " 前後 " << "f2" << "m";
+        QTest::newRow("date typed short") << "d" << "2023/11/20" << "m";
+        QTest::newRow("date, one-digit month and day") << "d" << "2022/1/5" << "n";
+    }
+    void f10OnAnyColumnName()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, foundIn);
+        QVERIFY(!reopenOnTypedFile().isEmpty());
+        openTableByClick(QStringLiteral("odd"));
+        w->showPage(4);
+        int index = -1;
+        for (int i = 0; i < w->ADODXML.FieldCount(); ++i)
+            if (w->ADODXML.Fields(i)->FieldName() == column)
+                index = i;
+        QVERIFY(index >= 0);
+        drive::clickCell(w->DBGrid2, 0, index);
+        QStringList labels;
+        SeekDialogWatch watch([&](TfmSeek *dialog) {
+            for (int i = 1; i <= dialog->count(); ++i)
+                labels << dialog->label(i)->text();
+            drive::type(typed);
+            drive::press(Qt::Key_Return);
+        });
+        drive::press(Qt::Key_F10);
+        QCOMPARE(watch.seen, 1);
+        QCOMPARE(labels, QStringList{column});
+        expectNoMessages(); // an unanswered "not found" question would fail here too
+        QVERIFY(w->wSeek1.Found());
+        QCOMPARE(w->ADODXML.FieldByName(QStringLiteral("a"))->AsString(), foundIn);
     }
 
     void loadFromFile1_data()

@@ -136,6 +136,8 @@ private slots:
     void wheel();
     void pressOnOtherRow_data();
     void pressOnOtherRow();
+    void leavingFromTheOpenEditor_data();
+    void leavingFromTheOpenEditor();
     void charCase_data();
     void charCase();
     void escapeCancels();
@@ -702,6 +704,49 @@ void TestWDBGrid::baseGridKeys()
     QCOMPARE(t.grid.InplaceEditor()->text(), QStringLiteral("city2"));
     t.key(Qt::Key_Escape);
     QVERIFY(!t.grid.EditorMode());
+    QVERIFY(ui.messages().isEmpty());
+}
+
+// Leaving the grid from its open editor drops a new record nobody typed into, as leaving
+// the grid itself does; a record with typed text stays, text and all.
+void TestWDBGrid::leavingFromTheOpenEditor_data()
+{
+    QTest::addColumn<bool>("appendAtEnd"); // Down on the last record; otherwise Insert
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("state");
+    QTest::newRow("inserted, editor untouched") << false << "" << int(data::dsBrowse);
+    QTest::newRow("appended, editor untouched") << true << "" << int(data::dsBrowse);
+    QTest::newRow("inserted, text typed") << false << "Zoe" << int(data::dsInsert);
+    QTest::newRow("appended, text typed") << true << "Zoe" << int(data::dsInsert);
+}
+
+void TestWDBGrid::leavingFromTheOpenEditor()
+{
+    QFETCH(bool, appendAtEnd);
+    QFETCH(QString, typed);
+    QFETCH(int, state);
+    testsupport::ScriptedUiScope ui;
+    Grid t(3);
+    QVERIFY(t.show());
+    for (int presses = appendAtEnd ? 3 : 0; presses > 0; --presses)
+        t.key(Qt::Key_Down); // past the last record: a new one
+    if (!appendAtEnd)
+        t.key(Qt::Key_Insert);
+    QCOMPARE(t.ds.State(), data::dsInsert);
+    t.grid.setSelectedIndex(cName);
+    if (typed.isEmpty())
+        t.key(Qt::Key_F2);
+    else
+        t.type(typed);
+    QVERIFY(t.editorHasFocus());
+    QTest::mouseClick(&t.other, Qt::LeftButton);
+    QCOMPARE(drive::focused(), &t.other);
+    QCOMPARE(int(t.ds.State()), state);
+    QCOMPARE(t.ds.RecordCount(), 3);
+    if (!typed.isEmpty())
+        QCOMPARE(t.grid.InplaceEditor()->text(), typed);
+    else
+        QVERIFY(!t.grid.EditorMode());
     QVERIFY(ui.messages().isEmpty());
 }
 

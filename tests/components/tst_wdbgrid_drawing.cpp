@@ -2,6 +2,7 @@
 // are actually drawn (cells grabbed offscreen and compared pixel by pixel), the owner's
 // highlight decision, row heights kept across layout changes and adopted from a dragged
 // row, and the column-click events raised by clicks at title positions.
+#include "components/GridCellPainter.h"
 #include "components/PictureFit.h"
 #include "components/wDBGrid.h"
 #include "data/core/ColumnInfo.h"
@@ -145,26 +146,32 @@ struct Window {
     }
 };
 
-// A dataset of one picture field (and an id before it), one record per picture.
-void openPictures(data::Dataset &ds, const QList<QByteArray> &pictures)
+// A dataset of one picture field (an id before it, and after it a text reading as the
+// grid's base text of a picture cell), one record per picture.
+void openPictures(data::Dataset &ds, const QList<QByteArray> &pictures,
+                  data::Dataset::RowsMode mode = data::Dataset::RowsMode::ReadOnly)
 {
-    std::vector<data::ColumnInfo> columns(2);
+    std::vector<data::ColumnInfo> columns(3);
     columns[0].name = QStringLiteral("id");
     columns[0].type = data::ftInteger;
     columns[1].name = QStringLiteral("photo");
     columns[1].type = data::ftGraphic;
     columns[1].isLong = true;
+    columns[2].name = QStringLiteral("text");
+    columns[2].type = data::ftWideString;
     data::RowStore rows;
     rows.columns.emplace_back(data::StorageKind::Int);
     rows.columns.emplace_back(data::StorageKind::Bytes);
+    rows.columns.emplace_back(data::StorageKind::Text);
     for (int i = 0; i < pictures.size(); ++i) {
         rows.columns[0].appendInt(i + 1);
         if (pictures[i].isNull())
             rows.columns[1].appendNull();
         else
             rows.columns[1].appendText(std::string_view(pictures[i].constData(), size_t(pictures[i].size())));
+        rows.columns[2].appendValue(QStringLiteral("(GRAPHIC)"));
     }
-    ds.OpenResult(std::move(columns), std::move(rows));
+    ds.OpenResult(std::move(columns), std::move(rows), mode);
 }
 
 // A SQLite table in a temporary folder, opened in a dataset.
@@ -205,6 +212,8 @@ private slots:
     void pictureArithmetic();
     void pictureDrawn_data();
     void pictureDrawn();
+    void pictureDecodedOncePerCellAndSize_data();
+    void pictureDecodedOncePerCellAndSize();
     void memoCell_data();
     void memoCell();
     void checkBoxCells();
@@ -254,30 +263,32 @@ void TestWDBGridDrawing::pictureArithmetic()
 }
 
 // What is drawn in a picture cell of 40 x 20 (60 x 20 for the stretched ones): the red
-// picture's rectangle within the cell, and for empty or unreadable data a cell that is
-// only filled (the grid's "(GRAPHIC)" text is painted over).
+// picture's rectangle within the cell; for no data or empty data a cell that is only
+// filled; for data no reader can show (corrupt, or too large for the readers) the grid's
+// base text "(GRAPHIC)", exactly as a text cell holding it is drawn.
 void TestWDBGridDrawing::pictureDrawn_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("cellWidth");
     QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QRect>("picture"); // in the cell; empty: only the fill
+    QTest::addColumn<QRect>("picture"); // in the cell; empty: only the fill, or the text
+    QTest::addColumn<bool>("baseText");
     const QByteArray square = encoded(solid(100, 100, Qt::red), "PNG");
-    QTest::newRow("adjust 100x100") << int(gedgAdjust) << 40 << square << QRect(10, 0, 20, 20);
+    QTest::newRow("adjust 100x100") << int(gedgAdjust) << 40 << square << QRect(10, 0, 20, 20) << false;
     QTest::newRow("adjust tall bmp") << int(gedgAdjust) << 40 << encoded(solid(10, 100, Qt::red), "BMP")
-                                     << QRect(19, 0, 2, 20);
+                                     << QRect(19, 0, 2, 20) << false;
     QTest::newRow("adjust wide") << int(gedgAdjust) << 40 << encoded(solid(100, 10, Qt::red), "PNG")
-                                 << QRect(0, 8, 40, 4);
+                                 << QRect(0, 8, 40, 4) << false;
     QTest::newRow("adjust half to even") << int(gedgAdjust) << 40 << encoded(solid(80, 5, Qt::red), "PNG")
-                                         << QRect(0, 9, 40, 2);
-    QTest::newRow("adjust empty") << int(gedgAdjust) << 40 << QByteArray("") << QRect();
-    QTest::newRow("adjust null") << int(gedgAdjust) << 40 << QByteArray() << QRect();
-    QTest::newRow("stretch") << int(gedgStretch) << 60 << square << QRect(0, 0, 40, 20);
-    QTest::newRow("no") << int(gedgNo) << 60 << encoded(solid(10, 100, Qt::red), "PNG") << QRect(0, 0, 40, 20);
-    QTest::newRow("garbage") << int(gedgAdjust) << 40 << QByteArray("not a picture; DROP TABLE x") << QRect();
-    QTest::newRow("truncated png") << int(gedgAdjust) << 40 << square.left(square.size() / 2) << QRect();
-    QTest::newRow("huge declared png") << int(gedgAdjust) << 40 << hugeDeclaredPng() << QRect();
-    QTest::newRow("garbage stretched") << int(gedgStretch) << 60 << QByteArray(4096, '\x01') << QRect();
+                                         << QRect(0, 9, 40, 2) << false;
+    QTest::newRow("adjust empty") << int(gedgAdjust) << 40 << QByteArray("") << QRect() << false;
+    QTest::newRow("adjust null") << int(gedgAdjust) << 40 << QByteArray() << QRect() << false;
+    QTest::newRow("stretch") << int(gedgStretch) << 60 << square << QRect(0, 0, 40, 20) << false;
+    QTest::newRow("no") << int(gedgNo) << 60 << encoded(solid(10, 100, Qt::red), "PNG") << QRect(0, 0, 40, 20) << false;
+    QTest::newRow("garbage") << int(gedgAdjust) << 40 << QByteArray("not a picture; DROP TABLE x") << QRect() << true;
+    QTest::newRow("truncated png") << int(gedgAdjust) << 40 << square.left(square.size() / 2) << QRect() << true;
+    QTest::newRow("huge declared png") << int(gedgAdjust) << 40 << hugeDeclaredPng() << QRect() << true;
+    QTest::newRow("garbage stretched") << int(gedgStretch) << 60 << QByteArray(4096, '\x01') << QRect() << true;
 }
 
 void TestWDBGridDrawing::pictureDrawn()
@@ -286,6 +297,7 @@ void TestWDBGridDrawing::pictureDrawn()
     QFETCH(int, cellWidth);
     QFETCH(QByteArray, data);
     QFETCH(QRect, picture);
+    QFETCH(bool, baseText);
     testsupport::ScriptedUiScope ui;
     Window w;
     data::Dataset ds;
@@ -295,14 +307,63 @@ void TestWDBGridDrawing::pictureDrawn()
     w.grid.setDrawGraphic(TgedmGraphic(mode));
     w.grid.setDefaultRowHeight(21);
     w.grid.horizontalHeader()->resizeSection(1, cellWidth + 1);
+    w.grid.horizontalHeader()->resizeSection(2, cellWidth + 1);
     QVERIFY(w.show());
     QCOMPARE(w.cellRect(1, 1).size(), QSize(cellWidth, 20));
     const QImage cell = w.grabCell(1, 1);
     QCOMPARE(boundsOf(cell, Qt::red), picture);
-    if (picture.isEmpty())
+    if (baseText)
+        QCOMPARE(cell, w.grabCell(1, 2));
+    else if (picture.isEmpty())
         QVERIFY(allOf(cell, w.base()));
     else if (mode == gedgAdjust)
         QCOMPARE(boundsOf(cell, Qt::red) | boundsOf(cell, w.base()), QRect(QPoint(0, 0), cell.size()));
+    QVERIFY(ui.messages().isEmpty());
+}
+
+// A picture cell decodes its data once per size: repainting draws the kept picture;
+// a new cell size, changed data or another order of the rows decodes again and shows
+// what the cell now holds.
+void TestWDBGridDrawing::pictureDecodedOncePerCellAndSize_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("decodes");   // more than after the first paint
+    QTest::addColumn<QColor>("colour"); // of the second record's picture afterwards
+    QTest::newRow("repaint") << "repaint" << 0 << QColor(Qt::red);
+    QTest::newRow("wider column") << "resize" << 2 << QColor(Qt::red);
+    QTest::newRow("picture replaced") << "edit" << 2 << QColor(Qt::green);
+    QTest::newRow("rows sorted the other way") << "sort" << 2 << QColor(Qt::blue);
+}
+
+void TestWDBGridDrawing::pictureDecodedOncePerCellAndSize()
+{
+    QFETCH(QString, change);
+    QFETCH(int, decodes);
+    QFETCH(QColor, colour);
+    testsupport::ScriptedUiScope ui;
+    Window w;
+    data::Dataset ds;
+    openPictures(ds, {encoded(solid(400, 400, Qt::blue), "PNG"), encoded(solid(400, 400, Qt::red), "PNG")},
+                 data::Dataset::RowsMode::InMemory);
+    w.grid.setDataSet(&ds);
+    w.grid.setDefaultRowHeight(21);
+    QVERIFY(w.show());
+    const auto *painter = static_cast<GridCellPainter *>(w.grid.itemDelegate());
+    QVERIFY(!boundsOf(w.grabCell(1, 1), Qt::red).isEmpty());
+    const int first = painter->pictureCache().decodes();
+    QCOMPARE(first, 2);
+    if (change == QLatin1String("resize")) {
+        w.grid.horizontalHeader()->resizeSection(1, w.grid.horizontalHeader()->sectionSize(1) + 10);
+    } else if (change == QLatin1String("edit")) {
+        ds.Next();
+        ds.Fields(1)->setValue(encoded(solid(400, 400, Qt::green), "PNG"));
+        ds.Post();
+    } else if (change == QLatin1String("sort")) {
+        ds.setSort(QStringLiteral("id DESC"));
+    }
+    w.grid.viewport()->repaint();
+    QVERIFY(!boundsOf(w.grabCell(1, 1), colour).isEmpty());
+    QCOMPARE(painter->pictureCache().decodes() - first, decodes);
     QVERIFY(ui.messages().isEmpty());
 }
 

@@ -55,6 +55,43 @@ struct Customers {
     int currentId() const { return ds.FieldByName(QStringLiteral("客戶編號"))->AsInteger(); }
 };
 
+// Columns whose names a ";"-list, a ","-list or trimming would get wrong, and dates.
+struct OddNames {
+    QTemporaryDir dir;
+    data::Connection conn;
+    data::Dataset ds;
+
+    OddNames()
+    {
+        const QString file = dir.path() + QStringLiteral("/odd.db");
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.toUtf8().constData(), &db);
+        const char *sql =
+            "CREATE TABLE odd (id INTEGER PRIMARY KEY, \"a;b\" NVARCHAR(10), a NVARCHAR(10),"
+            " \" \" NVARCHAR(10), \" 前後 \" NVARCHAR(10), \"x,y\" NVARCHAR(10), \"]z[\" NVARCHAR(10),"
+            " d DATE, t DATETIME);"
+            "INSERT INTO odd VALUES (1, 'm', 'p', 's1', 'f1', 'c3', 'q3', '2024-03-09', '2024-03-09 10:20:30');"
+            "INSERT INTO odd VALUES (2, 'p', 'm', 's2', 'f2', 'c1', 'q1', '2023-11-20', '2023-11-20 00:00:00');"
+            "INSERT INTO odd VALUES (3, 'n', 'n', 's3', 'f3', 'c2', 'q2', '2022-01-05', '2022-01-05 23:59:59');";
+        char *err = nullptr;
+        if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK)
+            qFatal("%s", err);
+        sqlite3_close(db);
+        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("Select * From odd"));
+        ds.Open();
+    }
+    int currentId() const { return ds.FieldByName(QStringLiteral("id"))->AsInteger(); }
+    data::Field *field(const QString &name) const
+    {
+        for (int i = 0; i < ds.FieldCount(); ++i)
+            if (ds.Fields(i)->FieldName() == name)
+                return ds.Fields(i);
+        return nullptr;
+    }
+};
+
 QStringList labelsOf(TfmSeek *dialog)
 {
     QStringList labels;
@@ -339,7 +376,7 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<bool>("centred");
         QTest::newRow("Left 112, Width 0: wider than 112, centred") << 112 << 0 << 0 << true;
-        QTest::newRow("narrower than Left: right edge at Left + Width") << 900 << 40 << 300 << false;
+        QTest::newRow("narrower than Left: right edge at Left + Width") << 500 << 40 << 300 << false;
     }
     void placement()
     {
@@ -357,7 +394,7 @@ private slots:
         seek.setWidth(width);
         QVERIFY(execute(seek, [&](TfmSeek *dialog) {
             const QSize screen = dialog->screen()->geometry().size();
-            const QSize size = dialog->size();
+            const QSize size = dialog->frameGeometry().size(); // width and height are the outer size
             // code: display width 8, an edit 85 wide; the tool bar is narrower.
             const int widest = std::max({85, dialog->label(1)->width(), dialog->ToolBar1->width()});
             QCOMPARE(dialog->Bevel1->geometry(), QRect(13, 20, widest + 40, 90));
@@ -704,6 +741,119 @@ private slots:
         }));
         QVERIFY(seek.Found());
         QCOMPARE(c.currentId(), 1);
+    }
+
+    // Fields handed over themselves, or named by text, whatever their names hold: each
+    // gets its edit, and the value typed is searched in that very field (searching "a"
+    // instead of "a;b" would find record 1). With one of two fields filled, the dataset
+    // sorts by that field first, also when its name holds "," or "]".
+    void fieldsOfAnyName_data()
+    {
+        QTest::addColumn<QStringList>("handedOver"); // fields given themselves
+        QTest::addColumn<QString>("seekField");      // otherwise this text
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("typed");      // per edit, in order
+        QTest::addColumn<int>("foundId");
+        QTest::addColumn<QString>("sort");
+        QTest::newRow("\"a;b\" handed over")
+            << QStringList{"a;b"} << "" << QStringList{"a;b"} << QStringList{"p"} << 2 << "";
+        QTest::newRow("\" \" by name") << QStringList{} << " " << QStringList{" "} << QStringList{"s2"} << 2 << "";
+        QTest::newRow("\" 前後 \" by name")
+            << QStringList{} << " 前後 " << QStringList{" 前後 "} << QStringList{"f2"} << 2 << "";
+        QTest::newRow("\" 前後 \" handed over")
+            << QStringList{" 前後 "} << "" << QStringList{" 前後 "} << QStringList{"f3"} << 3 << "";
+        QTest::newRow("second of two filled, named with a comma")
+            << QStringList{"a", "x,y"} << "" << QStringList{"a", "x,y"} << QStringList{"", "c"} << 2 << "[x,y]";
+        QTest::newRow("second of two filled, named with brackets")
+            << QStringList{"a;b", "]z["} << "" << QStringList{"a;b", "]z["} << QStringList{"", "q"} << 2
+            << "[]]z[]";
+    }
+    void fieldsOfAnyName()
+    {
+        QFETCH(QStringList, handedOver);
+        QFETCH(QString, seekField);
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, typed);
+        QFETCH(int, foundId);
+        QFETCH(QString, sort);
+        testsupport::ScriptedUiScope ui;
+        OddNames o;
+        o.ds.Last();
+        TwSeek seek;
+        seek.setDataSet(&o.ds);
+        if (handedOver.isEmpty()) {
+            seek.setSeekField(seekField);
+        } else {
+            std::vector<data::Field *> fields;
+            for (const QString &name : handedOver)
+                fields.push_back(o.field(name));
+            seek.setSeekFields(fields);
+            QCOMPARE(seek.SeekField(), handedOver.join(QLatin1Char(';')));
+        }
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(labelsOf(dialog), labels);
+            for (const QString &text : typed) {
+                drive::type(text);
+                drive::press(Qt::Key_Return);
+            }
+        }));
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
+        QVERIFY(seek.Found());
+        QCOMPARE(o.currentId(), foundId);
+        QCOMPARE(o.ds.Sort(), sort);
+    }
+
+    // Fields handed over are used only while the dataset still holds them: reopened with
+    // other columns, the names are resolved as text.
+    void handedOverFieldsOutlivedByTheDataset()
+    {
+        testsupport::ScriptedUiScope ui;
+        OddNames o;
+        TwSeek seek;
+        seek.setDataSet(&o.ds);
+        seek.setSeekFields({o.field(QStringLiteral("a;b"))});
+        o.ds.Close();
+        o.ds.setCommandText(QStringLiteral("Select a, id From odd"));
+        o.ds.Open();
+        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+            QCOMPARE(labelsOf(dialog), QStringList{"a"}); // "a;b" read as a list: "a", then no "b"
+            drive::press(Qt::Key_Escape);
+        }));
+    }
+
+    // Every form the date check accepts finds the record holding that date, in a date
+    // and in a date-time field (partial key: the day's first moment on).
+    void acceptedDateFormsFind_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("foundId");
+        QTest::newRow("date, one-digit month and day") << "d" << "2024/3/9" << 1;
+        QTest::newRow("date, two digits") << "d" << "2024/03/09" << 1;
+        QTest::newRow("date, one-digit month") << "d" << "2024/3/09" << 1;
+        QTest::newRow("date, one-digit day") << "d" << "2024/03/9" << 1;
+        QTest::newRow("date, blanks around") << "d" << " 2022/1/5 " << 3;
+        QTest::newRow("date-time, one-digit day") << "t" << "2022/1/5" << 3;
+        QTest::newRow("date-time at midnight") << "t" << "2023/11/20" << 2;
+    }
+    void acceptedDateFormsFind()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(int, foundId);
+        testsupport::ScriptedUiScope ui; // an unanswered question (not found) fails the test
+        OddNames o;
+        o.ds.Next();
+        TwSeek seek;
+        seek.setDataSet(&o.ds);
+        seek.setSeekField(field);
+        QVERIFY(execute(seek, [&](TfmSeek *) {
+            drive::type(typed);
+            drive::press(Qt::Key_Return);
+        }));
+        QVERIFY(ui.questions().isEmpty());
+        QVERIFY(seek.Found());
+        QCOMPARE(o.currentId(), foundId);
     }
 };
 

@@ -3,6 +3,8 @@
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
 #include <QFile>
+#include <functional>
+#include <map>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,6 +42,30 @@ void openSample(Dataset &ds, Dataset::RowsMode mode = Dataset::RowsMode::InMemor
         for (int c = 0; c < r.size(); ++c)
             rows.columns[size_t(c)].appendValue(r[c]);
     ds.OpenResult(std::move(cols), std::move(rows), mode);
+}
+
+// id (int) and three texts whose names hold a comma, brackets and blanks around.
+void openOddNames(Dataset &ds)
+{
+    std::vector<ColumnInfo> cols = {column(QStringLiteral("id"), ftInteger), column(QStringLiteral("x,y"), ftWideString),
+                                    column(QStringLiteral("]z["), ftWideString),
+                                    column(QStringLiteral(" 前後 "), ftWideString)};
+    RowStore rows;
+    for (const auto &c : cols)
+        rows.columns.emplace_back(storageFor(c.type));
+    const QList<QVariantList> data = {{1, "b", "z2", "k2"}, {2, "c", "z0", "k1"}, {3, "a", "z1", "k1"}};
+    for (const auto &r : data)
+        for (int c = 0; c < r.size(); ++c)
+            rows.columns[size_t(c)].appendValue(r[c]);
+    ds.OpenResult(std::move(cols), std::move(rows), Dataset::RowsMode::InMemory);
+}
+
+QList<int> idsInOrder(Dataset &ds)
+{
+    QList<int> ids;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        ids << ds.Fields(0)->AsInteger();
+    return ids;
 }
 
 } // namespace
@@ -320,6 +346,99 @@ private slots:
         ds.Delete();
         QVERIFY(!ds.BookmarkValid(mark));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.GotoBookmark(mark));
+    }
+
+    // A name in brackets may hold commas, blanks and "]" (written "]]"); plain names split
+    // at commas as before.
+    void sortByAnyName_data()
+    {
+        QTest::addColumn<QString>("sort");
+        QTest::addColumn<QList<int>>("ids"); // empty: the sort is refused
+        QTest::newRow("comma in brackets") << "[x,y]" << QList<int>{3, 1, 2};
+        QTest::newRow("comma in brackets, DESC") << "[x,y] DESC" << QList<int>{2, 1, 3};
+        QTest::newRow("brackets in the name") << "[]]z[]" << QList<int>{2, 3, 1};
+        QTest::newRow("blanks kept, two keys") << "[ 前後 ] desc, [x,y]" << QList<int>{1, 3, 2};
+        QTest::newRow("sortNameOf, comma") << Dataset::sortNameOf(QStringLiteral("x,y")) << QList<int>{3, 1, 2};
+        QTest::newRow("sortNameOf, brackets") << Dataset::sortNameOf(QStringLiteral("]z[")) << QList<int>{2, 3, 1};
+        QTest::newRow("plain id, DESC") << "id DESC" << QList<int>{3, 2, 1};
+        QTest::newRow("comma outside brackets names two fields") << "x,y" << QList<int>{};
+        QTest::newRow("unclosed bracket") << "[x,y" << QList<int>{};
+        QTest::newRow("junk after the name") << "[x,y] sideways" << QList<int>{};
+    }
+    void sortByAnyName()
+    {
+        QFETCH(QString, sort);
+        QFETCH(QList<int>, ids);
+        Dataset ds;
+        openOddNames(ds);
+        if (ids.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.setSort(sort));
+            QCOMPARE(idsInOrder(ds), (QList<int>{1, 2, 3}));
+            return;
+        }
+        ds.setSort(sort);
+        QCOMPARE(idsInOrder(ds), ids);
+    }
+
+    // Text typed into a control reaches the field before the dataset posts, moves or
+    // closes, as the holder's result says: stored, the edit is posted; refused, the
+    // operation throws the holder's error and the edit stays.
+    void typedTextHolders_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("refuse");
+        for (const char *op : {"Post", "Next", "Close", "setSort", "Locate", "Append"}) {
+            QTest::addRow("%s, stored", op) << QString::fromLatin1(op) << false;
+            QTest::addRow("%s, refused", op) << QString::fromLatin1(op) << true;
+        }
+    }
+    void typedTextHolders()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, refuse);
+        Dataset ds;
+        openSample(ds);
+        QObject editor;
+        int asked = 0;
+        ds.setTypedTextHolder(&editor, [&]() -> std::optional<DatabaseError> {
+            ++asked;
+            if (refuse)
+                return DatabaseError(QStringLiteral("'x1' refused"));
+            if (!ds.Fields(1)->AsString().startsWith(QLatin1String("typed")))
+                ds.Fields(1)->setAsString(QStringLiteral("typed"));
+            return std::nullopt;
+        });
+        QObject other; // a holder removed again is not asked
+        ds.setTypedTextHolder(&other, [] { return std::optional<DatabaseError>(DatabaseError(QStringLiteral("gone"))); });
+        ds.setTypedTextHolder(&other, {});
+        ds.Edit();
+        QSignalSpy posts(&ds, &Dataset::afterPost);
+        const std::map<QString, std::function<void()>> operations = {
+            {QStringLiteral("Post"), [&] { ds.Post(); }},
+            {QStringLiteral("Next"), [&] { ds.Next(); }},
+            {QStringLiteral("Close"), [&] { ds.Close(); }},
+            {QStringLiteral("setSort"), [&] { ds.setSort(QStringLiteral("編號")); }},
+            {QStringLiteral("Locate"), [&] { ds.Locate(QStringLiteral("編號"), 2, 0); }},
+            {QStringLiteral("Append"), [&] { ds.Append(); }},
+        };
+        const std::function<void()> run = operations.at(operation);
+        if (refuse) {
+            try {
+                run();
+                QFAIL("the refused text did not stop the operation");
+            } catch (const DatabaseError &e) {
+                QCOMPARE(e.message(), QStringLiteral("'x1' refused"));
+            }
+            QCOMPARE(ds.State(), dsEdit);
+            QCOMPARE(ds.RecNo(), 1);
+            QCOMPARE(posts.count(), 0);
+            QVERIFY(asked >= 1);
+            return;
+        }
+        run();
+        QCOMPARE(posts.count(), 1);
+        if (ds.Active())
+            QCOMPARE(ds.valueAt(0, 1).toString(), QStringLiteral("typed"));
     }
 
     void closeNotifies()

@@ -92,10 +92,11 @@ void Tfm_ADO_Schema::DBGrid2KeyDown(int &key, Qt::KeyboardModifiers)
 {
     if (key != Qt::Key_F10 || !ADODXML.Active())
         return;
-    const data::Field *field = DBGrid2->SelectedField();
+    data::Field *field = DBGrid2->SelectedField();
     if (!field)
         return;
-    wSeek1.setSeekField(field->FieldName());
+    // The field itself: its name may hold ";" or blanks a name list would not carry.
+    wSeek1.setSeekFields({field});
     wSeek1.Execute();
 }
 

@@ -279,6 +279,9 @@ void Dataset::Close()
 {
     if (!Active())
         return;
+    // Closing (or replacing the rows) leaves a pending edit as a move does: typed changes
+    // are posted, an untouched edit is cancelled; a failed post keeps the dataset open.
+    checkBrowse();
     emit beforeClose();
     state_ = dsInactive;
     if (pending_)
@@ -443,11 +446,26 @@ void Dataset::checkBrowse()
     checkActive();
     if (state_ == dsEdit || state_ == dsInsert) {
         emit checkingBrowseMode();
+        storeTypedText();
         if (std::find(modified_.begin(), modified_.end(), true) != modified_.end())
             Post();
         else
             Cancel();
     }
+}
+
+void Dataset::setTypedTextHolder(const QObject *holder, TypedTextHolder store)
+{
+    std::erase_if(typedTextHolders_, [holder](const auto &entry) { return entry.first == holder; });
+    if (store)
+        typedTextHolders_.emplace_back(holder, std::move(store));
+}
+
+void Dataset::storeTypedText()
+{
+    for (const auto &[holder, store] : std::vector(typedTextHolders_)) // a holder may deregister
+        if (std::optional<DatabaseError> refused = store())
+            throw *refused;
 }
 
 void Dataset::moveTo(int row)
@@ -674,6 +692,7 @@ void Dataset::Post()
     checkActive();
     if (state_ != dsEdit && state_ != dsInsert)
         return;
+    storeTypedText();
     emit beforePost();
     for (size_t f = 0; f < fields_.size(); ++f) {
         const Field *field = fields_[f].get();
@@ -877,6 +896,105 @@ bool Dataset::Locate(const std::vector<Field *> &fields, const QVariantList &key
     return true;
 }
 
+namespace {
+
+struct SortPart {
+    QString name;
+    bool descending = false;
+    bool bracketed = false;
+};
+
+// A direction word closing a sort part: the part's direction, or nullopt when the text
+// is something else.
+std::optional<bool> directionOf(const QString &word)
+{
+    if (word.compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (word.isEmpty() || word.compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+
+// "[name]" at `at`, with "]]" standing for "]"; `at` ends after the closing bracket.
+// Unclosed: nullopt.
+std::optional<QString> bracketedName(const QString &text, qsizetype &at)
+{
+    QString name;
+    for (qsizetype i = at + 1; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char(']')) {
+            name += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == QLatin1Char(']')) {
+            name += text[i++];
+        } else {
+            at = i + 1;
+            return name;
+        }
+    }
+    return std::nullopt;
+}
+
+// A part in brackets: the name and the direction after it, up to the next comma.
+std::optional<SortPart> bracketedPart(const QString &sort, qsizetype &from)
+{
+    qsizetype at = from;
+    while (at < sort.size() && sort[at].isSpace())
+        ++at;
+    if (at >= sort.size() || sort[at] != QLatin1Char('['))
+        return std::nullopt;
+    const std::optional<QString> name = bracketedName(sort, at);
+    if (!name)
+        return std::nullopt;
+    const qsizetype comma = sort.indexOf(QLatin1Char(','), at);
+    const qsizetype end = comma < 0 ? sort.size() : comma;
+    const std::optional<bool> desc = directionOf(sort.mid(at, end - at).trimmed());
+    if (!desc)
+        return std::nullopt;
+    from = end;
+    return SortPart{*name, *desc, true};
+}
+
+// A plain part: words up to the next comma, less a closing ASC or DESC.
+SortPart plainPart(const QString &sort, qsizetype &from)
+{
+    const qsizetype comma = sort.indexOf(QLatin1Char(','), from);
+    const qsizetype end = comma < 0 ? sort.size() : comma;
+    QStringList words = sort.mid(from, end - from).trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    from = end;
+    SortPart part;
+    if (words.size() > 1 && !words.last().isEmpty()) {
+        if (const std::optional<bool> desc = directionOf(words.last())) {
+            part.descending = *desc;
+            words.removeLast();
+        }
+    }
+    part.name = words.join(QLatin1Char(' '));
+    return part;
+}
+
+// "Name ASC, [Other, odd] DESC": parts split at commas outside square brackets; a name in
+// brackets keeps its commas and blanks ("]]" inside stands for "]"); empty plain parts
+// are skipped.
+std::vector<SortPart> parseSort(const QString &sort)
+{
+    std::vector<SortPart> parts;
+    for (qsizetype from = 0; from < sort.size(); ++from) {
+        std::optional<SortPart> part = bracketedPart(sort, from);
+        if (!part)
+            part = plainPart(sort, from);
+        if (part->bracketed || !part->name.isEmpty())
+            parts.push_back(std::move(*part));
+    }
+    return parts;
+}
+
+} // namespace
+
+QString Dataset::sortNameOf(const QString &fieldName)
+{
+    return QLatin1Char('[') + QString(fieldName).replace(QLatin1Char(']'), QLatin1String("]]")) +
+           QLatin1Char(']');
+}
+
 void Dataset::setSort(const QString &sort)
 {
     checkBrowse();
@@ -886,23 +1004,8 @@ void Dataset::setSort(const QString &sort)
         bool descending;
     };
     std::vector<Key> keys;
-    for (const QString &part : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        QStringList words = part.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (words.isEmpty())
-            continue;
-        bool desc = false;
-        if (words.size() > 1) {
-            const QString dir = words.last().toUpper();
-            if (dir == QLatin1String("DESC") || dir == QLatin1String("ASC")) {
-                desc = dir == QLatin1String("DESC");
-                words.removeLast();
-            }
-        }
-        QString name = words.join(QLatin1Char(' '));
-        if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
-            name = name.mid(1, name.size() - 2);
-        keys.push_back({FieldByName(name)->Index(), desc});
-    }
+    for (const SortPart &part : parseSort(sort))
+        keys.push_back({FieldByName(part.name)->Index(), part.descending});
     const Bookmark keep = GetBookmark();
     if (keys.empty()) {
         std::sort(order_.begin(), order_.end());

@@ -174,12 +174,22 @@ public:
     // Why the rows cannot be changed (empty when they can).
     QString ReadOnlyReason() const { return readOnlyReason_; }
 
+    // Text typed into a control but not yet in its field (a grid's open editor). Before
+    // the dataset posts, leaves an edit for a move or closes, it asks every holder to store
+    // its text: a holder answers with the error when the field refuses the text, and the
+    // post, move or close then stops with that error, the edit and the text kept.
+    using TypedTextHolder = std::function<std::optional<DatabaseError>()>;
+    void setTypedTextHolder(const QObject *holder, TypedTextHolder store); // empty: removes it
+
     bool Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options);
     // The same with the fields themselves, for names a ";"-joined list cannot carry.
     bool Locate(const std::vector<Field *> &keyFields, const QVariantList &keyValues, TLocateOptions options);
     bool SupportsSort() const { return true; }
     QString Sort() const { return sort_; }
-    void setSort(const QString &sort); // "Name ASC, Other DESC"; empty restores read order
+    // "Name ASC, [Other, odd] DESC": a name in square brackets may hold commas and blanks,
+    // "]]" standing for "]" (sortNameOf writes one). Empty restores the read order.
+    void setSort(const QString &sort);
+    static QString sortNameOf(const QString &fieldName);
 
     // Fields.
     int FieldCount() const { return int(fields_.size()); }
@@ -246,6 +256,7 @@ private:
     void moveTo(int row);
     void checkActive() const;
     void checkBrowse(); // posts a pending edit first
+    void storeTypedText(); // throws what a holder's field refused
     void buildFields();
     void notifyScroll();
     void notifyReset();
@@ -279,6 +290,7 @@ private:
     bool pendingScroll_ = false;
     bool pendingReset_ = false;
     QString sort_;
+    std::vector<std::pair<const QObject *, TypedTextHolder>> typedTextHolders_;
     // Edit buffer of the current (or appended) row.
     std::vector<QVariant> buffer_;
     std::vector<bool> modified_;

@@ -46,7 +46,9 @@ public:
     void setEditMask(const QString &mask) { editMask_ = mask; }
 
     bool IsBlob() const { return isBlobType(info_.type); }
-    // ftMemo for text blobs, ftGraphic for binary blobs, the data type otherwise.
+    // ftMemo for text blobs; ftGraphic only for a field declared ftGraphic (the grid draws
+    // those as pictures); ftBlob for every other binary blob, which is what the providers
+    // make of binary columns; the data type otherwise.
     TFieldType BlobType() const;
 
     // Values of the current record.
