@@ -165,6 +165,8 @@ bool TwDBGrid::LoadFromXML()
     if (file.isEmpty())
         return false;
     ds->LoadFromFile(file);
+    if (!ds->LoadNotes().isEmpty())
+        plainMessage(this, ds->LoadNotes());
     return true;
 }
 

@@ -1,7 +1,9 @@
 #include "BatchExportLog.h"
 #include "Cp950Encoder.h"
 #include "ExportError.h"
+#include "platform/SaveFile.h"
 #include <QSaveFile>
+#include <cerrno>
 
 namespace exchange {
 
@@ -29,9 +31,9 @@ void writeLogLines(const QString &path, const QStringList &lines)
         bytes += "\r\n";
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
-        !file.commit())
-        throw ExportError(QStringLiteral("無法寫入 \"%1\"：%2").arg(path, file.errorString()));
+    errno = 0;
+    if (!platform::openForSave(file) || !platform::writeAll(file, bytes.data(), qint64(bytes.size())) || !file.commit())
+        throw ExportError(QStringLiteral("無法寫入 \"%1\"：%2").arg(path, platform::saveFailureReason(file, errno)));
 }
 
 } // namespace exchange

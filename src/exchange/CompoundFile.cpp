@@ -1,6 +1,8 @@
 #include "CompoundFile.h"
 #include "ExportError.h"
+#include "platform/SaveFile.h"
 #include <QSaveFile>
+#include <cerrno>
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -146,14 +148,14 @@ void writeCompoundFile(const QString &path, const QString &streamName, std::stri
 
     QSaveFile file(path);
     auto fail = [&file] {
-        const QString reason = file.errorString();
+        const QString reason = platform::saveFailureReason(file, errno);
         file.cancelWriting();
         throw ExportError(QStringLiteral("Unable to write to %1: %2").arg(file.fileName(), reason));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    if (!platform::openForSave(file))
         fail();
     auto write = [&](const std::string &part) {
-        if (file.write(part.data(), qint64(part.size())) != qint64(part.size()))
+        if (!platform::writeAll(file, part.data(), qint64(part.size())))
             fail();
     };
     write(header(l));
@@ -161,6 +163,7 @@ void writeCompoundFile(const QString &path, const QString &streamName, std::stri
     write(directorySector(streamName, streamSize));
     write(fatSectors(l));
     write(difatSectors(l));
+    errno = 0;
     if (!file.commit())
         fail();
 }

@@ -2,7 +2,9 @@
 #include "Cp950Encoder.h"
 #include "ExportError.h"
 #include "data/core/Dataset.h"
+#include "platform/SaveFile.h"
 #include <QSaveFile>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -143,7 +145,7 @@ class LineFile {
 public:
     explicit LineFile(const QString &path) : file_(path)
     {
-        if (!file_.open(QIODevice::WriteOnly))
+        if (!platform::openForSave(file_))
             fail();
         buffer_.reserve(kFlushBytes + (64 << 10));
     }
@@ -157,6 +159,7 @@ public:
     void commit()
     {
         flush();
+        errno = 0;
         if (!file_.commit())
             fail();
     }
@@ -164,13 +167,13 @@ public:
 private:
     void flush()
     {
-        if (!buffer_.empty() && file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
+        if (!buffer_.empty() && !platform::writeAll(file_, buffer_.data(), qint64(buffer_.size())))
             fail();
         buffer_.clear();
     }
     [[noreturn]] void fail()
     {
-        const QString reason = file_.errorString();
+        const QString reason = platform::saveFailureReason(file_, errno);
         file_.cancelWriting();
         throw ExportError(QStringLiteral("Unable to write to %1: %2").arg(file_.fileName(), reason));
     }

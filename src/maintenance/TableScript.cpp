@@ -2,7 +2,9 @@
 #include "data/core/SqlNames.h"
 #include "platform/Big5Codec.h"
 #include <QRegularExpression>
+#include "platform/SaveFile.h"
 #include <QSaveFile>
+#include <cerrno>
 #include <QSet>
 #include <stdexcept>
 
@@ -110,13 +112,14 @@ QByteArray scriptFileBytes(const QStringList &lines)
 void saveScriptFile(const QString &path, const QStringList &lines)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!platform::openForSave(file))
         throw std::runtime_error(
             QStringLiteral("無法建立檔案 %1：%2").arg(path, file.errorString()).toStdString());
     const QByteArray bytes = scriptFileBytes(lines);
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    errno = 0;
+    if (!platform::writeAll(file, bytes.constData(), bytes.size()) || !file.commit())
         throw std::runtime_error(
-            QStringLiteral("無法寫入檔案 %1：%2").arg(path, file.errorString()).toStdString());
+            QStringLiteral("無法寫入檔案 %1：%2").arg(path, platform::saveFailureReason(file, errno)).toStdString());
 }
 
 } // namespace maintenance

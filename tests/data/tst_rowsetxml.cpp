@@ -372,6 +372,15 @@ private slots:
     void badFiles();
     void hostileInputDoesNotCrash();
     void saveReplacesAndFailsCleanly();
+    void charactersXmlCannotHoldComeBack_data();
+    void charactersXmlCannotHoldComeBack();
+    void valuesOutgrowingTheirTypeReadBack_data();
+    void valuesOutgrowingTheirTypeReadBack();
+    void filesOtherProgramsWroteOpen_data();
+    void filesOtherProgramsWroteOpen();
+    void declarationsSurviveLoadAndSave_data();
+    void declarationsSurviveLoadAndSave();
+    void editedValuesOutgrowTheDeclaration();
 };
 
 void TestRowsetXml::initTestCase()
@@ -719,11 +728,11 @@ void TestRowsetXml::tolerantReading_data()
                "<z:row D='2020-05-06'/><z:row D='2020-05-06T07:08'/></rs:data></xml>"
         << QStringLiteral("D:ftDateTime\n2020-05-06T07:08:09.123Z\n2020-05-06T15:08:09.000Z\n2020-05-06T07:08:09.000Z\n"
                           "2021-01-01T09:30:00.000Z\n2020-05-06T00:00:00.000Z\n2020-05-06T07:08:00.000Z");
-    QTest::newRow("comments and PIs between rows, declared chapter rows passed over")
+    QTest::newRow("comments and PIs between rows, declared chapter rows kept behind a marker")
         << schemaHead("<s:AttributeType name='A' rs:number='1'/>"
                       "<s:ElementType name='Lines' content='eltOnly'><s:AttributeType name='Q'/></s:ElementType>") +
                "<rs:data><!-- c --><?pi x?><z:row A='1'><Lines Q='9'/><Lines Q='8'/></z:row></rs:data></xml>"
-        << QStringLiteral("A:ftWideString\n1");
+        << QStringLiteral("A:ftWideString,Lines:ftWideString\n1|(DATASET)");
     QTest::newRow("a comment holding ]> in the internal DTD subset")
         << QByteArray("<!DOCTYPE xml [<!-- a ]> b --><?pi ]> ?><!ENTITY e 'x ]> y'>]>\n") +
                schemaHead("<s:AttributeType name='A' rs:number='1'/>") + "<rs:data><z:row A='1'/></rs:data></xml>"
@@ -892,12 +901,6 @@ void TestRowsetXml::badFiles_data()
                                                                QStringLiteral("<z:row> is not a row of the declared type 'Row'")};
     QTest::newRow("another element among the rows") << QByteArray(valid).replace(row1, "<rs:foo/>")
                                                     << QStringList{QStringLiteral("line 2"), QStringLiteral("<rs:foo> is not a row")};
-    QTest::newRow("a misspelt column") << QByteArray(valid).replace("A='1'", "A='1' Amout='2'")
-                                       << QStringList{QStringLiteral("line 2, column 22"),
-                                                      QStringLiteral("the attribute 'Amout' is not a declared column")};
-    QTest::newRow("a rowset attribute on a row") << QByteArray(valid).replace("A='1'", "A='1' rs:other='3'")
-                                                 << QStringList{QStringLiteral("line 2"),
-                                                                QStringLiteral("the attribute 'rs:other' is not a column")};
     QTest::newRow("an element inside a row") << QByteArray(valid).replace(row1, "<z:row A='1'><Child A='9'/></z:row>")
                                              << QStringList{QStringLiteral("line 2, column 15"),
                                                             QStringLiteral("<Child> inside a row is not a declared chapter")};
@@ -907,9 +910,6 @@ void TestRowsetXml::badFiles_data()
     QTest::newRow("two original rows")
         << QByteArray(valid).replace(row1, "<rs:update><rs:original><z:row A='1'/><z:row A='2'/></rs:original></rs:update>")
         << QStringList{QStringLiteral("line 2"), QStringLiteral("rs:original holds more than one row")};
-    QTest::newRow("a misspelt column in a deleted row")
-        << QByteArray(valid).replace(row1, "<rs:delete><z:row B='1'/></rs:delete>")
-        << QStringList{QStringLiteral("the attribute 'B' is not a declared column")};
     QTest::newRow("rs:forcenull naming no column")
         << QByteArray(valid).replace(row1, "<rs:update><rs:original><z:row A='1'/></rs:original><z:row rs:forcenull='B'/></rs:update>")
         << QStringList{QStringLiteral("rs:forcenull names 'B', which is not a declared column")};
@@ -984,16 +984,16 @@ void TestRowsetXml::hostileInputDoesNotCrash()
     QCOMPARE(r.rows.columns[0].textAt(0).size(), size_t(huge.size()));
     QCOMPARE(QByteArray::fromStdString(std::string(r.rows.columns[0].textAt(1))), QByteArray("x"));
 
-    // A row with 20,000 attributes the schema does not declare: refused at the first.
+    // A row with 20,000 attributes the schema does not declare: passed over and counted.
     QByteArray many = "<z:row A='x'";
     for (int i = 0; i < 20000; ++i)
         many += " u" + QByteArray::number(i) + "='1'";
     many += "/>";
-    const QString manyError = errorOf([&] {
-        fromXml(schemaHead("<s:AttributeType name='A' rs:number='1'/>") + "<rs:data>" + many + "</rs:data></xml>",
-                QStringLiteral("many.xml"));
-    });
-    QVERIFY2(manyError.contains(QStringLiteral("the attribute 'u0' is not a declared column")), qPrintable(manyError));
+    Rowset manyRows;
+    NO_THROW(manyRows = fromXml(schemaHead("<s:AttributeType name='A' rs:number='1'/>") + "<rs:data>" + many + "</rs:data></xml>",
+                                QStringLiteral("many.xml")));
+    QCOMPARE(dump(manyRows), QStringLiteral("A:ftWideString\nx"));
+    QCOMPARE(manyRows.notes.valuesLeftOut, size_t(20000));
 
     // Cut at every point of a small file: always an error, never a crash.
     const Table t = textCase();
@@ -1039,3 +1039,268 @@ void TestRowsetXml::saveReplacesAndFailsCleanly()
 
 QTEST_GUILESS_MAIN(TestRowsetXml)
 #include "tst_rowsetxml.moc"
+
+namespace {
+
+// Every declaration of the schema section, by namespace URI rather than prefix, one
+// line per element with its attributes sorted: what a load followed by a save must keep.
+QStringList schemaDeclarations(const QByteArray &xml)
+{
+    QXmlStreamReader r(xml);
+    QStringList lines;
+    QStringList path;
+    while (r.readNext() != QXmlStreamReader::Invalid && !r.atEnd()) {
+        if (r.isEndElement()) {
+            path.removeLast();
+            continue;
+        }
+        if (!r.isStartElement())
+            continue;
+        path << r.name().toString();
+        if (!path.contains(u"Schema"))
+            continue;
+        QStringList attributes;
+        for (const QXmlStreamAttribute &a : r.attributes())
+            attributes << QStringLiteral("{%1}%2=%3").arg(a.namespaceUri(), a.name(), a.value());
+        attributes.sort();
+        lines << path.join(QLatin1Char('/')) + QLatin1Char(' ') + attributes.join(QLatin1Char(' '));
+    }
+    if (r.hasError())
+        lines << QStringLiteral("not well-formed: ") + r.errorString();
+    return lines;
+}
+
+// Loads the document and saves it again with what the load kept.
+QByteArray loadAndSave(const QByteArray &xml, Rowset *loadedOut = nullptr)
+{
+    Rowset loaded = fromXml(xml, QStringLiteral("in.xml"));
+    const QByteArray saved = QByteArray::fromStdString(toXml(loaded.columns, loaded.rows, allRows(loaded.rows.rowCount()),
+                                                             loaded.updatable, loaded.declared.get()));
+    if (loadedOut)
+        *loadedOut = std::move(loaded);
+    return saved;
+}
+
+QByteArray attributeType(const QByteArray &attributes, const QByteArray &datatype = QByteArray())
+{
+    return "<s:AttributeType " + attributes + (datatype.isEmpty() ? "/>" : "><s:datatype " + datatype + "/></s:AttributeType>");
+}
+
+} // namespace
+
+void TestRowsetXml::charactersXmlCannotHoldComeBack_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("U+0001") << QStringLiteral("a\x01z") << QByteArray("a_x0001_z");
+    QTest::newRow("U+001F and U+000B") << QStringLiteral("\x1f\x0b") << QByteArray("_x001F__x000B_");
+    QTest::newRow("NUL") << (QStringLiteral("n") + QChar(0) + QStringLiteral("l")) << QByteArray("n_x0000_l");
+    QTest::newRow("U+FFFF") << QStringLiteral("x\uffffy") << QByteArray("x_xFFFF_y");
+    QTest::newRow("text that looks like the escape") << QStringLiteral("_x0001_") << QByteArray("_x005F_x0001_");
+    QTest::newRow("the escape of the underscore itself") << QStringLiteral("_x005F_") << QByteArray("_x005F_x005F_");
+    QTest::newRow("escape shape cut by a control") << QStringLiteral("_x0001\x02") << QByteArray("_x005F_x0001_x0002_");
+    QTest::newRow("underscores that start no escape") << QStringLiteral("a_b _x12 _xyz1_") << QByteArray("a_b _x12 _xyz1_");
+    QTest::newRow("TAB, CR, LF stay references") << QStringLiteral("\t\r\n") << QByteArray("&#9;&#13;&#10;");
+}
+
+void TestRowsetXml::charactersXmlCannotHoldComeBack()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, written);
+    const Table t = makeTable({{info(QStringLiteral("T"), ftWideString), {text}}});
+    const QByteArray xml = QByteArray::fromStdString(toXml(t.columns, t.rows, allRows(1), false));
+    QVERIFY2(xml.contains("T='" + written + "'"), xml.constData());
+    QXmlStreamReader strict(xml); // another XML 1.0 reader takes the file
+    while (!strict.atEnd())
+        strict.readNext();
+    QVERIFY2(!strict.hasError(), qPrintable(strict.errorString()));
+    Rowset back;
+    NO_THROW(back = fromXml(xml, QStringLiteral("memory")));
+    QCOMPARE(back.rows.columns[0].value(0, ftWideString).toString(), text);
+}
+
+void TestRowsetXml::valuesOutgrowingTheirTypeReadBack_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("int holding a millisecond timestamp") << int(ftInteger) << 10 << 0 << QVariant(qint64(1733900000000))
+                                                          << "N:ftLargeint\n1733900000000";
+    QTest::newRow("smallint holding an int") << int(ftSmallint) << 5 << 0 << QVariant(70000) << "N:ftLargeint\n70000";
+    QTest::newRow("word holding a negative") << int(ftWord) << 5 << 0 << QVariant(-1) << "N:ftLargeint\n-1";
+    QTest::newRow("autoinc holding 64 bits") << int(ftAutoInc) << 10 << 0 << QVariant(qint64(-9223372036854775807LL - 1))
+                                             << "N:ftLargeint\n-9223372036854775808";
+    QTest::newRow("int that fits stays int") << int(ftInteger) << 10 << 0 << QVariant(-2147483647 - 1)
+                                             << "N:ftInteger\n-2147483648";
+    QTest::newRow("decimal(8,2) holding 3.125") << int(ftBCD) << 8 << 2 << QVariant(QStringLiteral("3.125"))
+                                                << "N:ftBCD\n3.125";
+    QTest::newRow("numeric(10,2) holding 1e16") << int(ftBCD) << 10 << 2 << QVariant(QStringLiteral("10000000000000000"))
+                                                << "N:ftBCD\n10000000000000000";
+    QTest::newRow("numeric with an exponent") << int(ftBCD) << 10 << 2 << QVariant(QStringLiteral("1e+300"))
+                                              << "N:ftBCD\n1e+300";
+    QTest::newRow("varnumeric holding more decimals") << int(ftFMTBcd) << 38 << 0 << QVariant(QStringLiteral("-0.000001"))
+                                                      << "N:ftFMTBcd\n-0.000001";
+    QTest::newRow("numeric holding infinity") << int(ftBCD) << 10 << 2 << QVariant(QStringLiteral("inf"))
+                                              << "N:ftWideString\ninf";
+}
+
+void TestRowsetXml::valuesOutgrowingTheirTypeReadBack()
+{
+    QFETCH(int, type);
+    QFETCH(int, precision);
+    QFETCH(int, scale);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expected);
+    ColumnInfo c = info(QStringLiteral("N"), TFieldType(type));
+    c.precision = precision;
+    c.scale = scale;
+    Table t;
+    t.columns = {c};
+    t.rows.columns.emplace_back(storageFor(c.type));
+    if (value.typeId() == QMetaType::QString)
+        t.rows.columns[0].appendText(value.toString().toStdString());
+    else
+        t.rows.columns[0].appendInt(value.toLongLong());
+    Rowset back;
+    NO_THROW(back = fromXml(QByteArray::fromStdString(toXml(t.columns, t.rows, allRows(1), false)), QStringLiteral("memory")));
+    QCOMPARE(dump(back), expected);
+}
+
+void TestRowsetXml::filesOtherProgramsWroteOpen_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("leftOut");
+    QTest::addColumn<int>("nested");
+    QTest::addColumn<QByteArrayList>("writtenBack");
+
+    const QByteArray count = attributeType("name='c0' rs:name='COUNT(*)' rs:number='1' rs:nullable='true'",
+                                           "dt:type='number' rs:dbtype='varnumeric' dt:maxLength='38' rs:precision='38' rs:scale='255'");
+    QTest::newRow("varnumeric of unknown scale")
+        << schemaHead(count) + "<rs:data><z:row c0='12'/><z:row c0='-0.5'/><z:row c0='12345678901234567890123456789012345678'/>"
+                               "<z:row c0='1.5E-3'/></rs:data></xml>"
+        << QStringLiteral("COUNT(*):ftFMTBcd\n12\n-0.5\n12345678901234567890123456789012345678\n1.5E-3") << 0 << 0
+        << QByteArrayList{"rs:scale='255'", "rs:precision='38'", "c0='1.5E-3'"};
+    QTest::newRow("bin.hex broken over lines")
+        << schemaHead(attributeType("name='B' rs:number='1'", "dt:type='bin.hex' dt:maxLength='2147483647' rs:long='true'")) +
+               "<rs:data><z:row B='DEAD&#10;\t\tbe ef 00'/><z:row B='  01\r\n02  '/></rs:data></xml>"
+        << QStringLiteral("B:ftBlob\n0xdeadbeef00\n0x0102") << 0 << 0 << QByteArrayList{"B='deadbeef00'"};
+    QTest::newRow("row attributes the schema does not declare")
+        << schemaHead(attributeType("name='A' rs:number='1'")) +
+               "<rs:data><z:row A='1' Amout='2' rs:other='3'/><rs:insert><z:row B='x'/></rs:insert>"
+               "<rs:delete><z:row C='1'/></rs:delete></rs:data></xml>"
+        << QStringLiteral("A:ftWideString\n1\n<NULL>") << 4 << 0 << QByteArrayList{"<z:row A='1'/>"};
+    QTest::newRow("date-times with a zone keep their instant and their text")
+        << schemaHead(attributeType("name='D' rs:number='1'", "dt:type='dateTime'")) +
+               "<rs:data><z:row D='2020-05-06T07:08:09Z'/><z:row D='2020-12-31T20:00:00-05:30'/>"
+               "<z:row D='2020-05-06T07:08:09'/></rs:data></xml>"
+        << QStringLiteral("D:ftDateTime\n2020-05-06T15:08:09.000Z\n2021-01-01T09:30:00.000Z\n2020-05-06T07:08:09.000Z") << 0 << 0
+        << QByteArrayList{"D='2020-05-06T07:08:09Z'", "D='2020-12-31T20:00:00-05:30'", "D='2020-05-06T07:08:09'"};
+    const QByteArray shaped =
+        "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
+        " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:q='#RowsetSchema'>"
+        "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
+        "<s:AttributeType name='OrderNo' rs:number='1'><s:datatype dt:type='int'/></s:AttributeType>"
+        "<s:ElementType name='Lines' content='eltOnly' rs:relation='010000000100000000000000'>"
+        "<s:AttributeType name='Qty' rs:number='1'><s:datatype dt:type='int'/></s:AttributeType>"
+        "<s:extends type='rs:rowbase'/></s:ElementType><s:extends type='rs:rowbase'/></s:ElementType></s:Schema>"
+        "<rs:data><q:row OrderNo='10'><Lines Qty='3'/><Lines Qty='1'/></q:row><q:row OrderNo='11'/>"
+        "<q:row OrderNo='12'><Lines Qty='7'></Lines></q:row></rs:data></xml>";
+    QTest::newRow("hierarchical rowset, other prefixes")
+        << shaped << QStringLiteral("OrderNo:ftInteger,Lines:ftWideString\n10|(DATASET)\n11|(DATASET)\n12|(DATASET)") << 0 << 3
+        << QByteArrayList{"<s:ElementType name='Lines' content='eltOnly' rs:relation='010000000100000000000000'>"
+                          "<s:AttributeType name='Qty' rs:number='1'><s:datatype dt:type='int'/></s:AttributeType>"
+                          "<s:extends type='rs:rowbase'/></s:ElementType>",
+                          "<z:row OrderNo='10'><Lines Qty='3'/><Lines Qty='1'/></z:row>", "<z:row OrderNo='11'/>",
+                          "<z:row OrderNo='12'><Lines Qty='7'/></z:row>"};
+}
+
+void TestRowsetXml::filesOtherProgramsWroteOpen()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, expected);
+    QFETCH(int, leftOut);
+    QFETCH(int, nested);
+    QFETCH(QByteArrayList, writtenBack);
+    Rowset loaded;
+    QByteArray saved;
+    NO_THROW(saved = loadAndSave(xml, &loaded));
+    QCOMPARE(dump(loaded), expected);
+    QCOMPARE(int(loaded.notes.valuesLeftOut), leftOut);
+    QCOMPARE(int(loaded.notes.nestedRows), nested);
+    const QString notes = loadNotesText(loaded.notes);
+    QCOMPARE(notes.contains(QString::number(nested) + QStringLiteral(" 筆巢狀資料列")), nested > 0);
+    QCOMPARE(notes.contains(QString::number(leftOut) + QStringLiteral(" 個資料值")), leftOut > 0);
+    for (const QByteArray &fragment : writtenBack)
+        QVERIFY2(saved.contains(fragment), qPrintable(QStringLiteral("'%1' not in:\n%2").arg(fragment, saved)));
+    // And the saved file reads back to the same rows and keeps the same.
+    Rowset again;
+    QByteArray savedAgain;
+    NO_THROW(savedAgain = loadAndSave(saved, &again));
+    QCOMPARE(dump(again), expected);
+    QCOMPARE(savedAgain, saved);
+}
+
+void TestRowsetXml::declarationsSurviveLoadAndSave_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    auto file = [](const QByteArray &attributeTypes, const QByteArray &rows) {
+        return schemaHead(attributeTypes) + "<rs:data>" + rows + "</rs:data></xml>";
+    };
+    QTest::newRow("currency keeps scale and precision")
+        << file(attributeType("name='c0' rs:name='List Price' rs:number='1' rs:nullable='true' rs:write='true'",
+                              "dt:type='number' rs:dbtype='currency' dt:maxLength='8' rs:scale='4' rs:precision='19' rs:fixedlength='true'"),
+                "<z:row c0='0.35'/><z:row/>");
+    QTest::newRow("numeric keeps precision and scale")
+        << file(attributeType("name='W' rs:number='1' rs:writeunknown='true'",
+                              "dt:type='number' rs:dbtype='numeric' dt:maxLength='19' rs:scale='3' rs:precision='9' rs:fixedlength='true'"),
+                "<z:row W='0.125'/>");
+    QTest::newRow("ui1 stays ui1, i1 and i4 keep their names")
+        << file(attributeType("name='B' rs:number='1' rs:maydefer='true' rs:writeunknown='true'",
+                              "dt:type='ui1' dt:maxLength='1' rs:precision='3' rs:fixedlength='true' rs:maybenull='false'") +
+                    attributeType("name='S' rs:number='2'", "dt:type='i1' dt:maxLength='1'") +
+                    attributeType("name='I' rs:number='3'", "dt:type='i4'"),
+                "<z:row B='255' S='-128' I='7'/>");
+    QTest::newRow("key, rowid and hidden columns of a read-only file")
+        << file(attributeType("name='c0' rs:name='ROWID' rs:number='1' rs:rowid='true' rs:hidden='true' rs:basecatalog='ORCL' "
+                              "rs:basetable='EMP' rs:basecolumn='ROWID' rs:keycolumn='true'",
+                              "dt:type='string' dt:maxLength='18' rs:fixedlength='true' rs:maybenull='false'") +
+                    attributeType("name='ENAME' rs:number='2' rs:nullable='true' rs:writeunknown='true' rs:basetable='EMP' "
+                                  "rs:basecolumn='ENAME'",
+                                  "dt:type='string' dt:maxLength='10'"),
+                "<z:row c0='AAAR3sAAEAAAACXAAA' ENAME='SMITH'/><z:row c0='AAAR3sAAEAAAACXAAB'/>");
+    QTest::newRow("numbers with gaps, dt:type on the attribute type, long text")
+        << file(attributeType("name='A' rs:number='2' dt:type='i2'") +
+                    attributeType("name='M' rs:number='6' rs:nullable='true'",
+                                  "dt:type='string' dt:maxLength='536870910' rs:long='true'"),
+                "<z:row A='1' M='memo'/>");
+}
+
+void TestRowsetXml::declarationsSurviveLoadAndSave()
+{
+    QFETCH(QByteArray, xml);
+    QByteArray saved;
+    NO_THROW(saved = loadAndSave(xml));
+    QCOMPARE(schemaDeclarations(saved), schemaDeclarations(xml));
+    QCOMPARE(rowValues(saved), rowValues(xml));
+}
+
+void TestRowsetXml::editedValuesOutgrowTheDeclaration()
+{
+    // A ui1 column edited to hold 300 can no longer be declared ui1: the save declares
+    // what holds it, and keeps the declarations of the other columns.
+    Rowset loaded;
+    NO_THROW(loaded = fromXml(schemaHead(attributeType("name='B' rs:number='1' rs:writeunknown='true'", "dt:type='ui1'") +
+                                         attributeType("name='S' rs:number='2'", "dt:type='i1'")) +
+                                  "<rs:data><z:row B='1' S='2'/></rs:data></xml>",
+                              QStringLiteral("in.xml")));
+    loaded.rows.columns[0].setValue(0, 300);
+    const QByteArray saved = QByteArray::fromStdString(
+        toXml(loaded.columns, loaded.rows, allRows(1), false, loaded.declared.get()));
+    QVERIFY2(saved.contains("dt:type='ui2'") && saved.contains("dt:type='i1'"), saved.constData());
+    Rowset back;
+    NO_THROW(back = fromXml(saved, QStringLiteral("saved.xml")));
+    QCOMPARE(dump(back), QStringLiteral("B:ftWord,S:ftSmallint\n300|2"));
+}

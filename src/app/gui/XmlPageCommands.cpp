@@ -62,6 +62,9 @@ void Tfm_ADO_Schema::nLoadDataFromXMLClick()
     ADODXML.Close();
     ADODXML.LoadFromFile(file);
     showPage(kXmlPage);
+    // What the file held that the grid does not show (nested rows, undeclared values).
+    if (!ADODXML.LoadNotes().isEmpty())
+        setPanelText(3, ADODXML.LoadNotes());
 }
 
 void Tfm_ADO_Schema::nCloseXMLDataSetClick()

@@ -131,11 +131,14 @@ std::string realText(double v)
     return std::string(buf, r.ptr);
 }
 
-std::string dateTimeText(int64_t msecs)
+std::string dateTimeText(int64_t msecs, TFieldType shownAs = ftDateTime)
 {
     QDateTime dt = ColumnStore::fromEpochMsecs(msecs);
-    QString fmt = dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                   : QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const bool ms = dt.time().msec() != 0;
+    QString fmt = shownAs == ftDate   ? QStringLiteral("yyyy-MM-dd")
+                  : shownAs == ftTime ? (ms ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"))
+                  : ms                ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                      : QStringLiteral("yyyy-MM-dd HH:mm:ss");
     return dt.toString(fmt).toStdString();
 }
 
@@ -430,7 +433,7 @@ void ColumnStore::storeAt(size_t row, const QVariant &v)
     }
 }
 
-void ColumnStore::promoteToText()
+void ColumnStore::promoteToText(TFieldType shownAs)
 {
     if (kind_ == StorageKind::Text || kind_ == StorageKind::Bytes)
         return;
@@ -449,7 +452,7 @@ void ColumnStore::promoteToText()
             } else if (kind_ == StorageKind::Money) {
                 t = exact::moneyText(ints_[r]);
             } else {
-                t = dateTimeText(ints_[r]);
+                t = dateTimeText(ints_[r], shownAs);
             }
         }
         offsets.push_back(arena.append(t));

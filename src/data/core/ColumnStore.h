@@ -44,7 +44,9 @@ public:
     void setValue(size_t row, const QVariant &value);
 
     // Converts every value to text (used when a column turns out to hold mixed kinds).
-    void promoteToText();
+    // Date-times become text in the form of `shownAs`: a date column's "yyyy-MM-dd", a
+    // time column's "HH:mm:ss[.zzz]", otherwise both.
+    void promoteToText(TFieldType shownAs = ftDateTime);
 
     size_t memoryBytes() const;
 

@@ -4,6 +4,7 @@
 #include "platform/TextFileEncoding.h"
 #include <QFile>
 #include <QRegularExpression>
+#include "platform/SaveFile.h"
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -107,8 +108,9 @@ void writeDataLinkFile(const QString &path, const QString &connectionString)
     QStringEncoder encode(QStringConverter::Utf16LE);
     const QByteArray bytes = QByteArray("\xFF\xFE", 2) + QByteArray(encode(text));
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw DatabaseError(QStringLiteral("Cannot write data link file %1: %2").arg(path, f.errorString()));
+    errno = 0;
+    if (!platform::openForSave(f) || !platform::writeAll(f, bytes.constData(), bytes.size()) || !f.commit())
+        throw DatabaseError(QStringLiteral("Cannot write data link file %1: %2").arg(path, platform::saveFailureReason(f, errno)));
 }
 
 } // namespace data

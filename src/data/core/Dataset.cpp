@@ -301,6 +301,8 @@ void Dataset::Close()
     baseTable_ = {};
     keyColumns_.clear();
     readOnlyReason_.clear();
+    xmlDeclared_.reset();
+    loadNotes_.clear();
     emit afterClose();
     emit stateChanged();
     notifyReset();
@@ -1058,7 +1060,7 @@ void Dataset::SaveToFile(const QString &fileName, TPersistFormat format)
         throw DatabaseError(QStringLiteral("Only the XML persistence format is supported"));
     checkBrowse();
     RequireAllRows();
-    rowsetxml::save(fileName, columns_, *store_, order_, CanModify());
+    rowsetxml::save(fileName, columns_, *store_, order_, CanModify(), xmlDeclared_.get());
 }
 
 void Dataset::LoadFromFile(const QString &fileName)
@@ -1066,6 +1068,8 @@ void Dataset::LoadFromFile(const QString &fileName)
     rowsetxml::Rowset rowset = rowsetxml::load(fileName); // nothing changes when it fails
     Close();
     commandText_.clear(); // a loaded file stands alone: its edits stay in memory
+    xmlDeclared_ = std::move(rowset.declared);
+    loadNotes_ = rowsetxml::loadNotesText(rowset.notes);
     emit beforeOpen();
     install(std::move(rowset.columns), std::move(rowset.rows), RowsMode::InMemory);
 }

@@ -67,6 +67,9 @@ struct FetchStopped : DatabaseError {
 
 class Connection;
 class RowWriter;
+namespace rowsetxml {
+struct Declared;
+}
 
 enum TLocateOption { loCaseInsensitive = 1, loPartialKey = 2 };
 using TLocateOptions = int;
@@ -201,6 +204,9 @@ public:
     // Persistence in the rowset XML format.
     void SaveToFile(const QString &fileName, TPersistFormat format = pfXML);
     void LoadFromFile(const QString &fileName);
+    // What the last LoadFromFile passed over (values of undeclared columns, nested rows
+    // kept but not shown), as one line for the status bar; empty when nothing.
+    const QString &LoadNotes() const { return loadNotes_; }
 
     // Random access for grids and exports, without moving the cursor. row is 0-based
     // in the visible order; while editing, the current row shows the edit buffer.
@@ -280,6 +286,9 @@ private:
     TDataSetState state_ = dsInactive;
     std::vector<ColumnInfo> columns_;
     std::unique_ptr<RowStore> store_;
+    // What a loaded file declared beyond the fields, written back by SaveToFile.
+    std::shared_ptr<const rowsetxml::Declared> xmlDeclared_;
+    QString loadNotes_;
     std::vector<uint32_t> order_;
     std::vector<std::unique_ptr<Field>> fields_;
     int current_ = -1;

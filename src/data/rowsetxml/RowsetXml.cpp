@@ -7,8 +7,13 @@
 #include "data/rowsetxml/RowsetXml.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/ExactNumber.h"
+#include "data/rowsetxml/RowsetXmlDeclared.h"
 #include "data/rowsetxml/RowsetXmlParser.h"
+#include "data/rowsetxml/RowsetXmlValues.h"
+#include "platform/SaveFile.h"
 #include <QFileInfo>
+#include <QStringList>
+#include <cerrno>
 #include <QSaveFile>
 #include <charconv>
 #include <cmath>
@@ -91,9 +96,11 @@ public:
     {
         if (!file_ || len_ == 0)
             return;
-        if (file_->write(buf_.data(), qint64(len_)) != qint64(len_))
-            throw DatabaseError(QStringLiteral("Cannot write the file '%1': %2")
-                                    .arg(QFileInfo(file_->fileName()).fileName(), file_->errorString()));
+        if (!platform::writeAll(*file_, buf_.data(), qint64(len_))) {
+            const int error = errno;
+            throw DatabaseError(QStringLiteral("無法寫入檔案 '%1'：%2")
+                                    .arg(file_->fileName(), platform::saveFailureReason(*file_, error)));
+        }
         len_ = 0;
     }
     std::string take()
@@ -110,13 +117,16 @@ private:
 
 // ---- value formatting -----------------------------------------------------------------
 
-// 0: copied as is; 1: ASCII needing a reference; 2: start of a multi-byte sequence.
+// 0: copied as is; 1: ASCII needing a reference or an escape; 2: start of a multi-byte
+// sequence.
 struct EscapeTable {
     uint8_t cls[256];
     EscapeTable()
     {
         for (int c = 0; c < 256; ++c)
-            cls[c] = c >= 0x80 ? 2 : (c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') ? 1 : 0;
+            cls[c] = c >= 0x80 ? 2
+                     : (c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '_') ? 1
+                                                                                                           : 0;
     }
 };
 const EscapeTable kEscape;
@@ -130,15 +140,78 @@ char *writeCharRef(char *o, uint32_t cp)
     return o;
 }
 
-// Worst case: every byte becomes "&#NN;" (5) or a replacement character; "&quot;" is 6.
-constexpr size_t kEscapeFactor = 6;
-
-// Text for an attribute value. Control characters become character references so that
-// CR, LF and TAB survive the reader's whitespace normalisation; invalid UTF-8 becomes
-// U+FFFD so the file stays readable.
-char *writeEscaped(char *o, std::string_view text)
+// "_xHHHH_": see detail::isEscapedCharacter.
+char *writeTextEscape(char *o, uint32_t cp)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    static const char digits[] = "0123456789ABCDEF";
+    *o++ = '_';
+    *o++ = 'x';
+    for (int shift = 12; shift >= 0; shift -= 4)
+        *o++ = digits[(cp >> shift) & 15];
+    *o++ = '_';
+    return o;
+}
+
+// Worst case: every byte becomes "_x0001_" (7), "&quot;" (6) or a replacement character.
+constexpr size_t kEscapeFactor = 7;
+
+// How text goes into an attribute value. Values of fields use the "_xHHHH_" escape for
+// characters XML cannot hold, so that every text comes back; text copied through from a
+// loaded file (nested rows, declared attributes) keeps character references as it had.
+enum class Escaping { FieldText, Verbatim };
+
+char *writeAsciiEscaped(char *o, unsigned c, std::string_view text, size_t at, Escaping how)
+{
+    switch (c) {
+    case '&': std::memcpy(o, "&amp;", 5); return o + 5;
+    case '<': std::memcpy(o, "&lt;", 4); return o + 4;
+    case '>': std::memcpy(o, "&gt;", 4); return o + 4;
+    case '"': std::memcpy(o, "&quot;", 6); return o + 6;
+    case '\'': std::memcpy(o, "&apos;", 6); return o + 6;
+    case '_':
+        if (how == Escaping::FieldText && detail::startsHexEscapeShape(text, at))
+            return writeTextEscape(o, '_');
+        *o++ = '_';
+        return o;
+    default: // control characters; CR, LF and TAB as references survive normalisation
+        if (how == Escaping::FieldText && detail::isEscapedCharacter(c))
+            return writeTextEscape(o, c);
+        return writeCharRef(o, c);
+    }
+}
+
+// Length of the valid UTF-8 sequence at p (2 to 4) and its code point, or 0.
+int utf8Sequence(const unsigned char *p, const unsigned char *e, uint32_t &cp)
+{
+    const unsigned c = *p;
+    int extra = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07;
+    }
+    if (extra == 0 || e - p <= extra)
+        return 0;
+    for (int k = 1; k <= extra; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return extra + 1;
+}
+
+// Text for an attribute value; invalid UTF-8 becomes U+FFFD so the file stays readable.
+char *writeEscaped(char *o, std::string_view text, Escaping how = Escaping::FieldText)
+{
+    const auto *const begin = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *p = begin;
     const auto *const e = p + text.size();
     while (p < e) {
         const auto *run = p;
@@ -150,60 +223,32 @@ char *writeEscaped(char *o, std::string_view text)
         }
         if (p >= e)
             break;
-        const unsigned c = *p;
-        if (c < 0x80) {
-            switch (c) {
-            case '&': std::memcpy(o, "&amp;", 5); o += 5; break;
-            case '<': std::memcpy(o, "&lt;", 4); o += 4; break;
-            case '>': std::memcpy(o, "&gt;", 4); o += 4; break;
-            case '"': std::memcpy(o, "&quot;", 6); o += 6; break;
-            case '\'': std::memcpy(o, "&apos;", 6); o += 6; break;
-            default: o = writeCharRef(o, c); break;
-            }
+        if (*p < 0x80) {
+            o = writeAsciiEscaped(o, *p, text, size_t(p - begin), how);
             ++p;
             continue;
         }
-        int extra = 0;
         uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        }
-        bool valid = extra > 0 && e - p > extra;
-        for (int k = 1; valid && k <= extra; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
-                valid = false;
-            else
-                cp = (cp << 6) | (p[k] & 0x3F);
-        }
-        if (valid && ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                      (cp >= 0xD800 && cp <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
+        const int length = utf8Sequence(p, e, cp);
+        if (length == 0) {
             std::memcpy(o, "\xEF\xBF\xBD", 3);
             o += 3;
             ++p;
         } else if (cp == 0xFFFE || cp == 0xFFFF) {
-            o = writeCharRef(o, cp); // not XML characters as such
-            p += extra + 1;
+            o = how == Escaping::FieldText ? writeTextEscape(o, cp) : writeCharRef(o, cp);
+            p += length;
         } else {
-            std::memcpy(o, p, size_t(extra + 1));
-            o += extra + 1;
-            p += extra + 1;
+            std::memcpy(o, p, size_t(length));
+            o += length;
+            p += length;
         }
     }
     return o;
 }
 
-void putEscaped(Output &out, std::string_view text)
+void putEscaped(Output &out, std::string_view text, Escaping how = Escaping::FieldText)
 {
-    out.advance(writeEscaped(out.room(text.size() * kEscapeFactor), text));
+    out.advance(writeEscaped(out.room(text.size() * kEscapeFactor), text, how));
 }
 
 char *writeHex(char *o, std::string_view bytes)
@@ -288,7 +333,7 @@ char *writeDateTime(char *o, int64_t msecs)
 
 // ---- column plans ---------------------------------------------------------------------
 
-enum class ValueFormat { Integer, Boolean, Float, Money, DateTime, Text, Hex };
+enum class ValueFormat { Integer, Boolean, Float, Money, DateTime, ZonedDateTime, Text, VerbatimText, Hex };
 
 struct XmlTypeMapping {
     const char *dtType;
@@ -350,11 +395,123 @@ XmlTypeMapping xmlTypeOf(TFieldType t, const ColumnInfo &info)
     }
 }
 
-struct ColumnPlan {
-    const ColumnStore *store;
-    std::string attribute; // " name='"
-    ValueFormat format;
+// ---- what the values need -------------------------------------------------------------
+
+struct IntegerRange {
+    TFieldType type;
+    int64_t min, max;
 };
+
+const IntegerRange kIntegerRanges[] = {
+    {ftSmallint, INT16_MIN, INT16_MAX}, {ftInteger, INT32_MIN, INT32_MAX}, {ftAutoInc, INT32_MIN, INT32_MAX},
+    {ftWord, 0, UINT16_MAX},
+};
+
+bool valuesWithin(const ColumnStore &s, const std::vector<uint32_t> &order, int64_t min, int64_t max)
+{
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && (s.intAt(r) < min || s.intAt(r) > max))
+            return false;
+    return true;
+}
+
+// An integer column keeps its type while every value fits it; SQLite's INTEGER holds 64
+// bits whatever the column was declared as, so otherwise it becomes i8.
+TFieldType integerTypeFor(TFieldType t, const ColumnStore &s, const std::vector<uint32_t> &order)
+{
+    for (const IntegerRange &range : kIntegerRanges)
+        if (range.type == t)
+            return valuesWithin(s, order, range.min, range.max) ? t : ftLargeint;
+    return t;
+}
+
+// The digits a decimal column's values need; false when a value is not a decimal number
+// at all (infinity, say), and the column is then written as text.
+bool decimalDigitsNeeded(const ColumnStore &s, const std::vector<uint32_t> &order, long long &integerDigits,
+                         long long &fractionDigits)
+{
+    integerDigits = fractionDigits = 0;
+    exact::Decimal d;
+    for (uint32_t r : order) {
+        if (r >= s.size() || s.isNull(r))
+            continue;
+        if (!exact::parseDecimal(s.textAt(r), d))
+            return false;
+        integerDigits = std::max(integerDigits, d.integerDigits());
+        fractionDigits = std::max(fractionDigits, d.fractionDigits());
+    }
+    return true;
+}
+
+// Without a known scale each value may use the precision's digits as it likes.
+bool fitsUnknownScale(const ColumnStore &s, const std::vector<uint32_t> &order, int precision)
+{
+    exact::Decimal d;
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) &&
+            (!exact::parseDecimal(s.textAt(r), d) || d.integerDigits() + d.fractionDigits() > precision))
+            return false;
+    return true;
+}
+
+bool fitsDeclaredDecimal(const DeclaredColumn &dc, const ColumnStore &s, const std::vector<uint32_t> &order)
+{
+    if (dc.unknownScale && dc.precision > 0)
+        return fitsUnknownScale(s, order, dc.precision);
+    long long integerDigits = 0, fractionDigits = 0;
+    if (!decimalDigitsNeeded(s, order, integerDigits, fractionDigits))
+        return false;
+    return dc.precision <= 0 || (fractionDigits <= dc.scale && integerDigits <= dc.precision - dc.scale);
+}
+
+// Whether the values still fit what the file declared for the column, so that its
+// declaration can be written back as it was.
+bool stillFitsDeclared(const DeclaredColumn &dc, const ColumnInfo &info, const ColumnStore &s,
+                       const std::vector<uint32_t> &order)
+{
+    if (dc.loadedType != info.type || writtenType(info, s) != info.type)
+        return false;
+    if (dc.integer)
+        return s.kind() == StorageKind::Int && valuesWithin(s, order, dc.minValue, dc.maxValue);
+    if (dc.decimal)
+        return fitsDeclaredDecimal(dc, s, order);
+    return true;
+}
+
+// One column as written: its attribute name, where its values come from, and either the
+// declaration the file had or the type and sizes to declare.
+struct ColumnPlan {
+    const ColumnInfo *info = nullptr; // null for a hidden column
+    const ColumnStore *store = nullptr;
+    const DeclaredColumn *declared = nullptr; // write its declaration back as it was
+    std::string name;
+    long long number = 0;
+    TFieldType type = ftUnknown;
+    int precision = 0, scale = 0;
+    ValueFormat format = ValueFormat::Text;
+    std::string attribute; // " name='"
+};
+
+// The type, precision and scale a field is declared with so that its values read back.
+void settleGeneratedType(ColumnPlan &p, const std::vector<uint32_t> &order)
+{
+    const ColumnInfo &info = *p.info;
+    p.type = integerTypeFor(writtenType(info, *p.store), *p.store, order);
+    const bool sameType = p.type == info.type;
+    p.precision = sameType ? info.precision : 0;
+    p.scale = sameType ? info.scale : 0;
+    if (p.type == ftBCD || p.type == ftFMTBcd) {
+        long long integerDigits = 0, fractionDigits = 0;
+        if (!decimalDigitsNeeded(*p.store, order, integerDigits, fractionDigits)) {
+            p.type = ftWideString;
+        } else {
+            p.scale = int(std::max<long long>(p.scale, fractionDigits));
+            if (p.precision > 0 || p.type == ftBCD)
+                p.precision = int(std::max<long long>(p.precision, integerDigits + p.scale));
+        }
+    }
+    p.format = xmlTypeOf(p.type, info).format;
+}
 
 // ---- the document ---------------------------------------------------------------------
 
@@ -363,83 +520,24 @@ public:
     Writer(Output &out) : out_(out) {}
 
     void document(const std::vector<ColumnInfo> &columns, const RowStore &rows,
-                  const std::vector<uint32_t> &order, bool updatable)
+                  const std::vector<uint32_t> &order, bool updatable, const Declared *declared)
     {
-        const size_t n = std::min(columns.size(), rows.columns.size());
-        const std::vector<std::string> names = attributeNames(columns, n);
-
-        out_.put("<xml xmlns:s='");
-        out_.put(detail::kNsSchema);
-        out_.put("'\r\n\txmlns:dt='");
-        out_.put(detail::kNsDataType);
-        out_.put("'\r\n\txmlns:rs='");
-        out_.put(detail::kNsRowset);
-        out_.put("'\r\n\txmlns:z='");
-        out_.put(detail::kNsRow);
-        out_.put("'>\r\n<s:Schema id='RowsetSchema'>\r\n");
-        out_.put(updatable ? "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\r\n"
-                           : "\t<s:ElementType name='row' content='eltOnly'>\r\n");
-
-        std::vector<ColumnPlan> plans;
-        plans.reserve(n);
-        for (size_t c = 0; c < n; ++c) {
-            const ColumnInfo &info = columns[c];
-            const ColumnStore &store = rows.columns[c];
-            const TFieldType type = writtenType(info, store);
-            const XmlTypeMapping mapping = xmlTypeOf(type, info);
-            const bool isLong = info.isLong || isBlobType(type);
-            const bool sameType = type == info.type;
-
-            startTag("\t\t", "s:AttributeType", "\t\t\t");
-            attribute("name", names[c]);
-            const QByteArray realName = info.name.toUtf8();
-            if (names[c] != std::string_view(realName.constData(), size_t(realName.size())))
-                attribute("rs:name", std::string_view(realName.constData(), size_t(realName.size())), true);
-            attribute("rs:number", std::to_string(c + 1));
-            if (info.nullable)
-                attribute("rs:nullable", "true");
-            if (!info.readOnly)
-                attribute("rs:write", "true");
-            if (updatable) {
-                attribute("rs:basecatalog", info.baseCatalog);
-                attribute("rs:baseschema", info.baseSchema);
-                attribute("rs:basetable", info.baseTable);
-                attribute("rs:basecolumn", info.baseColumn);
-                if (info.keyColumn)
-                    attribute("rs:keycolumn", "true");
-            }
-            if (info.autoIncrement || type == ftAutoInc)
-                attribute("rs:autoincrement", "true");
-            endTag(">\r\n");
-
-            startTag("\t\t\t", "s:datatype", "\t\t\t");
-            attribute("dt:type", mapping.dtType);
-            if (mapping.dbType)
-                attribute("rs:dbtype", mapping.dbType);
-            if (mapping.maxLength > 0) {
-                attribute("dt:maxLength", std::to_string(mapping.maxLength));
-            } else if (mapping.maxLength < 0) {
-                int size = sameType ? info.size : 0;
-                if (size <= 0 && isLong)
-                    size = (mapping.format == ValueFormat::Text && !mapping.dbType) ? 1073741823 : 2147483647;
-                if (size > 0)
-                    attribute("dt:maxLength", std::to_string(size));
-            }
-            if (mapping.scale)
-                attribute("rs:scale", std::to_string(sameType ? info.scale : 0));
-            if (mapping.precision)
-                attribute("rs:precision", std::to_string(sameType ? info.precision : 0));
-            if (mapping.fixed || (info.fixedLength && sameType && !isLong))
-                attribute("rs:fixedlength", "true");
-            if (isLong)
-                attribute("rs:long", "true");
-            if (!info.nullable)
-                attribute("rs:maybenull", "false");
-            endTag("/>\r\n");
-            out_.put("\t\t</s:AttributeType>\r\n");
-
-            plans.push_back({&store, " " + names[c] + "='", mapping.format});
+        updatable_ = updatable;
+        declared_ = matches(declared, columns, rows) ? declared : nullptr;
+        std::vector<ColumnPlan> plans = declared_ ? declaredPlans(columns, rows, order) : plainPlans(columns, rows, order);
+        prologue();
+        for (ColumnPlan &p : plans) {
+            if (p.declared && p.info == nullptr)
+                declaredAttributeType(*p.declared);
+            else if (p.declared && stillFits_[size_t(&p - plans.data())])
+                declaredAttributeType(*p.declared);
+            else
+                generatedAttributeType(p);
+            p.attribute = " " + p.name + "='";
         }
+        if (declared_)
+            for (const DeclaredChapter &chapter : declared_->chapters)
+                out_.put(chapter.schema);
         out_.put("\t\t<s:extends type='rs:rowbase'/>\r\n\t</s:ElementType>\r\n</s:Schema>\r\n");
 
         out_.put("<rs:data>\r\n");
@@ -453,6 +551,87 @@ public:
     }
 
 private:
+    void prologue()
+    {
+        out_.put("<xml xmlns:s='");
+        out_.put(detail::kNsSchema);
+        out_.put("'\r\n\txmlns:dt='");
+        out_.put(detail::kNsDataType);
+        out_.put("'\r\n\txmlns:rs='");
+        out_.put(detail::kNsRowset);
+        out_.put("'\r\n\txmlns:z='");
+        out_.put(detail::kNsRow);
+        out_.put("'>\r\n<s:Schema id='RowsetSchema'>\r\n");
+        out_.put(updatable_ ? "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\r\n"
+                            : "\t<s:ElementType name='row' content='eltOnly'>\r\n");
+    }
+
+    // A declaration belongs to these rows only if every field it names is still there.
+    static bool matches(const Declared *d, const std::vector<ColumnInfo> &columns, const RowStore &rows)
+    {
+        if (!d || columns.size() > rows.columns.size())
+            return false;
+        size_t fields = d->chapters.size();
+        for (const DeclaredColumn &c : d->columns)
+            if (c.output >= 0) {
+                if (size_t(c.output) >= columns.size())
+                    return false;
+                ++fields;
+            }
+        return fields == columns.size() && d->hidden.rowCount() >= (d->hidden.columns.empty() ? 0 : d->rows);
+    }
+
+    std::vector<ColumnPlan> plainPlans(const std::vector<ColumnInfo> &columns, const RowStore &rows,
+                                       const std::vector<uint32_t> &order)
+    {
+        const size_t n = std::min(columns.size(), rows.columns.size());
+        const std::vector<std::string> names = attributeNames(columns, n);
+        std::vector<ColumnPlan> plans(n);
+        for (size_t c = 0; c < n; ++c) {
+            ColumnPlan &p = plans[c];
+            p.info = &columns[c];
+            p.store = &rows.columns[c];
+            p.name = names[c];
+            p.number = (long long)c + 1;
+            settleGeneratedType(p, order);
+        }
+        stillFits_.assign(n, false);
+        return plans;
+    }
+
+    std::vector<ColumnPlan> declaredPlans(const std::vector<ColumnInfo> &columns, const RowStore &rows,
+                                          const std::vector<uint32_t> &order)
+    {
+        std::vector<ColumnPlan> plans;
+        stillFits_.clear();
+        for (const DeclaredColumn &dc : declared_->columns) {
+            ColumnPlan p;
+            p.declared = &dc;
+            p.name = dc.xmlName;
+            p.number = (long long)plans.size() + 1;
+            for (const DeclaredAttribute &a : dc.typeAttributes)
+                if (a.ns == detail::Ns::Rowset && a.local == "number")
+                    p.number = std::atoll(a.value.c_str());
+            bool fits = true;
+            if (dc.output < 0) {
+                p.store = &declared_->hidden.columns[size_t(dc.hiddenStore)];
+                p.format = ValueFormat::VerbatimText;
+            } else {
+                p.info = &columns[size_t(dc.output)];
+                p.store = &rows.columns[size_t(dc.output)];
+                fits = stillFitsDeclared(dc, *p.info, *p.store, order);
+                settleGeneratedType(p, order);
+                if (fits)
+                    p.format = xmlTypeOf(p.info->type, *p.info).format;
+                if (p.format == ValueFormat::DateTime && !dc.zoned.empty())
+                    p.format = ValueFormat::ZonedDateTime;
+            }
+            stillFits_.push_back(fits);
+            plans.push_back(std::move(p));
+        }
+        return plans;
+    }
+
     static std::vector<std::string> attributeNames(const std::vector<ColumnInfo> &columns, size_t n)
     {
         std::vector<std::string> names(n);
@@ -479,6 +658,100 @@ private:
         return names;
     }
 
+    // ---- schema ----
+
+    static const char *prefixOf(detail::Ns ns)
+    {
+        switch (ns) {
+        case detail::Ns::Schema: return "s:";
+        case detail::Ns::DataType: return "dt:";
+        case detail::Ns::Rowset: return "rs:";
+        case detail::Ns::Row: return "z:";
+        default: return "";
+        }
+    }
+
+    void declaredAttributes(const std::vector<DeclaredAttribute> &attributes)
+    {
+        for (const DeclaredAttribute &a : attributes)
+            attribute(std::string(prefixOf(a.ns)) + a.local, a.value, true, Escaping::Verbatim);
+    }
+
+    void declaredAttributeType(const DeclaredColumn &dc)
+    {
+        startTag("\t\t", "s:AttributeType", "\t\t\t");
+        declaredAttributes(dc.typeAttributes);
+        if (!dc.hasDatatype) {
+            endTag("/>\r\n");
+            return;
+        }
+        endTag(">\r\n");
+        startTag("\t\t\t", "s:datatype", "\t\t\t");
+        declaredAttributes(dc.datatypeAttributes);
+        endTag("/>\r\n");
+        out_.put("\t\t</s:AttributeType>\r\n");
+    }
+
+    void generatedAttributeType(const ColumnPlan &p)
+    {
+        const ColumnInfo &info = *p.info;
+        startTag("\t\t", "s:AttributeType", "\t\t\t");
+        attribute("name", p.name);
+        const QByteArray realName = info.name.toUtf8();
+        if (p.name != std::string_view(realName.constData(), size_t(realName.size())))
+            attribute("rs:name", std::string_view(realName.constData(), size_t(realName.size())), true);
+        attribute("rs:number", std::to_string(p.number));
+        if (info.nullable)
+            attribute("rs:nullable", "true");
+        if (!info.readOnly)
+            attribute("rs:write", "true");
+        if (updatable_) {
+            attribute("rs:basecatalog", info.baseCatalog);
+            attribute("rs:baseschema", info.baseSchema);
+            attribute("rs:basetable", info.baseTable);
+            attribute("rs:basecolumn", info.baseColumn);
+            if (info.keyColumn)
+                attribute("rs:keycolumn", "true");
+        }
+        if (info.autoIncrement || p.type == ftAutoInc)
+            attribute("rs:autoincrement", "true");
+        endTag(">\r\n");
+        generatedDatatype(p);
+        out_.put("\t\t</s:AttributeType>\r\n");
+    }
+
+    void generatedDatatype(const ColumnPlan &p)
+    {
+        const ColumnInfo &info = *p.info;
+        const XmlTypeMapping mapping = xmlTypeOf(p.type, info);
+        const bool isLong = info.isLong || isBlobType(p.type);
+        const bool sameType = p.type == info.type;
+        startTag("\t\t\t", "s:datatype", "\t\t\t");
+        attribute("dt:type", mapping.dtType);
+        if (mapping.dbType)
+            attribute("rs:dbtype", mapping.dbType);
+        if (mapping.maxLength > 0) {
+            attribute("dt:maxLength", std::to_string(mapping.maxLength));
+        } else if (mapping.maxLength < 0) {
+            int size = sameType ? info.size : 0;
+            if (size <= 0 && isLong)
+                size = (mapping.format == ValueFormat::Text && !mapping.dbType) ? 1073741823 : 2147483647;
+            if (size > 0)
+                attribute("dt:maxLength", std::to_string(size));
+        }
+        if (mapping.scale)
+            attribute("rs:scale", std::to_string(p.scale));
+        if (mapping.precision)
+            attribute("rs:precision", std::to_string(p.precision));
+        if (mapping.fixed || (info.fixedLength && sameType && !isLong))
+            attribute("rs:fixedlength", "true");
+        if (isLong)
+            attribute("rs:long", "true");
+        if (!info.nullable)
+            attribute("rs:maybenull", "false");
+        endTag("/>\r\n");
+    }
+
     // `continuation` starts the lines of a wrapped tag (the attribute adds a space).
     void startTag(std::string_view indent, std::string_view name, std::string_view continuation)
     {
@@ -491,7 +764,8 @@ private:
     }
 
     // One attribute of a schema tag; empty values are left out unless asked for.
-    void attribute(std::string_view name, std::string_view value, bool keepEmpty = false)
+    void attribute(std::string_view name, std::string_view value, bool keepEmpty = false,
+                   Escaping how = Escaping::FieldText)
     {
         if (value.empty() && !keepEmpty)
             return;
@@ -499,7 +773,7 @@ private:
         out_.put(" ");
         out_.put(name);
         out_.put("='");
-        putEscaped(out_, value);
+        putEscaped(out_, value, how);
         out_.put("'");
         wrap(at, indent_);
     }
@@ -542,6 +816,66 @@ private:
         return n;
     }
 
+    // ---- rows ----
+
+    // A date-time read with a zone goes back as it was read while unchanged; edited, it
+    // keeps a zone (this machine's offset at that time), so that it still means the same
+    // instant wherever the file is read. Values read without a zone stay without.
+    char *writeZonedDateTime(char *o, const DeclaredColumn &dc, uint32_t r, int64_t msecs)
+    {
+        const auto it = dc.zoned.find(r);
+        if (it == dc.zoned.end())
+            return writeDateTime(o, msecs);
+        if (it->second.first == msecs) {
+            std::memcpy(o, it->second.second.data(), it->second.second.size());
+            return o + it->second.second.size();
+        }
+        o = writeDateTime(o, msecs);
+        const int offset = ColumnStore::fromEpochMsecs(msecs).offsetFromUtc() / 60;
+        if (offset == 0) {
+            *o++ = 'Z';
+            return o;
+        }
+        *o++ = offset < 0 ? '-' : '+';
+        o = write2(o, std::abs(offset) / 60);
+        *o++ = ':';
+        return write2(o, std::abs(offset) % 60);
+    }
+
+    char *value(char *o, const ColumnPlan &p, uint32_t r, std::string_view text)
+    {
+        const ColumnStore &s = *p.store;
+        switch (p.format) {
+        case ValueFormat::Integer:
+            return std::to_chars(o, o + 24, s.intAt(r)).ptr;
+        case ValueFormat::Boolean:
+            if (s.intAt(r)) {
+                std::memcpy(o, "True", 4);
+                return o + 4;
+            }
+            std::memcpy(o, "False", 5);
+            return o + 5;
+        case ValueFormat::Float:
+            return writeDouble(o, s.realAt(r));
+        case ValueFormat::Money: {
+            const std::string money = exact::moneyText(s.moneyAt(r));
+            std::memcpy(o, money.data(), money.size());
+            return o + money.size();
+        }
+        case ValueFormat::DateTime:
+            return writeDateTime(o, s.dateTimeAt(r));
+        case ValueFormat::ZonedDateTime:
+            return writeZonedDateTime(o, *p.declared, r, s.dateTimeAt(r));
+        case ValueFormat::Text:
+            return writeEscaped(o, text);
+        case ValueFormat::VerbatimText:
+            return writeEscaped(o, text, Escaping::Verbatim);
+        case ValueFormat::Hex:
+            return writeHex(o, text);
+        }
+        return o;
+    }
+
     void row(const std::vector<ColumnPlan> &plans, uint32_t r)
     {
         indent_ = "\t\t";
@@ -550,7 +884,7 @@ private:
         out_.put("\t<z:row");
         for (const ColumnPlan &p : plans) {
             const ColumnStore &s = *p.store;
-            if (s.isNull(r))
+            if (r >= s.size() || s.isNull(r))
                 continue;
             const size_t at = out_.size();
             std::string_view text;
@@ -563,47 +897,24 @@ private:
             }
             char *o = out_.room(need);
             std::memcpy(o, p.attribute.data(), p.attribute.size());
-            o += p.attribute.size();
-            switch (p.format) {
-            case ValueFormat::Integer:
-                o = std::to_chars(o, o + 24, s.intAt(r)).ptr;
-                break;
-            case ValueFormat::Boolean:
-                if (s.intAt(r)) {
-                    std::memcpy(o, "True", 4);
-                    o += 4;
-                } else {
-                    std::memcpy(o, "False", 5);
-                    o += 5;
-                }
-                break;
-            case ValueFormat::Float:
-                o = writeDouble(o, s.realAt(r));
-                break;
-            case ValueFormat::Money: {
-                const std::string money = exact::moneyText(s.moneyAt(r));
-                std::memcpy(o, money.data(), money.size());
-                o += money.size();
-                break;
-            }
-            case ValueFormat::DateTime:
-                o = writeDateTime(o, s.dateTimeAt(r));
-                break;
-            case ValueFormat::Text:
-                o = writeEscaped(o, text);
-                break;
-            case ValueFormat::Hex:
-                o = writeHex(o, text);
-                break;
-            }
+            o = value(o + p.attribute.size(), p, r, text);
             *o++ = '\'';
             out_.advance(o);
             wrap(at, indent_);
         }
-        out_.put("/>\r\n");
+        if (declared_ && r < declared_->nested.size() && !declared_->nested[r].empty()) {
+            out_.put(">");
+            out_.put(declared_->nested[r]);
+            out_.put("</z:row>\r\n");
+        } else {
+            out_.put("/>\r\n");
+        }
     }
 
     Output &out_;
+    const Declared *declared_ = nullptr;
+    bool updatable_ = false;
+    std::vector<bool> stillFits_;
     std::string_view indent_;
     size_t lineStart_ = 0;
     int attrsOnLine_ = 0;
@@ -611,33 +922,43 @@ private:
 
 } // namespace
 
+QString loadNotesText(const LoadNotes &notes)
+{
+    QStringList parts;
+    if (notes.nestedRows)
+        parts << QStringLiteral("檔案含有 %1 筆巢狀資料列 (DATASET 欄), 表格中未顯示, 存檔時會一併寫回").arg(notes.nestedRows);
+    if (notes.valuesLeftOut)
+        parts << QStringLiteral("檔案中有 %1 個資料值不屬於已宣告的欄位, 已略過").arg(notes.valuesLeftOut);
+    return parts.join(QStringLiteral("；"));
+}
+
 std::string toXml(const std::vector<ColumnInfo> &columns, const RowStore &rows,
-                  const std::vector<uint32_t> &order, bool updatable)
+                  const std::vector<uint32_t> &order, bool updatable, const Declared *declared)
 {
     Output out(nullptr);
-    Writer(out).document(columns, rows, order, updatable);
+    Writer(out).document(columns, rows, order, updatable, declared);
     return out.take();
 }
 
 void save(const QString &fileName, const std::vector<ColumnInfo> &columns, const RowStore &rows,
-          const std::vector<uint32_t> &order, bool updatable)
+          const std::vector<uint32_t> &order, bool updatable, const Declared *declared)
 {
     // QSaveFile writes a temporary file beside the target and renames it over the target
     // only when everything was written: a failure leaves the old file (or none) in place.
     QSaveFile file(fileName);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw DatabaseError(QStringLiteral("Cannot create the file '%1': %2").arg(fileName, file.errorString()));
+    if (!platform::openForSave(file))
+        throw DatabaseError(QStringLiteral("無法建立檔案 '%1'：%2").arg(fileName, file.errorString()));
     Output out(&file);
     try {
-        Writer(out).document(columns, rows, order, updatable);
+        Writer(out).document(columns, rows, order, updatable, declared);
         out.flush();
     } catch (...) {
         file.cancelWriting();
         throw;
     }
+    errno = 0;
     if (!file.commit())
-        throw DatabaseError(QStringLiteral("Cannot write the file '%1': %2").arg(fileName, file.errorString()));
+        throw DatabaseError(QStringLiteral("無法寫入檔案 '%1'：%2").arg(fileName, platform::saveFailureReason(file, errno)));
 }
 
 } // namespace data::rowsetxml

@@ -470,8 +470,21 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
     }
     if (stack_.size() >= size_t(kMaxDepth))
         fail(tokenOffset_, QStringLiteral("elements are nested more than %1 levels deep").arg(kMaxDepth));
+    const bool empty = scanAttributes(qname);
+    decodeValues();
+    const size_t mark = bindings_.size();
+    const bool declares = declareNamespaces();
+    resolveNames(qname, declares);
+    stack_.push_back({qname, mark});
+    rootSeen_ = true;
+    pendingEnd_ = empty;
+    return StartElement;
+}
+
+// The raw attributes of a start tag up to its end; true for an empty-element tag.
+bool XmlPullParser::scanAttributes(std::string_view qname)
+{
     raw_.clear();
-    bool empty = false;
     for (;;) {
         const char *before = p_;
         skipSpace();
@@ -480,7 +493,7 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
             failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
         if (*p_ == '>') {
             ++p_;
-            break;
+            return false;
         }
         if (*p_ == '/') {
             if (p_ + 1 >= end_)
@@ -488,111 +501,129 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
             if (p_[1] != '>')
                 fail(at(p_), QStringLiteral("'/' must be followed by '>' in <%1>").arg(shown(qname)));
             p_ += 2;
-            empty = true;
-            break;
+            return true;
         }
         if (!hadSpace)
             fail(at(p_), QStringLiteral("unexpected character '%1' in the start tag <%2>")
                              .arg(shown(std::string_view(p_, 1)), shown(qname)));
-        const std::string_view name = parseName();
-        if (name.empty())
-            fail(at(p_), QStringLiteral("unexpected character '%1' in the start tag <%2>")
-                             .arg(shown(std::string_view(p_, 1)), shown(qname)));
-        skipSpace();
-        if (p_ >= end_)
-            failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
-        if (*p_ != '=')
-            fail(at(p_), QStringLiteral("the attribute '%1' has no value").arg(shown(name)));
-        ++p_;
-        skipSpace();
-        if (p_ >= end_)
-            failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
-        const char quote = *p_;
-        if (quote != '\'' && quote != '"')
-            fail(at(p_), QStringLiteral("the value of the attribute '%1' is not quoted").arg(shown(name)));
-        ++p_;
-        const char *close = static_cast<const char *>(std::memchr(p_, quote, size_t(end_ - p_)));
-        if (!close)
-            failTruncated(QStringLiteral("the value of the attribute '%1' is not closed").arg(shown(name)));
-        bool needsDecoding = false;
-        for (const char *s = p_; s < close; ++s) {
-            const char ch = *s;
-            if (ch == '<')
-                fail(at(s), QStringLiteral("'<' in the value of the attribute '%1'").arg(shown(name)));
-            if (ch == '&' || ch == '\t' || ch == '\n' || ch == '\r')
-                needsDecoding = true;
-        }
-        raw_.push_back({name, std::string_view(p_, size_t(close - p_)), at(p_), needsDecoding});
-        p_ = close + 1;
+        scanAttribute(qname);
     }
+}
 
-    // Decode every value first: the views below must not move afterwards.
+// One name='value' pair.
+void XmlPullParser::scanAttribute(std::string_view qname)
+{
+    const std::string_view name = parseName();
+    if (name.empty())
+        fail(at(p_), QStringLiteral("unexpected character '%1' in the start tag <%2>")
+                         .arg(shown(std::string_view(p_, 1)), shown(qname)));
+    skipSpace();
+    if (p_ >= end_)
+        failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
+    if (*p_ != '=')
+        fail(at(p_), QStringLiteral("the attribute '%1' has no value").arg(shown(name)));
+    ++p_;
+    skipSpace();
+    if (p_ >= end_)
+        failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
+    const char quote = *p_;
+    if (quote != '\'' && quote != '"')
+        fail(at(p_), QStringLiteral("the value of the attribute '%1' is not quoted").arg(shown(name)));
+    ++p_;
+    const char *close = static_cast<const char *>(std::memchr(p_, quote, size_t(end_ - p_)));
+    if (!close)
+        failTruncated(QStringLiteral("the value of the attribute '%1' is not closed").arg(shown(name)));
+    bool needsDecoding = false;
+    for (const char *s = p_; s < close; ++s) {
+        const char ch = *s;
+        if (ch == '<')
+            fail(at(s), QStringLiteral("'<' in the value of the attribute '%1'").arg(shown(name)));
+        if (ch == '&' || ch == '\t' || ch == '\n' || ch == '\r')
+            needsDecoding = true;
+    }
+    raw_.push_back({name, std::string_view(p_, size_t(close - p_)), at(p_), needsDecoding});
+    p_ = close + 1;
+}
+
+// Every value first: the views handed out must not move afterwards.
+void XmlPullParser::decodeValues()
+{
     if (pool_.size() < raw_.size())
         pool_.resize(raw_.size());
     for (size_t i = 0; i < raw_.size(); ++i)
         if (raw_[i].needsDecoding)
             decodeValue(raw_[i], pool_[i]);
-    auto valueOf = [&](size_t i) {
-        return raw_[i].needsDecoding ? std::string_view(pool_[i]) : raw_[i].raw;
-    };
+}
 
-    const size_t mark = bindings_.size();
+std::string_view XmlPullParser::rawValue(size_t i) const
+{
+    return raw_[i].needsDecoding ? std::string_view(pool_[i]) : raw_[i].raw;
+}
+
+static bool isNamespaceDeclaration(std::string_view n)
+{
+    return n.size() >= 5 && n.substr(0, 5) == "xmlns" && (n.size() == 5 || n[5] == ':');
+}
+
+// The tag's xmlns attributes, in force from this element on; true when it has any.
+bool XmlPullParser::declareNamespaces()
+{
     bool declares = false;
     for (size_t i = 0; i < raw_.size(); ++i) {
         const std::string_view n = raw_[i].qname;
         if (n.size() < 5 || n.substr(0, 5) != "xmlns")
             continue;
+        const std::string_view v = rawValue(i);
         if (n.size() == 5) {
-            bindings_.push_back({std::string_view(), classifyNamespace(valueOf(i)), std::string(valueOf(i))});
+            bindings_.push_back({std::string_view(), classifyNamespace(v), std::string(v)});
             declares = true;
         } else if (n[5] == ':') {
             const std::string_view prefix = n.substr(6);
             if (prefix.empty() || prefix.find(':') != std::string_view::npos)
                 fail(raw_[i].offset, QStringLiteral("invalid namespace declaration '%1'").arg(shown(n)));
-            if (valueOf(i).empty())
+            if (v.empty())
                 fail(raw_[i].offset, QStringLiteral("the namespace prefix '%1' is bound to nothing").arg(shown(prefix)));
-            bindings_.push_back({prefix, classifyNamespace(valueOf(i)), std::string(valueOf(i))});
+            bindings_.push_back({prefix, classifyNamespace(v), std::string(v)});
             declares = true;
         }
     }
+    return declares;
+}
 
-    auto split = [&](std::string_view q, size_t offset, std::string_view &prefix, std::string_view &local) {
-        const size_t colon = q.find(':');
-        if (colon == std::string_view::npos) {
-            prefix = {};
-            local = q;
-            return;
-        }
-        prefix = q.substr(0, colon);
-        local = q.substr(colon + 1);
-        if (prefix.empty() || local.empty() || local.find(':') != std::string_view::npos)
-            fail(offset, QStringLiteral("'%1' is not a valid qualified name").arg(shown(q)));
-    };
+void XmlPullParser::splitQName(std::string_view q, size_t offset, std::string_view &prefix, std::string_view &local) const
+{
+    const size_t colon = q.find(':');
+    if (colon == std::string_view::npos) {
+        prefix = {};
+        local = q;
+        return;
+    }
+    prefix = q.substr(0, colon);
+    local = q.substr(colon + 1);
+    if (prefix.empty() || local.empty() || local.find(':') != std::string_view::npos)
+        fail(offset, QStringLiteral("'%1' is not a valid qualified name").arg(shown(q)));
+}
 
-    split(qname, tokenOffset_, prefix_, local_);
+// The element's and the attributes' namespaces; the xmlns attributes are not attributes.
+void XmlPullParser::resolveNames(std::string_view qname, bool declares)
+{
+    splitQName(qname, tokenOffset_, prefix_, local_);
     ns_ = resolve(prefix_, tokenOffset_, false);
-
     attrs_.clear();
     size_t prefixed = 0;
     for (size_t i = 0; i < raw_.size(); ++i) {
-        const std::string_view n = raw_[i].qname;
-        if (declares && n.size() >= 5 && n.substr(0, 5) == "xmlns" && (n.size() == 5 || n[5] == ':'))
+        if (declares && isNamespaceDeclaration(raw_[i].qname))
             continue;
         XmlAttribute a;
-        split(n, raw_[i].offset, a.prefix, a.local);
+        splitQName(raw_[i].qname, raw_[i].offset, a.prefix, a.local);
         a.ns = resolve(a.prefix, raw_[i].offset, true);
-        a.value = valueOf(i);
+        a.value = rawValue(i);
         a.valueOffset = raw_[i].offset;
         attrs_.push_back(a);
         prefixed += !a.prefix.empty();
     }
     if (prefixed > 1)
         checkExpandedNames();
-
-    stack_.push_back({qname, mark});
-    rootSeen_ = true;
-    pendingEnd_ = empty;
-    return StartElement;
 }
 
 XmlPullParser::Token XmlPullParser::parseEndTag()

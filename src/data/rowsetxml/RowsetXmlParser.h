@@ -89,6 +89,13 @@ private:
     const Binding *bindingOf(std::string_view prefix) const;
     void checkExpandedNames() const;
     Token parseStartTag();
+    bool scanAttributes(std::string_view qname);
+    void scanAttribute(std::string_view qname);
+    void decodeValues();
+    std::string_view rawValue(size_t i) const;
+    bool declareNamespaces();
+    void splitQName(std::string_view q, size_t offset, std::string_view &prefix, std::string_view &local) const;
+    void resolveNames(std::string_view qname, bool declares);
     Token parseEndTag();
 
     const char *begin_;

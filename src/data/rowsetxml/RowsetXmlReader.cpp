@@ -7,6 +7,7 @@
 #include "data/core/ExactNumber.h"
 #include "data/rowsetxml/RowsetXmlParser.h"
 #include "data/rowsetxml/RowsetXmlValues.h"
+#include "data/rowsetxml/RowsetXmlDeclared.h"
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +24,9 @@ namespace data::rowsetxml {
 namespace {
 
 using namespace detail;
+
+// What a chapter field shows: its rows are nested, not a value.
+constexpr std::string_view kChapterMarker = "(DATASET)";
 
 // ---- small text helpers -----------------------------------------------------------------
 
@@ -109,8 +113,28 @@ struct ColumnDef {
     int64_t maxValue = INT64_MAX;
     double realLimit = 0;         // Real: largest magnitude (r4); 0 = any double
     bool unsigned64 = false;      // Decimal holding ui8
+    bool unknownScale = false;    // Decimal with scale 255: any value of `precision` digits
     int output = -1; // column index in the result; -1 for hidden columns
+    int hiddenStore = -1;
+    // The declaration as written, for a save to write back.
+    std::vector<DeclaredAttribute> typeAttributes;
+    std::vector<DeclaredAttribute> datatypeAttributes;
+    bool hasDatatype = false;
+    DeclaredColumn *declared = nullptr;
 };
+
+void keepDeclared(std::vector<DeclaredAttribute> &kept, const XmlAttribute &a)
+{
+    if (a.ns != Ns::Other)
+        kept.push_back({a.ns, std::string(a.local), std::string(a.value)});
+}
+
+// Names and texts of the schema carry the same escapes as text values.
+QString unescapedText(std::string_view v)
+{
+    std::string decoded;
+    return decodeTextEscapes(v, decoded) ? qs(decoded) : qs(v);
+}
 
 void applyAttribute(ColumnDef &d, const XmlAttribute &a)
 {
@@ -131,7 +155,7 @@ void applyAttribute(ColumnDef &d, const XmlAttribute &a)
     if (a.ns != Ns::Rowset)
         return;
     if (n == "name") {
-        d.realName = qs(v);
+        d.realName = unescapedText(v);
         d.hasRealName = true;
     } else if (n == "number") {
         d.hasNumber = parseCount(v, d.number);
@@ -150,13 +174,13 @@ void applyAttribute(ColumnDef &d, const XmlAttribute &a)
     } else if (n == "autoincrement") {
         d.autoIncrement = flag(v);
     } else if (n == "basecatalog") {
-        d.baseCatalog = qs(v);
+        d.baseCatalog = unescapedText(v);
     } else if (n == "baseschema") {
-        d.baseSchema = qs(v);
+        d.baseSchema = unescapedText(v);
     } else if (n == "basetable") {
-        d.baseTable = qs(v);
+        d.baseTable = unescapedText(v);
     } else if (n == "basecolumn") {
-        d.baseColumn = qs(v);
+        d.baseColumn = unescapedText(v);
     } else if (n == "dbtype") {
         d.dbType = std::string(trimmed(v));
     } else if (n == "precision") {
@@ -202,7 +226,9 @@ void settleType(ColumnDef &d)
     } else if (t == "number" || t == "decimal" || t == "numeric") {
         info.type = (db == "varnumeric" || db == "decimal") ? ftFMTBcd : ftBCD;
         d.conversion = Conversion::Decimal;
-        info.size = clampInt(d.scale);
+        // Scale 255 says the scale is not known (a NUMBER without one): it is no size.
+        d.unknownScale = d.scale == 255 || (d.precision > 0 && d.scale > d.precision);
+        info.size = d.unknownScale ? 0 : clampInt(d.scale);
     } else if (t == "boolean") {
         info.type = ftBoolean;
         d.conversion = Conversion::Boolean;
@@ -243,7 +269,7 @@ void settleType(ColumnDef &d)
         info.size = (d.isLong && d.maxLength >= 536870910) ? 0 : clampInt(d.maxLength);
     }
     info.precision = clampInt(d.precision);
-    info.scale = clampInt(d.scale);
+    info.scale = d.unknownScale ? 0 : clampInt(d.scale);
 }
 
 struct Schema {
@@ -286,6 +312,8 @@ public:
         if (!haveData)
             notRowset(QStringLiteral("it has no data section (rs:data)"));
         result_.updatable = schema_.updatable;
+        declared_->rows = result_.rows.rowCount();
+        result_.declared = std::move(declared_);
         return std::move(result_);
     }
 
@@ -322,88 +350,126 @@ private:
 
     // ---- schema ----
 
-    void readSchema()
-    {
-        std::vector<ColumnDef> rowDefs;            // declared inside the row type
+    // What the schema section declares, gathered before the columns are settled.
+    struct SchemaParts {
+        std::vector<ColumnDef> rowDefs;                          // declared inside the row type
         std::vector<std::pair<std::string, size_t>> references; // s:attribute type=..., offset
-        std::map<std::string, ColumnDef> globals;  // s:AttributeType under s:Schema
+        std::map<std::string, ColumnDef> globals;                // s:AttributeType under s:Schema
+        std::vector<DeclaredChapter> chapters;
         bool haveRowType = false;
         size_t declared = 0;
+    };
+
+    bool atSchemaElement(std::string_view local) const { return x_.ns() == Ns::Schema && x_.localName() == local; }
+
+    void readSchema()
+    {
+        SchemaParts parts;
         while (x_.next() == XmlPullParser::StartElement) {
             x_.checkUniqueAttributes();
-            if (x_.ns() == Ns::Schema && x_.localName() == "ElementType") {
-                std::string name;
-                bool updatable = false;
-                for (const auto &a : x_.attributes()) {
-                    if (a.ns == Ns::None && a.local == "name")
-                        name = std::string(trimmed(a.value));
-                    else if (a.local == "updatable" && (a.ns == Ns::Rowset || a.ns == Ns::None))
-                        updatable = flag(a.value);
-                }
-                // The row type is the one named "row"; failing that, the first one.
-                const bool take = !haveRowType || (schema_.rowName != "row" && name == "row");
-                if (!take) {
-                    x_.skipElement();
-                    continue;
-                }
-                haveRowType = true;
-                schema_.rowName = name.empty() ? std::string("row") : name;
-                schema_.updatable = updatable;
-                rowDefs.clear();
-                references.clear();
-                schema_.chapters.clear();
-                while (x_.next() == XmlPullParser::StartElement) {
-                    x_.checkUniqueAttributes();
-                    if (x_.ns() == Ns::Schema && x_.localName() == "AttributeType") {
-                        rowDefs.push_back(readAttributeType(declared++));
-                    } else if (x_.ns() == Ns::Schema && x_.localName() == "attribute") {
-                        for (const auto &a : x_.attributes())
-                            if (a.ns == Ns::None && a.local == "type")
-                                references.emplace_back(std::string(trimmed(a.value)), x_.tokenOffset());
-                        x_.skipElement();
-                    } else if (x_.ns() == Ns::Schema && x_.localName() == "ElementType") {
-                        for (const auto &a : x_.attributes())
-                            if (a.ns == Ns::None && a.local == "name")
-                                schema_.chapters.emplace_back(trimmed(a.value));
-                        x_.skipElement();
-                    } else {
-                        x_.skipElement(); // s:extends, anything else
-                    }
-                }
-            } else if (x_.ns() == Ns::Schema && x_.localName() == "AttributeType") {
-                ColumnDef d = readAttributeType(declared++);
-                globals[d.xmlName] = d;
+            if (atSchemaElement("ElementType")) {
+                readElementType(parts);
+            } else if (atSchemaElement("AttributeType")) {
+                ColumnDef d = readAttributeType(parts.declared++);
+                parts.globals[d.xmlName] = d;
             } else {
                 x_.skipElement();
             }
         }
-        if (!haveRowType)
+        if (!parts.haveRowType)
             notRowset(QStringLiteral("its schema declares no row type (s:ElementType)"));
-        for (const auto &[name, offset] : references) {
-            const auto it = globals.find(name);
-            if (it == globals.end())
+        resolveReferences(parts);
+        orderByNumber(parts.rowDefs);
+        settleColumns(parts.rowDefs);
+        schema_.defs = std::move(parts.rowDefs);
+        indexColumnNames();
+        createFields(std::move(parts.chapters));
+    }
+
+    // The row type is the one named "row"; failing that, the first one.
+    void readElementType(SchemaParts &parts)
+    {
+        std::string name;
+        bool updatable = false;
+        for (const auto &a : x_.attributes()) {
+            if (a.ns == Ns::None && a.local == "name")
+                name = std::string(trimmed(a.value));
+            else if (a.local == "updatable" && (a.ns == Ns::Rowset || a.ns == Ns::None))
+                updatable = flag(a.value);
+        }
+        const bool take = !parts.haveRowType || (schema_.rowName != "row" && name == "row");
+        if (!take) {
+            x_.skipElement();
+            return;
+        }
+        parts.haveRowType = true;
+        schema_.rowName = name.empty() ? std::string("row") : name;
+        schema_.updatable = updatable;
+        parts.rowDefs.clear();
+        parts.references.clear();
+        parts.chapters.clear();
+        schema_.chapters.clear();
+        readRowTypeContent(parts);
+    }
+
+    void readRowTypeContent(SchemaParts &parts)
+    {
+        while (x_.next() == XmlPullParser::StartElement) {
+            x_.checkUniqueAttributes();
+            if (atSchemaElement("AttributeType")) {
+                parts.rowDefs.push_back(readAttributeType(parts.declared++));
+            } else if (atSchemaElement("attribute")) {
+                for (const auto &a : x_.attributes())
+                    if (a.ns == Ns::None && a.local == "type")
+                        parts.references.emplace_back(std::string(trimmed(a.value)), x_.tokenOffset());
+                x_.skipElement();
+            } else if (atSchemaElement("ElementType")) {
+                // A chapter: its child rows are kept as they are, not shown.
+                for (const auto &a : x_.attributes())
+                    if (a.ns == Ns::None && a.local == "name")
+                        schema_.chapters.emplace_back(trimmed(a.value));
+                DeclaredChapter chapter;
+                chapter.schema = "\t\t" + copyElement() + "\r\n";
+                parts.chapters.push_back(std::move(chapter));
+            } else {
+                x_.skipElement(); // s:extends, anything else
+            }
+        }
+    }
+
+    void resolveReferences(SchemaParts &parts)
+    {
+        for (const auto &[name, offset] : parts.references) {
+            const auto it = parts.globals.find(name);
+            if (it == parts.globals.end())
                 badSchema(offset, QStringLiteral("s:attribute refers to '%1', which is not declared").arg(qs(name)));
             ColumnDef d = it->second;
-            d.docIndex = declared++;
-            rowDefs.push_back(d);
+            d.docIndex = parts.declared++;
+            parts.rowDefs.push_back(d);
         }
+    }
 
-        // Column order is rs:number; columns without one follow in document order.
-        std::stable_sort(rowDefs.begin(), rowDefs.end(), [](const ColumnDef &a, const ColumnDef &b) {
+    // Column order is rs:number; columns without one follow in document order.
+    static void orderByNumber(std::vector<ColumnDef> &defs)
+    {
+        std::stable_sort(defs.begin(), defs.end(), [](const ColumnDef &a, const ColumnDef &b) {
             if (a.hasNumber != b.hasNumber)
                 return a.hasNumber;
             if (a.hasNumber && a.number != b.number)
                 return a.number < b.number;
             return a.docIndex < b.docIndex;
         });
+    }
 
+    void settleColumns(std::vector<ColumnDef> &defs)
+    {
         bool fileUsesNullable = false, fileUsesWrite = false;
-        for (const ColumnDef &d : rowDefs) {
+        for (const ColumnDef &d : defs) {
             fileUsesNullable |= d.nullable >= 0;
             fileUsesWrite |= d.write || d.writeUnknown;
         }
-        int outputs = 0;
-        for (ColumnDef &d : rowDefs) {
+        int outputs = 0, hidden = 0;
+        for (ColumnDef &d : defs) {
             if (d.xmlName.empty())
                 badSchema(d.offset, QStringLiteral("an s:AttributeType has no name"));
             settleType(d);
@@ -425,8 +491,12 @@ private:
             info.baseTable = d.baseTable;
             info.baseColumn = d.baseColumn;
             d.output = d.hidden ? -1 : outputs++;
+            d.hiddenStore = d.hidden ? hidden++ : -1;
         }
-        schema_.defs = std::move(rowDefs);
+    }
+
+    void indexColumnNames()
+    {
         for (size_t i = 0; i < schema_.defs.size(); ++i)
             schema_.byName.emplace_back(schema_.defs[i].xmlName, int(i));
         std::sort(schema_.byName.begin(), schema_.byName.end());
@@ -434,15 +504,54 @@ private:
             if (schema_.byName[i].first == schema_.byName[i - 1].first)
                 badSchema(schema_.defs[size_t(schema_.byName[i].second)].offset,
                           QStringLiteral("the attribute name '%1' is declared twice").arg(qs(schema_.byName[i].first)));
+    }
 
-        for (const ColumnDef &d : schema_.defs) {
-            if (d.output < 0)
+    // The fields, the chapters' marker fields after them, and the declaration kept for a save.
+    void createFields(std::vector<DeclaredChapter> chapters)
+    {
+        declared_ = std::make_shared<Declared>();
+        declared_->columns.reserve(schema_.defs.size());
+        for (ColumnDef &d : schema_.defs) {
+            declared_->columns.push_back(declaredColumn(d));
+            d.declared = &declared_->columns.back();
+            if (d.output < 0) {
+                declared_->hidden.columns.emplace_back(StorageKind::Text);
                 continue;
+            }
             result_.columns.push_back(d.info);
             result_.rows.columns.emplace_back(storageFor(d.info.type));
         }
+        for (size_t k = 0; k < chapters.size(); ++k) {
+            ColumnInfo marker;
+            marker.name = qs(schema_.chapters[k]);
+            marker.readOnly = true;
+            chapters[k].output = int(result_.columns.size());
+            result_.columns.push_back(marker);
+            result_.rows.columns.emplace_back(StorageKind::Text);
+        }
+        declared_->chapters = std::move(chapters);
         base_.resize(schema_.defs.size());
         change_.resize(schema_.defs.size());
+    }
+
+    static DeclaredColumn declaredColumn(const ColumnDef &d)
+    {
+        DeclaredColumn c;
+        c.xmlName = d.xmlName;
+        c.typeAttributes = d.typeAttributes;
+        c.datatypeAttributes = d.datatypeAttributes;
+        c.hasDatatype = d.hasDatatype;
+        c.loadedType = d.info.type;
+        c.output = d.output;
+        c.hiddenStore = d.hiddenStore;
+        c.integer = d.conversion == Conversion::Integer;
+        c.minValue = d.minValue;
+        c.maxValue = d.maxValue;
+        c.decimal = d.conversion == Conversion::Decimal;
+        c.precision = int(std::clamp<long long>(d.precision, 0, INT32_MAX));
+        c.scale = int(std::clamp<long long>(d.scale, 0, INT32_MAX));
+        c.unknownScale = d.unknownScale;
+        return c;
     }
 
     ColumnDef readAttributeType(size_t docIndex)
@@ -450,19 +559,103 @@ private:
         ColumnDef d;
         d.docIndex = docIndex;
         d.offset = x_.tokenOffset();
-        for (const auto &a : x_.attributes())
+        for (const auto &a : x_.attributes()) {
             applyAttribute(d, a);
+            keepDeclared(d.typeAttributes, a);
+        }
         d.xmlName = std::string(trimmed(d.xmlName));
         while (x_.next() == XmlPullParser::StartElement) {
             x_.checkUniqueAttributes();
-            if (x_.ns() == Ns::Schema && x_.localName() == "datatype") {
-                for (const auto &a : x_.attributes())
+            if (atSchemaElement("datatype") && !d.hasDatatype) {
+                d.hasDatatype = true;
+                for (const auto &a : x_.attributes()) {
                     if (a.ns != Ns::None)
                         applyAttribute(d, a);
+                    keepDeclared(d.datatypeAttributes, a);
+                }
             }
             x_.skipElement();
         }
         return d;
+    }
+
+    // ---- copying elements a save writes back ----
+
+    static const char *prefixOf(Ns ns)
+    {
+        switch (ns) {
+        case Ns::Schema: return "s:";
+        case Ns::DataType: return "dt:";
+        case Ns::Rowset: return "rs:";
+        case Ns::Row: return "z:";
+        default: return "";
+        }
+    }
+
+    static void appendEscaped(std::string &out, std::string_view v)
+    {
+        for (const char c : v) {
+            switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20)
+                    out += "&#" + std::to_string(int(c)) + ";";
+                else
+                    out += c;
+            }
+        }
+    }
+
+    void appendStartTag(std::string &out) const
+    {
+        out += '<';
+        out += prefixOf(x_.ns());
+        out += x_.localName();
+        for (const auto &a : x_.attributes()) {
+            if (a.ns == Ns::Other)
+                continue; // its namespace is not declared in the file written
+            out += ' ';
+            out += prefixOf(a.ns);
+            out += a.local;
+            out += "='";
+            appendEscaped(out, a.value);
+            out += '\'';
+        }
+    }
+
+    // The current element and everything inside it, in this program's prefixes (the
+    // file may have used others). Elements of other vocabularies are left out.
+    std::string copyElement()
+    {
+        std::string out;
+        std::vector<std::string> open;
+        bool tagOpen = false;
+        auto enter = [&] {
+            x_.checkUniqueAttributes();
+            if (tagOpen)
+                out += '>';
+            appendStartTag(out);
+            open.push_back(std::string(prefixOf(x_.ns())) + std::string(x_.localName()));
+            tagOpen = true;
+        };
+        enter();
+        while (!open.empty()) {
+            if (x_.next() == XmlPullParser::StartElement) {
+                if (x_.ns() == Ns::Other)
+                    x_.skipElement();
+                else
+                    enter();
+                continue;
+            }
+            out += tagOpen ? "/>" : "</" + open.back() + ">";
+            tagOpen = false;
+            open.pop_back();
+        }
+        return out;
     }
 
     // ---- data ----
@@ -515,8 +708,9 @@ private:
     }
 
     // Takes the current row element's values into slots; copies them when they must
-    // outlive the parser's next step. Every attribute must be a declared column, except
-    // rs:forcenull on the changed row of an update. Returns the names it lists.
+    // outlive the parser's next step. Attributes that are no declared column are passed
+    // over and counted, as the platform's own reader ignores them (rs:forcenull on the
+    // changed row of an update aside). Returns the names rs:forcenull lists.
     std::string collect(std::vector<Slot> &target, uint64_t generation, bool copy, bool mayForceNull = false)
     {
         std::string forceNull;
@@ -527,12 +721,14 @@ private:
                     forceNull = std::string(a.value);
                     continue;
                 }
-                undeclared(a.valueOffset, QStringLiteral("the attribute '%1:%2' is not a column")
-                                              .arg(qs(a.prefix), qs(a.local)));
+                ++result_.notes.valuesLeftOut;
+                continue;
             }
             const int d = lookup(a.local);
-            if (d < 0)
-                undeclared(a.valueOffset, QStringLiteral("the attribute '%1' is not a declared column").arg(qs(a.local)));
+            if (d < 0) {
+                ++result_.notes.valuesLeftOut;
+                continue;
+            }
             Slot &s = target[size_t(d)];
             if (s.generation == generation)
                 throw XmlError{a.valueOffset, QStringLiteral("the attribute '%1' appears twice").arg(qs(a.local))};
@@ -625,6 +821,13 @@ private:
         exact::Decimal number;
         if (!exact::parseDecimal(t, number))
             mismatch(d, v, offset);
+        if (d.unknownScale) {
+            const long long digits = number.integerDigits() + number.fractionDigits();
+            if (d.precision > 0 && digits > d.precision)
+                outOfRange(d, v, offset, QStringLiteral("%1 digits").arg(d.precision));
+            col.appendText(t);
+            return;
+        }
         const int precision = int(std::clamp<long long>(d.precision, 0, INT32_MAX));
         const int scale = int(std::clamp<long long>(d.scale, 0, INT32_MAX));
         switch (exact::fitsNumeric(number, precision, scale)) {
@@ -665,7 +868,10 @@ private:
             break;
         case Conversion::DateTime: {
             int64_t ms = 0;
-            check(parseDateTime(v, ms), d, v, s.offset);
+            bool zoned = false;
+            check(parseDateTime(v, ms, &zoned), d, v, s.offset);
+            if (zoned)
+                d.declared->zoned[uint32_t(col.size())] = {ms, std::string(trimmed(v))};
             col.appendDateTime(ms);
             break;
         }
@@ -682,7 +888,7 @@ private:
             col.appendText(bytes_);
             break;
         case Conversion::Text:
-            col.appendText(v);
+            col.appendText(decodeTextEscapes(v, bytes_) ? std::string_view(bytes_) : v);
             break;
         }
     }
@@ -717,9 +923,8 @@ private:
         }
         for (size_t i = 0; i < schema_.defs.size(); ++i) {
             const ColumnDef &d = schema_.defs[i];
-            if (d.output < 0)
-                continue;
-            ColumnStore &col = result_.rows.columns[size_t(d.output)];
+            ColumnStore &col = d.output < 0 ? declared_->hidden.columns[size_t(d.hiddenStore)]
+                                            : result_.rows.columns[size_t(d.output)];
             const Slot *s = nullptr;
             if (changeGeneration && change_[i].generation == changeGeneration)
                 s = &change_[i];
@@ -727,16 +932,20 @@ private:
                 s = &base_[i];
             if (s && !nulled.empty() && std::find(nulled.begin(), nulled.end(), d.xmlName) != nulled.end())
                 s = nullptr;
-            if (s)
+            if (s && d.output < 0)
+                col.appendText(s->value); // kept as written
+            else if (s)
                 store(d, col, *s);
             else
                 col.appendNull();
         }
+        for (const DeclaredChapter &chapter : declared_->chapters)
+            result_.rows.columns[size_t(chapter.output)].appendText(kChapterMarker);
     }
 
-    // Inside a row only the child rows of a declared chapter may appear; they are not
-    // read, since chapters are not fields here.
-    void skipRowContent()
+    // Inside a row only the child rows of a declared chapter may appear. They are not
+    // fields here: they are kept as they are (into `nested` when given), for a save.
+    void readRowContent(std::string *nested)
     {
         while (x_.next() == XmlPullParser::StartElement) {
             const bool chapter = x_.ns() == Ns::None &&
@@ -745,16 +954,28 @@ private:
             if (!chapter)
                 undeclared(x_.tokenOffset(), QStringLiteral("<%1> inside a row is not a declared chapter")
                                                  .arg(qs(currentQName())));
-            x_.skipElement();
+            if (!nested) {
+                x_.skipElement();
+                continue;
+            }
+            *nested += copyElement();
+            ++result_.notes.nestedRows;
         }
     }
+    void skipRowContent() { readRowContent(nullptr); }
 
     void plainRow()
     {
         const uint64_t g = ++generation_;
         collect(base_, g, false);
+        const size_t row = result_.rows.rowCount();
         append(g, 0, {});
-        skipRowContent();
+        if (declared_->chapters.empty()) {
+            skipRowContent();
+            return;
+        }
+        declared_->nested.resize(row + 1);
+        readRowContent(&declared_->nested[row]);
     }
 
     // A deleted row is gone, but it must still be a row of the declared columns.
@@ -828,6 +1049,7 @@ private:
     std::vector<Slot> base_;
     std::vector<Slot> change_;
     std::vector<Slot> deleted_;
+    std::shared_ptr<Declared> declared_;
     uint64_t generation_ = 0;
     size_t guess_ = 0;
     std::string bytes_;

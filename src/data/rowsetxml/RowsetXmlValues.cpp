@@ -1,6 +1,7 @@
 // Values of the rowset XML files: the text forms of XML-Data types, checked strictly.
 #include "data/rowsetxml/RowsetXmlValues.h"
 #include "data/core/ColumnStore.h"
+#include "data/rowsetxml/RowsetXmlParser.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <charconv>
@@ -130,18 +131,82 @@ bool isGuidText(std::string_view s)
     return true;
 }
 
+static bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Other programs break long values over lines or put blanks between the pairs; a blank
+// inside a pair is still an error.
 bool parseHexBytes(std::string_view s, std::string &out)
 {
-    s = trimmed(s);
-    if (s.size() % 2)
-        return false;
     out.resize(s.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const char a = s[2 * i], b = s[2 * i + 1];
-        if (!isHex(a) || !isHex(b))
+    size_t n = 0;
+    for (size_t i = 0; i < s.size();) {
+        if (isBlank(s[i])) {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= s.size() || !isHex(s[i]) || !isHex(s[i + 1]))
             return false;
-        out[i] = char(hexValue(a) * 16 + hexValue(b));
+        out[n++] = char(hexValue(s[i]) * 16 + hexValue(s[i + 1]));
+        i += 2;
     }
+    out.resize(n);
+    return true;
+}
+
+// ---- control characters in text ----------------------------------------------------------
+
+bool isEscapedCharacter(uint32_t cp)
+{
+    return (cp < 0x20 && cp != 0x09 && cp != 0x0A && cp != 0x0D) || cp == 0xFFFE || cp == 0xFFFF;
+}
+
+// "_xHHHH_" at s[i] (exactly four hex digits): the code unit, or -1.
+static long escapeAt(std::string_view s, size_t i)
+{
+    if (i + 7 > s.size() || s[i] != '_' || s[i + 1] != 'x' || s[i + 6] != '_')
+        return -1;
+    long v = 0;
+    for (size_t k = 2; k < 6; ++k) {
+        if (!isHex(s[i + k]))
+            return -1;
+        v = v * 16 + hexValue(s[i + k]);
+    }
+    return v;
+}
+
+bool startsHexEscapeShape(std::string_view s, size_t i)
+{
+    if (i + 6 > s.size() || s[i] != '_' || s[i + 1] != 'x')
+        return false;
+    for (size_t k = 2; k < 6; ++k)
+        if (!isHex(s[i + k]))
+            return false;
+    return true;
+}
+
+bool decodeTextEscapes(std::string_view s, std::string &out)
+{
+    size_t at = s.find("_x");
+    if (at == std::string_view::npos)
+        return false;
+    out.clear();
+    size_t from = 0;
+    for (; at != std::string_view::npos; at = s.find("_x", at + 1)) {
+        if (at < from)
+            continue;
+        const long v = escapeAt(s, at);
+        if (v < 0 || (v != 0x5F && !isEscapedCharacter(uint32_t(v))))
+            continue;
+        out.append(s.substr(from, at - from));
+        appendUtf8(out, uint32_t(v));
+        from = at + 7;
+    }
+    if (from == 0)
+        return false;
+    out.append(s.substr(from));
     return true;
 }
 
@@ -224,7 +289,7 @@ static bool parseZone(std::string_view s, size_t &i, int &minutes)
     return true;
 }
 
-ValueCheck parseDateTime(std::string_view s, int64_t &msecs)
+ValueCheck parseDateTime(std::string_view s, int64_t &msecs, bool *zonedOut)
 {
     s = trimmed(s);
     int y = 1899, mo = 12, d = 30, h = 0, mi = 0, sec = 0, ms = 0;
@@ -264,6 +329,8 @@ ValueCheck parseDateTime(std::string_view s, int64_t &msecs)
     if (mo == 2 && d == 29 && !leap)
         return ValueCheck::Invalid;
     msecs = daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400000 + ((h * 60 + mi) * 60 + sec) * 1000LL + ms;
+    if (zonedOut)
+        *zonedOut = zoned;
     if (!zoned)
         return ValueCheck::Ok;
     if (!hasTime || timeOnly)

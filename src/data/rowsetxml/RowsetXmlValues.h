@@ -23,6 +23,7 @@ bool parseBoolean(std::string_view s, int64_t &v);
 ValueCheck parseReal(std::string_view s, double &v);
 // 36 hex digits and hyphens, with or without braces.
 bool isGuidText(std::string_view s);
+// Pairs of hex digits; blanks and line ends between pairs are allowed.
 bool parseHexBytes(std::string_view s, std::string &out);
 bool parseBase64Bytes(std::string_view s, std::string &out);
 // yyyy-mm-dd[Thh:mm[:ss[.fff]]][Z|+hh:mm|-hh:mm], or a lone hh:mm[:ss[.fff]] (a time of
@@ -31,6 +32,19 @@ bool parseBase64Bytes(std::string_view s, std::string &out);
 // zeros (TooPrecise). A date and time with a zone is converted to this machine's local
 // time, the time every other value is in; a date or a time alone cannot be converted
 // (ZoneOnDateOrTime).
-ValueCheck parseDateTime(std::string_view s, int64_t &msecs);
+// `zoned` (when given) tells whether the text named a zone.
+ValueCheck parseDateTime(std::string_view s, int64_t &msecs, bool *zoned = nullptr);
+
+// Characters XML 1.0 cannot carry at all, not even as a character reference: U+0000 to
+// U+001F other than TAB, LF and CR, and U+FFFE, U+FFFF. Text holding them is written with
+// the escape "_xHHHH_" (four hex digits of the code unit, as spreadsheet files spell
+// such characters), and an underscore that would otherwise begin "_xHHHH" is written
+// "_x005F_". Reading decodes exactly these two kinds: "_xHHHH_" naming such a character
+// or 005F; any other "_x...." text stays as it is.
+bool isEscapedCharacter(uint32_t cp);
+// Whether s[i] begins "_x" and four hex digits (an underscore the writer must escape).
+bool startsHexEscapeShape(std::string_view s, size_t i);
+// The text with the escapes decoded into `out`; false (and `out` unused) when it has none.
+bool decodeTextEscapes(std::string_view s, std::string &out);
 
 } // namespace data::rowsetxml::detail

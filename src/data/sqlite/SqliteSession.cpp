@@ -861,6 +861,8 @@ bool SqliteRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows
                     decide(p, columns[size_t(c)], ftLargeint);
                 const int64_t v = sqlite3_column_int64(st, c);
                 ColumnStore &cs = *p.store;
+                if (cs.kind() == StorageKind::DateTime)
+                    cs.promoteToText(p.type);
                 if (cs.kind() == StorageKind::Int) {
                     // A boolean column shows True/False: any other number is kept as text.
                     if (p.type == ftBoolean && (v & ~int64_t(1)))
@@ -875,6 +877,8 @@ bool SqliteRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows
             case SQLITE_FLOAT:
                 if (p.pending)
                     decide(p, columns[size_t(c)], ftFloat);
+                if (p.store->kind() == StorageKind::DateTime)
+                    p.store->promoteToText(p.type);
                 p.store->appendReal(sqlite3_column_double(st, c));
                 break;
             case SQLITE_TEXT: {
@@ -890,6 +894,9 @@ bool SqliteRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows
                         cs.appendDateTime(ms);
                         break;
                     }
+                    // The dates so far were read from text in exactly this form: as text
+                    // again they are what is stored.
+                    cs.promoteToText(p.type);
                 }
                 cs.appendText(std::string_view(t, size_t(len)));
                 break;
@@ -899,6 +906,8 @@ bool SqliteRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &rows
                     decide(p, columns[size_t(c)], ftBlob);
                 const char *b = static_cast<const char *>(sqlite3_column_blob(st, c));
                 const int len = sqlite3_column_bytes(st, c);
+                if (p.store->kind() == StorageKind::DateTime)
+                    p.store->promoteToText(p.type);
                 if (p.store->kind() != StorageKind::Bytes)
                     p.sawBlob = p.sawText = true;
                 p.store->appendText(std::string_view(b ? b : "", size_t(len)));
