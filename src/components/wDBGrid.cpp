@@ -569,8 +569,7 @@ void TwDBGrid::baseKeyPress(QChar &key)
 
 void TwDBGrid::reportError(const QString &text)
 {
-    platform::ui().showMessage(this, QCoreApplication::applicationName(), text,
-                               platform::MessageIcon::Stop, false);
+    platform::ui().showMessage(this, platform::kErrorTitle, text, platform::MessageIcon::Stop, false);
 }
 
 // Leaving the grid drops a new record nobody has typed into.
