@@ -4,6 +4,7 @@
 // is bounded and can be cut short. A call the caller stops waiting for finishes in the
 // background and its result is dropped; such calls are bounded by their own timeouts,
 // and the program waits for them (a few seconds at most) before it exits.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
