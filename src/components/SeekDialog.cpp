@@ -53,10 +53,9 @@ void TfmSeek::guarded(const std::function<void()> &body)
         body();
     } catch (const SeekAbort &) {
     } catch (const data::DatabaseError &e) {
-        platform::ui().showMessage(this, QCoreApplication::applicationName(), e.message(),
-                                   platform::MessageIcon::Stop, false);
+        platform::ui().showMessage(this, platform::kErrorTitle, e.message(), platform::MessageIcon::Stop, false);
     } catch (const std::exception &e) {
-        platform::ui().showMessage(this, QCoreApplication::applicationName(), QString::fromUtf8(e.what()),
+        platform::ui().showMessage(this, platform::kErrorTitle, QString::fromUtf8(e.what()),
                                    platform::MessageIcon::Stop, false);
     }
 }

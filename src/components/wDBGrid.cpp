@@ -585,8 +585,7 @@ void TwDBGrid::baseKeyPress(QChar &key)
 
 void TwDBGrid::reportError(const QString &text)
 {
-    platform::ui().showMessage(this, QCoreApplication::applicationName(), text,
-                               platform::MessageIcon::Stop, false);
+    platform::ui().showMessage(this, platform::kErrorTitle, text, platform::MessageIcon::Stop, false);
 }
 
 void TwDBGrid::focusOutEvent(QFocusEvent *event)

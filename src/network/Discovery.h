@@ -1,8 +1,8 @@
 #pragma once
 // The five discovery functions of the network page. They keep no state, show nothing and
 // throw nothing: a failure is an empty text, a false result or a short list. Every call
-// is bounded in time (kNetworkTimeoutMs per network wait), so a dead host costs seconds,
-// not minutes.
+// is bounded in time (kNetworkTimeoutMs per network wait; a host's SMB ports are tried at
+// the same time), so a dead host costs seconds, not minutes.
 //
 // Lists are emptied first and then filled in the order the network delivers entries.
 #include <QString>
@@ -13,6 +13,11 @@ namespace network {
 // Milliseconds one network wait (a name lookup, an SMB round trip, an address
 // resolution) may take before the call gives up.
 constexpr int kNetworkTimeoutMs = 3000;
+
+// Milliseconds the lookups of one computer together (address, adapter address, shares)
+// may take on the network page: a computer that never answers costs this, not the sum
+// of its waits.
+constexpr int kComputerLookupMs = 2 * kNetworkTimeoutMs;
 
 // Where SMB browsing connects; tests point it at a server on a port of their own.
 struct SmbOptions {

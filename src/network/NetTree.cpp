@@ -22,12 +22,17 @@ QString trimmedHostName(const QString &text)
 
 namespace {
 
-// "網路資源" at level, its shares one level below.
+KeepWaiting keepWaitingOf(NetTreeSink &sink)
+{
+    return [&sink] { return sink.keepWaiting(); };
+}
+
+// "網路資源" at level, its shares one level below (none once a stop was asked for).
 void addShares(const QString &computer, int level, DiscoveryBackend &discovery, NetTreeSink &sink)
 {
     sink.addNode(level, kSharesNodeText);
     QStringList shares;
-    if (!discovery.netShares(computer, shares))
+    if (sink.stopRequested() || !discovery.netShares(computer, shares))
         return;
     for (const QString &share : shares)
         sink.addNode(level + 1, share);
@@ -36,9 +41,11 @@ void addShares(const QString &computer, int level, DiscoveryBackend &discovery, 
 void addComputer(const QString &computer, DiscoveryBackend &discovery, NetTreeSink &sink)
 {
     sink.addNode(1, computer);
-    const QString ip = discovery.hostToIP(computer);
+    ComputerLookup lookup(discovery, computer, keepWaitingOf(sink));
+    const QString ip = sink.stopRequested() ? QString() : discovery.hostToIP(computer);
     sink.addNode(2, ip);
-    sink.addNode(2, ip.trimmed().isEmpty() ? QString() : discovery.ipToMAC(ip));
+    const bool askAdapter = !ip.trimmed().isEmpty() && !sink.stopRequested();
+    sink.addNode(2, askAdapter ? discovery.ipToMAC(ip) : QString());
     addShares(computer, 2, discovery, sink);
     sink.computerDone();
 }
@@ -64,6 +71,7 @@ void buildNeighbourhood(DiscoveryBackend &discovery, NetTreeSink &sink)
 void addSqlClient(const SqlClientRow &row, DiscoveryBackend &discovery, NetTreeSink &sink)
 {
     const QString host = trimmedHostName(row.hostname);
+    ComputerLookup lookup(discovery, host, keepWaitingOf(sink));
     sink.addNode(0, host);
     sink.addNode(1, kSqlInfoNodeText);
     sink.addNode(2, QStringLiteral("IP: ") + discovery.hostToIP(host));

@@ -26,13 +26,18 @@ public:
     // A computer and its children are complete (the view repaints here, so the tree
     // grows visibly during a scan).
     virtual void computerDone() {}
-    // Asked after each computer: true ends the scan there (the person stopped it).
+    // Asked between the lookups of a computer and after it: true ends the scan there
+    // (the person stopped it).
     virtual bool stopRequested() { return false; }
+    // Asked every few milliseconds while a lookup waits for the network (the view
+    // paints and takes Esc here); false gives the lookup up.
+    virtual bool keepWaiting() { return !stopRequested(); }
 };
 
 // Workgroups, then per workgroup its computers with address, adapter address (asked only
-// when the address is not blank) and shares. No workgroups: nothing is added. Ends early,
-// after a complete computer, when the sink asks to stop.
+// when the address is not blank) and shares. No workgroups: nothing is added. When the
+// sink asks to stop, the lookups of the computer at hand that are still to come are
+// skipped (their nodes stay, empty) and the scan ends with that computer.
 void buildNeighbourhood(DiscoveryBackend &discovery, NetTreeSink &sink);
 
 // One row of the connected-clients query, values as the server returned them.

@@ -1,11 +1,14 @@
 // Workgroups, computers and shares through SMB browsing (libsmbclient). Each call uses a
 // context of its own, logs in as a guest and waits at most the options' timeout for any
-// one round trip; nothing is printed and nothing is kept between calls.
+// one round trip; nothing is printed and nothing is kept between calls. A share listing
+// tries the host's ports at once first (PortProbe.h).
 #include "Discovery.h"
+#include "PortProbe.h"
 #include <QUrl>
 #include <cstring>
 #include <functional>
 #include <libsmbclient.h>
+#include <mutex>
 
 namespace network {
 
@@ -26,7 +29,7 @@ enum class Purpose { Shares, BrowseList };
 
 class SmbContext {
 public:
-    explicit SmbContext(const SmbOptions &options, Purpose purpose = Purpose::Shares)
+    explicit SmbContext(const SmbOptions &options, Purpose purpose = Purpose::Shares) : inUse_(libraryLock())
     {
         ctx_ = smbc_new_context();
         if (!ctx_)
@@ -70,6 +73,15 @@ public:
     }
 
 private:
+    // The library keeps global state and offers no thread support here, while contexts
+    // live on the threads of bounded calls: one context at a time.
+    static std::mutex &libraryLock()
+    {
+        static std::mutex lock;
+        return lock;
+    }
+
+    std::unique_lock<std::mutex> inUse_;
     SMBCCTX *ctx_ = nullptr;
 };
 
@@ -125,7 +137,18 @@ bool GetNetShares(const QString &computer, QStringList &list, const SmbOptions &
         host.remove(0, 1);
     if (host.isEmpty())
         return false;
-    SmbContext smb(options);
+    // A host with an address is asked on all its SMB ports at once: one that takes no
+    // connection costs one timeout, not one per port. A name only NetBIOS knows goes
+    // to the library as it stands.
+    SmbOptions listing = options;
+    const QString ip = HostToIP(host);
+    if (!ip.isEmpty()) {
+        const QList<int> ports = options.port > 0 ? QList<int>{options.port} : QList<int>{445, 139};
+        listing.port = firstOpenPort(ip, ports, options.timeoutMs);
+        if (listing.port == 0)
+            return false;
+    }
+    SmbContext smb(listing);
     return smb.list(smbUrl(host), [&](const smbc_dirent &entry) {
         const QString share = nameOf(entry);
         if (isListedShare(entry, share))

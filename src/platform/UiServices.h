@@ -10,6 +10,9 @@ namespace platform {
 
 enum class MessageIcon { None, Information, Warning, Stop, Question };
 
+// The title of every error box of the program.
+inline const QString kErrorTitle = QStringLiteral("錯誤");
+
 struct FileDialogRequest {
     QString title;
     QString initialDir;

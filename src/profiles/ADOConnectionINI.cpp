@@ -6,7 +6,9 @@
 #include "platform/IniFile.h"
 #include "platform/UiServices.h"
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -66,6 +68,14 @@ QByteArray storedPassword(const QByteArray &scrambled)
     if (scrambled.contains('\0') || scrambled.contains('\r') || scrambled.contains('\n'))
         throw ProfilePasswordError();
     return storable(scrambled);
+}
+
+// Control characters (a tab aside) never come from a person's typing; a password that
+// unscrambles to one is damaged, and none is ever stored.
+bool isTypedPassword(const QByteArray &plain)
+{
+    return std::none_of(plain.cbegin(), plain.cend(),
+                        [](char c) { return (uchar(c) < 0x20 && c != '\t') || uchar(c) == 0x7F; });
 }
 
 // A value the file could not give back as it was is refused with the property's name,
@@ -172,6 +182,7 @@ void TADOConnectionINI::LoadProfile()
 {
     if (!connection_)
         return;
+    readProblem_ = ProfileProblem::None;
     if (QFileInfo::exists(IniFilePath())) {
         ReadProfile(true);
         return;
@@ -203,9 +214,9 @@ void TADOConnectionINI::ReadProfile(bool allowChoice)
 {
     if (!connection_)
         return;
-    data::Connection &conn = *connection_;
-    conn.setConnectionString(QString());
+    connection_->setConnectionString(QString());
     platform::IniFile ini = openIni(IniFilePath());
+    const bool readable = !QFileInfo::exists(IniFilePath()) || platform::IniDocument::load(IniFilePath()).has_value();
     platform::IniDocument file = ini.Snapshot();
     defaultADOConnection_ = file.ReadString(kMainSection, kKeyDefault, kDefaultProfileName);
     enabledSelected_ = file.ReadBool(kMainSection, kKeyEnabledSelected, false);
@@ -220,31 +231,115 @@ void TADOConnectionINI::ReadProfile(bool allowChoice)
             file = ini.Snapshot();
         }
     }
+    applyProfile(file);
+    if (!readable)
+        readProblem_ = ProfileProblem::Unreadable;
+    setIniIsHide(iniIsHide_);
+}
 
+bool TADOConnectionINI::RebuildProfile()
+{
+    if (!connection_ || !builder_)
+        return false;
+    connection_->setConnectionString(builder_->BuildConnectionString(dialogParent_, QString()));
+    if (connection_->ConnectionString().isEmpty())
+        return false;
+    WriteProfile();
+    return true;
+}
+
+// Applies the section DefaultADOConnection of the file to the connection and notes
+// what was wrong with it.
+void TADOConnectionINI::applyProfile(const platform::IniDocument &file)
+{
+    data::Connection &conn = *connection_;
+    readProblem_ = ProfileProblem::None;
     const QString section = defaultADOConnection_;
     const QStringList keys = file.ReadSection(section);
     dataSource_ = file.ReadString(section, QStringLiteral("Data Source"), QString());
     initialCatalog_ = file.ReadString(section, QStringLiteral("Initial Catalog"), QString());
     conn.setProvider(file.ReadString(section, QStringLiteral("Provider"), QString()));
+    if (conn.Provider().isEmpty())
+        readProblem_ = ProfileProblem::Unreadable;
     // The pairs are appended to what the connection reports after the provider is set,
     // and the whole string is handed over once. The first key of a section is the
     // provider, already applied.
     QString rebuilt = conn.ConnectionString();
     for (qsizetype i = 1; i < keys.size(); ++i) {
         const QString &key = keys.at(i);
-        QString value;
-        if (key.toLower() == QLatin1String("password")) {
-            const QByteArray stored = file.ReadRawString(section, key, QByteArray());
-            value = stored.isEmpty() ? QString() : platform::big5Decode(Unscramble(stored));
-        } else {
-            value = file.ReadString(section, key, QString());
-        }
+        const bool password = key.toLower() == QLatin1String("password");
+        const QString value = password ? readPassword(file, section, key) : file.ReadString(section, key, QString());
+        if (password && value.isNull())
+            continue; // damaged: never sent
         if (!rebuilt.isEmpty())
             rebuilt += QLatin1Char(';');
         rebuilt += key + QLatin1Char('=') + connectionStringValue(value);
     }
     conn.setConnectionString(rebuilt);
+}
+
+// The stored password unscrambled; empty for none, a null text when its bytes do not
+// unscramble to what a person can have typed (control characters, no Big5 text): the
+// file was damaged or written with other keys.
+QString TADOConnectionINI::readPassword(const platform::IniDocument &file, const QString &section, const QString &key)
+{
+    const QByteArray stored = file.ReadRawString(section, key, QByteArray());
+    if (stored.isEmpty())
+        return QStringLiteral("");
+    const QByteArray plain = Unscramble(stored);
+    const QString text = platform::big5Decode(plain);
+    if (!isTypedPassword(plain) || platform::big5Encode(text) != plain) {
+        readProblem_ = ProfileProblem::DamagedPassword;
+        return QString();
+    }
+    return text;
+}
+
+QString TADOConnectionINI::LastReadProblemText() const
+{
+    const QString file = QDir::toNativeSeparators(IniFilePath());
+    switch (readProblem_) {
+    case ProfileProblem::None:
+        break;
+    case ProfileProblem::Unreadable:
+        return QStringLiteral("無法讀取資料庫參數設定檔 %1 中的設定「%2」（檔案不完整或已損壞，沒有提供者）。")
+            .arg(file, defaultADOConnection_);
+    case ProfileProblem::DamagedPassword:
+        return QStringLiteral("資料庫參數設定檔 %1 中設定「%2」的密碼無法解開（檔案可能已損壞），密碼沒有送出。"
+                              "請以「重新設定資料庫連接參數」重新輸入這個設定的密碼。")
+            .arg(file, defaultADOConnection_);
+    }
+    return {};
+}
+
+QStringList TADOConnectionINI::UsableProfiles() const
+{
+    const platform::IniDocument file = platform::IniDocument::loadOrEmpty(IniFilePath());
+    QStringList usable;
+    for (const QString &section : file.ReadSections())
+        if (section.compare(kMainSection, Qt::CaseInsensitive) != 0 &&
+            !file.ReadString(section, QStringLiteral("Provider"), QString()).isEmpty())
+            usable << section;
+    return usable;
+}
+
+bool TADOConnectionINI::ChooseUsableProfile()
+{
+    if (!connection_ || !chooser_)
+        return false;
+    sectionList_ = UsableProfiles();
+    if (sectionList_.isEmpty())
+        return false;
+    const auto chosen = chooser_->ChooseProfile(sectionList_, defaultADOConnection_);
+    if (!chosen || !sectionList_.contains(*chosen))
+        return false;
+    defaultADOConnection_ = *chosen;
+    platform::IniFile ini = openIni(IniFilePath());
+    ini.WriteString(kMainSection, kKeyDefault, defaultADOConnection_);
+    connection_->setConnectionString(QString());
+    applyProfile(ini.Snapshot());
     setIniIsHide(iniIsHide_);
+    return true;
 }
 
 void TADOConnectionINI::ProfileNameFromProperties()
@@ -296,6 +391,8 @@ void TADOConnectionINI::WriteProfile()
         const auto &item = props.Item(i);
         const bool isPassword = isLowerName(item.name, QLatin1String("password")) && !item.value.isEmpty();
         checkStorable(item.name, storedValue(item.name, item.value), big5File || isPassword);
+        if (isPassword && !isTypedPassword(platform::big5Encode(item.value)))
+            throw ProfilePasswordError();
         if (isPassword)
             password = storedPassword(Scramble(platform::big5Encode(item.value)));
         if (isPassword && !current.holdsRawExactly(password))

@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 
+namespace platform { class IniDocument; }
 
 namespace profiles {
 
@@ -74,6 +75,12 @@ private:
 };
 
 inline const QString kMainSection = QStringLiteral("&&Main&&");
+
+// What the last read found wrong with the profile it applied: a file that could not be
+// read or a profile without a provider (a truncated or garbled file), or a scrambled
+// password that does not unscramble to text a person typed, which is then left out of
+// the connection string rather than sent.
+enum class ProfileProblem { None, Unreadable, DamagedPassword };
 inline const QString kDefaultProfileName = QStringLiteral("ADOConnectionString");
 
 class TADOConnectionINI : public QObject {
@@ -124,6 +131,19 @@ public:
     void ProfileNameFromProperties();
     void ChooseProfile();
 
+    // The last ReadProfile's finding, and the sentence that tells the person which
+    // profile of which file it concerns.
+    ProfileProblem LastReadProblem() const { return readProblem_; }
+    QString LastReadProblemText() const;
+    // Profiles of the file that have a provider, in file order.
+    QStringList UsableProfiles() const;
+    // Offers the usable profiles; the chosen one is stored as the current profile and
+    // applied. False when there is none or the person cancels (nothing is written then).
+    bool ChooseUsableProfile();
+    // The data-link dialog from an empty connection string; what the person ends with
+    // is stored as a profile. False, and nothing written, when it comes back empty.
+    bool RebuildProfile();
+
     QByteArray Scramble(const QByteArray &text) const;
     QByteArray Unscramble(const QByteArray &text) const;
 
@@ -142,6 +162,8 @@ private:
     void ensureFolder() const;
     QString storedValue(const QString &name, const QString &value) const;
     void applyHidden();
+    void applyProfile(const platform::IniDocument &file);
+    QString readPassword(const platform::IniDocument &file, const QString &section, const QString &key);
 
     QString iniFileName_;
     QString initialDir_;
@@ -155,6 +177,7 @@ private:
     QString dataSource_;
     QString initialCatalog_;
     QStringList sectionList_;
+    ProfileProblem readProblem_ = ProfileProblem::None;
     ProfileChooser *chooser_ = nullptr;
     ConnectionStringBuilder *builder_ = nullptr;
     ConnectionEditorRunner *editor_ = nullptr;

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <memory>
@@ -212,6 +214,50 @@ private slots:
         QCOMPARE(w->tvNet->topLevelItemCount(), 1);
         QCOMPARE(w->tvNet->topLevelItem(0)->childCount(), 1);
         QVERIFY(w->tvNet->topLevelItem(0)->child(0)->childCount() > 0); // the computer is whole
+        QCOMPARE(w->panelText(3), gui::netScanStoppedText(1));
+        QVERIFY(ui.messages().isEmpty());
+    }
+
+    // Esc while a lookup waits for the network: the window takes it during the wait,
+    // the lookups of that computer still to come are not made, its nodes stay (empty),
+    // and the scan ends there.
+    void escDuringALookupSkipsTheRest_data()
+    {
+        QTest::addColumn<QString>("waitingCall");
+        QTest::addColumn<QStringList>("notAsked");
+        QTest::addColumn<QStringList>("computerNodes"); // PC1's children
+        QTest::newRow("address") << "hostToIP PC1" << QStringList{"ipToMAC 10.0.0.1", "netShares PC1"}
+                                 << QStringList{"10.0.0.1", "", "網路資源"};
+        QTest::newRow("adapter address") << "ipToMAC 10.0.0.1" << QStringList{"netShares PC1"}
+                                         << QStringList{"10.0.0.1", "001122334455", "網路資源"};
+    }
+    void escDuringALookupSkipsTheRest()
+    {
+        QFETCH(QString, waitingCall);
+        QFETCH(QStringList, notAsked);
+        QFETCH(QStringList, computerNodes);
+        QList<bool> answers; // keepWaiting's answers while "waiting"
+        net.onCall = [&](const QString &call) {
+            if (call != waitingCall)
+                return;
+            QVERIFY(net.keepWaiting);
+            QTimer::singleShot(0, [] { drive::press(Qt::Key_Escape); });
+            for (int i = 0; i < 50 && (answers.isEmpty() || answers.last()); ++i) {
+                QThread::msleep(10);
+                answers << net.keepWaiting();
+            }
+        };
+        trigger("nGetNetName");
+        QVERIFY(!answers.isEmpty() && !answers.last());
+        for (const QString &call : notAsked)
+            QVERIFY2(!net.calls.contains(call), qPrintable(net.calls.join(", ")));
+        QVERIFY(!net.calls.contains("hostToIP PC2"));
+        QTreeWidgetItem *pc1 = w->tvNet->topLevelItem(0)->child(0);
+        QStringList nodes;
+        for (int i = 0; i < pc1->childCount(); ++i)
+            nodes << pc1->child(i)->text(0);
+        QCOMPARE(nodes, computerNodes);
+        QCOMPARE(pc1->child(2)->childCount(), 0);
         QCOMPARE(w->panelText(3), gui::netScanStoppedText(1));
         QVERIFY(ui.messages().isEmpty());
     }

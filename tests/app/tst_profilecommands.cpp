@@ -4,6 +4,7 @@
 #include "app/gui/ProfileStartOptions.h"
 #include "app/gui/TableListBox.h"
 #include "platform/IniFile.h"
+#include "profiles/ADOConnectionINI.h"
 #include "profiles/gui/AdoConEd.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
@@ -214,6 +215,91 @@ private slots:
         QCOMPARE(ui.messages().size(), 1);
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
         QVERIFY(w->windowTitle().startsWith(QStringLiteral("fm_ADO_Schema")));
+        ui.clearRecords();
+    }
+
+    // A profile file that is cut short or garbled is named at start with the profile
+    // that could not be read, and the window offers another profile of the file or a new
+    // one; the file changes only when the person picks or builds one.
+    void unreadableProfileAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<bool>>("answers");   // choose another?, then rebuild?
+        QTest::addColumn<QString>("chosen");        // the chooser's answer, empty: none
+        QTest::addColumn<QString>("built");         // the data-link dialog's answer
+        QTest::addColumn<QString>("named");         // the profile the question names
+        QTest::addColumn<bool>("connectable");      // a usable profile in the end
+        QTest::addColumn<bool>("fileKept");         // the file's bytes as they were
+        const QByteArray cut = "[&&Main&&]\r\nDefault ADOConnection=gone\r\nEnabled Selected=0\r\n[good]\r\n"
+                               "Provider=SQLite.1\r\nData Source=@DB@\r\n[gone]\r\nData Sou";
+        QByteArray garbage;
+        for (int i = 0; i < 500; ++i)
+            garbage += char((i * 7919 + 13) % 256);
+        QTest::newRow("another profile chosen") << cut << QList<bool>{true} << "good" << "" << "gone" << true << false;
+        QTest::newRow("choice cancelled, none built") << cut << QList<bool>{true, true} << "" << "" << "gone" << false << true;
+        QTest::newRow("garbage rebuilt") << garbage << QList<bool>{true} << "" << "Provider=SQLite.1;Data Source=@DB@"
+                                         << "ADOConnectionString" << true << false;
+        QTest::newRow("garbage left alone") << garbage << QList<bool>{false} << "" << "" << "ADOConnectionString" << false << true;
+    }
+    void unreadableProfileAtStart()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QString, chosen);
+        QFETCH(QString, built);
+        QFETCH(QString, named);
+        QFETCH(bool, connectable);
+        QFETCH(bool, fileKept);
+        content.replace("@DB@", dbFile.toUtf8());
+        QFile file(profileFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        for (bool answer : answers)
+            answer ? ui.answerYes() : ui.answerNo();
+        if (!chosen.isEmpty())
+            chooser.answer = chosen;
+        if (!built.isEmpty())
+            builder.answers << QString(built).replace(QStringLiteral("@DB@"), dbFile);
+        ui.clearRecords();
+        auto w = newWindow();
+        QCOMPARE(ui.questions().size(), answers.size());
+        const QString asked = ui.questions().first().text;
+        QVERIFY2(asked.contains(QStringLiteral("「%1」").arg(named)) && asked.contains(profileFile()), qPrintable(asked));
+        QVERIFY(ui.messages().isEmpty());
+        QCOMPARE(w->panelText(0), connectable ? QStringLiteral("來源：") + dbFile : QStringLiteral("來源："));
+        QFile after(profileFile());
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll() == content, fileKept);
+        if (!connectable)
+            return;
+        w->menuItem(QStringLiteral("nADOConnect"))->trigger();
+        QVERIFY2(w->ADOConnection1.Connected(), qPrintable(ui.messages().isEmpty() ? QString() : ui.lastMessage().text));
+        auto again = newWindow(); // the picked or built profile is the current one now
+        QCOMPARE(again->panelText(0), QStringLiteral("來源：") + dbFile);
+        QCOMPARE(ui.questions().size(), answers.size());
+    }
+
+    // A password that does not unscramble is not sent; an error box names the profile
+    // whose password must be entered again.
+    void damagedPasswordAtStart()
+    {
+        QFile file(profileFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[&&Main&&]\r\nDefault ADOConnection=srv.db\r\n[srv.db]\r\nProvider=SQLOLEDB.1\r\nUser ID=sa\r\n"
+                   "Data Source=srv\r\n");
+        file.close();
+        // Bytes that unscramble, with the window's keys, to a control character.
+        platform::IniFile(profileFile()).WriteRawString("srv.db", "Password", profiles::TADOConnectionINI().Scramble("pw\x02"));
+        ui.clearRecords();
+        auto w = newWindow();
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
+        QVERIFY2(ui.lastMessage().text.contains(QStringLiteral("「srv.db」")) &&
+                     ui.lastMessage().text.contains(QStringLiteral("重新輸入")),
+                 qPrintable(ui.lastMessage().text));
+        QVERIFY(!w->ADOConnection1.ConnectionString().contains(QStringLiteral("Password"), Qt::CaseInsensitive));
+        QCOMPARE(w->panelText(0), QStringLiteral("來源：srv"));
         ui.clearRecords();
     }
 

@@ -661,6 +661,7 @@ void TestWDBGrid::badTextKeepsEditorOpen()
     t.key(Qt::Key_Return);
     QCOMPARE(ui.messages().size(), 1);
     QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
+    QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
     QVERIFY(t.grid.EditorMode());
     QCOMPARE(t.grid.InplaceEditor()->text(), QStringLiteral("12x"));
     QCOMPARE(t.grid.SelectedIndex(), int(cQty));

@@ -95,6 +95,7 @@ private slots:
         // The server's error is shown once, as an error.
         QCOMPARE(ui.messages().size(), 1);
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
+        QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
         QVERIFY(!ui.lastMessage().text.isEmpty());
         // The row keeps what was typed and stays in its edit state on the same record.
         QVERIFY(ds.State() == data::dsEdit || ds.State() == data::dsInsert);

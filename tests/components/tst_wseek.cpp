@@ -684,6 +684,7 @@ private slots:
             QVERIFY(dialog->isVisible());
             QCOMPARE(ui.messages().size(), 1);
             QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
+            QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
             QVERIFY2(ui.lastMessage().text.contains(QLatin1String("CHECK constraint failed")),
                      qPrintable(ui.lastMessage().text));
             QCOMPARE(drive::focused(), dialog->edit(1));

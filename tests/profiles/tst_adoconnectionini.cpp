@@ -689,6 +689,90 @@ private slots:
         });
     }
 
+    // A scrambled password that does not unscramble to typed text (the file was damaged)
+    // is left out of the connection string, never sent as garbage, and the store names
+    // the profile and file whose password must be entered again.
+    void damagedPasswordNeverSent_data()
+    {
+        QTest::addColumn<QByteArray>("plain"); // what the stored bytes unscramble to
+        QTest::newRow("control character") << QByteArray("ab\x02" "cd");
+        QTest::newRow("delete character") << QByteArray("pw\x7F");
+        QTest::newRow("half a big5 character") << QByteArray("pw\xA4");
+        QTest::newRow("no big5 lead byte") << QByteArray("\xFF" "pw");
+    }
+    void damagedPasswordNeverSent()
+    {
+        testsupport::failAlone([&] {
+            QFETCH(QByteArray, plain);
+            const QByteArray stored = store_->Scramble(plain);
+            writeAll(ini(), "[&&Main&&]\r\nDefault ADOConnection=srv.db\r\n[srv.db]\r\nProvider=SQLOLEDB.1\r\n"
+                            "User ID=sa\r\nData Source=srv\r\n");
+            platform::IniFile(ini()).WriteRawString("srv.db", "Password", stored);
+            QCOMPARE(platform::IniFile(ini()).ReadRawString("srv.db", "Password", {}), stored);
+            const QByteArray before = readAll(ini());
+            store_->LoadProfile();
+            QCOMPARE(store_->LastReadProblem(), profiles::ProfileProblem::DamagedPassword);
+            QCOMPARE(conn_->ConnectionString(), QStringLiteral("Provider=SQLOLEDB.1;User ID=sa;Data Source=srv"));
+            const QString told = store_->LastReadProblemText();
+            QVERIFY2(told.contains(QStringLiteral("「srv.db」")) && told.contains(ini()) && told.contains(QStringLiteral("密碼")),
+                     qPrintable(told));
+            QCOMPARE(readAll(ini()), before);
+            // A good password in the same file reads without a problem.
+            conn_->setConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Password=ok;Data Source=srv;Initial Catalog=db"));
+            store_->WriteProfile();
+            store_->LoadProfile();
+            QCOMPARE(store_->LastReadProblem(), profiles::ProfileProblem::None);
+            QVERIFY(store_->LastReadProblemText().isEmpty());
+        });
+    }
+
+    // Control characters never come from typing, so none is stored: reading treats them
+    // as damage.
+    void controlCharacterPasswordRefused()
+    {
+        testsupport::failAlone([&] {
+            data::ConnectionString cs;
+            cs.set("Provider", "SQLOLEDB.1");
+            cs.set("Password", QStringLiteral("pw\x01"));
+            cs.set("Data Source", "srv");
+            conn_->setConnectionString(cs.toString());
+            QVERIFY_THROWS_EXCEPTION(profiles::ProfilePasswordError, store_->WriteProfile());
+            QVERIFY(!QFile::exists(ini()));
+        });
+    }
+
+    // A truncated or garbled file: the profile that could not be applied is named with
+    // its file, and reading it changes nothing in the file.
+    void unreadableProfileNamed_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("profile");
+        const QByteArray good = "[&&Main&&]\r\nDefault ADOConnection=srv.db\r\nEnabled Selected=0\r\n"
+                                "[srv.db]\r\nProvider=SQLOLEDB.1\r\nData Source=srv\r\n";
+        QTest::newRow("cut in the main section") << good.left(40) << "srv.db";
+        QTest::newRow("cut in the profile's name") << good.left(good.indexOf("[srv.db]") + 4) << "srv.db";
+        QTest::newRow("cut before the provider") << good.left(good.indexOf("Provider")) << "srv.db";
+        QTest::newRow("empty file") << QByteArray() << "ADOConnectionString";
+        QByteArray garbage;
+        for (int i = 0; i < 600; ++i)
+            garbage += char((i * 7919 + 13) % 256);
+        QTest::newRow("garbage") << garbage << "ADOConnectionString";
+    }
+    void unreadableProfileNamed()
+    {
+        testsupport::failAlone([&] {
+            QFETCH(QByteArray, content);
+            QFETCH(QString, profile);
+            writeAll(ini(), content);
+            store_->LoadProfile();
+            QCOMPARE(store_->LastReadProblem(), profiles::ProfileProblem::Unreadable);
+            const QString told = store_->LastReadProblemText();
+            QVERIFY2(told.contains(QStringLiteral("「%1」").arg(profile)) && told.contains(ini()), qPrintable(told));
+            QCOMPARE(readAll(ini()), content);
+            QCOMPARE(conn_->Provider(), QString());
+        });
+    }
+
     // A section of thousands of keys loads every key with its own value.
     void largeProfile()
     {

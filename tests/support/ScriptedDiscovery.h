@@ -19,6 +19,12 @@ public:
     QMap<QString, QPair<bool, QStringList>> shares;   // by computer; absent: false, none
     QStringList calls;
     std::function<void(const QString &call)> onCall;
+    // What the caller gave for the computer being looked up: a question that "waits"
+    // asks it, as the system's discovery does while the network is slow.
+    network::KeepWaiting keepWaiting;
+
+    void beginComputer(const QString &, const network::KeepWaiting &waiting) override { keepWaiting = waiting; }
+    void endComputer() override { keepWaiting = {}; }
 
     QString hostToIP(const QString &host) override
     {

@@ -218,6 +218,7 @@ private:
     void bindProfileCommands();
     void ProfileStart();
     void ProfileTail();
+    void TellProfileProblem(); // ProfileCommands.cpp
     void UpdateProviderMenus();
     void nReDefineADOConnectionStringClick();
     void nGetADOSelectedClick();

@@ -1,5 +1,6 @@
 #include "NetTreeView.h"
 #include "BatchStop.h"
+#include <QCoreApplication>
 #include <QTreeWidget>
 
 namespace gui {
@@ -19,6 +20,14 @@ NetTreeView::NetTreeView(QTreeWidget *tree, BatchStop *stop) : tree_(tree), stop
 bool NetTreeView::stopRequested()
 {
     return stop_ && stop_->requested();
+}
+
+bool NetTreeView::keepWaiting()
+{
+    if (!stop_)
+        return true; // nothing keeps other input out, so no events are handled here
+    QCoreApplication::processEvents();
+    return !stop_->requested();
 }
 
 void NetTreeView::addNode(int level, const QString &text)

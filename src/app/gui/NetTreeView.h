@@ -16,11 +16,12 @@ class BatchStop;
 class NetTreeView final : public network::NetTreeSink {
 public:
     // With a stop, each finished computer counts in its panel and lets Esc or its button
-    // end the scan.
+    // end the scan; while a lookup waits the window paints and takes Esc.
     explicit NetTreeView(QTreeWidget *tree, BatchStop *stop = nullptr);
     void addNode(int level, const QString &text) override;
     void computerDone() override;
     bool stopRequested() override;
+    bool keepWaiting() override;
     int computers() const { return computers_; }
 
 private:

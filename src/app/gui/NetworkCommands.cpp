@@ -29,9 +29,9 @@ namespace gui {
 namespace {
 
 constexpr int kNetPage = 5;
-// Both scans stop after the computer they are looking at.
+// Both scans stop at the next lookup of the computer they are looking at.
 const QString kScanStopButton = QStringLiteral("btnStopScan");
-const QString kScanStopHint = QStringLiteral("做完目前的電腦後停止 (Esc)");
+const QString kScanStopHint = QStringLiteral("停止搜尋網路 (Esc)");
 
 // The clients of the server: one row per distinct host, domain, user, login and address.
 const QStringList kConnectedClientsQuery = {
@@ -122,7 +122,7 @@ void Tfm_ADO_Schema::nGetLogMSSQLUsersClick()
     CloseWhenDone closer{adotqCommand};
     adotqCommand.Open();
     BatchStop stop(panels_.at(3), kScanStopButton, kScanStopHint);
-    NetTreeView view(tvNet);
+    NetTreeView view(tvNet, &stop);
     int hosts = 0;
     for (adotqCommand.First(); !adotqCommand.Eof(); adotqCommand.Next()) {
         network::addSqlClient(clientRow(adotqCommand), netDiscovery(), view);

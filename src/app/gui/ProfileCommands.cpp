@@ -4,6 +4,7 @@
 #include "ProfileStartOptions.h"
 #include "data/core/Providers.h"
 #include "platform/ProgramFolders.h"
+#include "platform/UiServices.h"
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -54,7 +55,35 @@ void Tfm_ADO_Schema::ProfileStart()
     if (!gui::profileStartOptions().loadAtStart)
         return;
     ADOConnectionINI1.LoadProfile();
+    TellProfileProblem();
     ProfileTail();
+}
+
+// A profile that could not be applied is named at once, with the way out: another
+// profile of the file, or a new one from the data-link dialog. The file is written only
+// when the person picks or builds one.
+void Tfm_ADO_Schema::TellProfileProblem()
+{
+    profiles::TADOConnectionINI &store = ADOConnectionINI1;
+    const QString problem = store.LastReadProblemText();
+    switch (store.LastReadProblem()) {
+    case profiles::ProfileProblem::None:
+        return;
+    case profiles::ProfileProblem::DamagedPassword:
+        platform::ui().showMessage(this, platform::kErrorTitle, problem, platform::MessageIcon::Warning, false);
+        return;
+    case profiles::ProfileProblem::Unreadable:
+        break;
+    }
+    const QString title = QStringLiteral("程式執行確認");
+    if (!store.UsableProfiles().isEmpty() &&
+        platform::ui().askYesNo(this, title, problem + QStringLiteral("\n是否從設定檔中選擇其他設定？")) &&
+        store.ChooseUsableProfile()) {
+        TellProfileProblem(); // the chosen one's password may be damaged too
+        return;
+    }
+    if (platform::ui().askYesNo(this, title, problem + QStringLiteral("\n是否重新設定資料庫連接參數？")))
+        store.RebuildProfile();
 }
 
 void Tfm_ADO_Schema::ProfileTail()
@@ -95,5 +124,6 @@ void Tfm_ADO_Schema::nGetADOSelectedClick()
     ADOConnectionINI1.LoadProfile();
     if (ADOConnectionINI1.EnabledSelected() != stored)
         ADOConnectionINI1.setEnabledSelected(stored);
+    TellProfileProblem();
     ProfileTail();
 }
