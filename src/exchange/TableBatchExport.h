@@ -39,7 +39,8 @@ struct BatchExportResult {
     bool stopped = false;
 };
 
-// The file of one table: folder, the platform's separator, table + ".xml".
+// The file of one table: folder, the platform's separator, the table's name as a plain
+// file name (platform/PlainFileName.h) + ".xml".
 QString batchXmlPath(const QString &folder, const QString &table);
 
 BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder, const QStringList &tables,

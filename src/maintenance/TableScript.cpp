@@ -1,6 +1,7 @@
 #include "TableScript.h"
 #include "data/core/SqlNames.h"
 #include "platform/Big5Codec.h"
+#include "platform/PlainFileName.h"
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
@@ -82,9 +83,7 @@ QStringList tableScript(const QString &table, const std::vector<ScriptColumn> &c
 
 QString scriptFileName(const QString &table)
 {
-    QString name = table;
-    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-    return QStringLiteral("Create_") + name + QStringLiteral(".sql");
+    return QStringLiteral("Create_") + platform::plainFileName(table) + QStringLiteral(".sql");
 }
 
 QByteArray scriptFileBytes(const QStringList &lines)

@@ -33,8 +33,8 @@ QStringList tableScript(const QString &table, const std::vector<ScriptColumn> &c
 // reserved word; otherwise in brackets with "]" doubled.
 QString scriptName(const QString &name);
 
-// Default name of the script file: "Create_" + table + ".sql", with "/" and "\" in the
-// table's name (which would make folders of it) written as "_".
+// Default name of the script file: "Create_" + table + ".sql", the table's name made a
+// plain file name (platform/PlainFileName.h), so it never makes folders.
 QString scriptFileName(const QString &table);
 
 // The lines in code page 950, each followed by CR LF.
