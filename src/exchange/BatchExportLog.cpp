@@ -1,13 +1,14 @@
 #include "BatchExportLog.h"
 #include "Cp950Encoder.h"
 #include "ExportError.h"
+#include "platform/RegionalDateTime.h"
 #include <QSaveFile>
 
 namespace exchange {
 
 QString logTimeText(const QDateTime &when)
 {
-    return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    return platform::regionalDateTime(when);
 }
 
 QString tableLogLine(const QString &table, const QDateTime &start, const QDateTime &end)
