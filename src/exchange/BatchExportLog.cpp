@@ -2,6 +2,7 @@
 #include "Cp950Encoder.h"
 #include "ExportError.h"
 #include "platform/SaveFile.h"
+#include "platform/RegionalDateTime.h"
 #include <QSaveFile>
 #include <cerrno>
 
@@ -9,7 +10,7 @@ namespace exchange {
 
 QString logTimeText(const QDateTime &when)
 {
-    return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    return platform::regionalDateTime(when);
 }
 
 QString tableLogLine(const QString &table, const QDateTime &start, const QDateTime &end)

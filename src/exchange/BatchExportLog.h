@@ -1,7 +1,7 @@
 #pragma once
 // The timing log of the batch export: one line per table, "[" + table + "]" + start +
-// " 至 " + end, then "總所需時間：" + batch start + " 至 " + batch end. Times in the
-// program's date and time format (yyyy/MM/dd HH:mm:ss, as the grids show date-times).
+// " 至 " + end, then "總所需時間：" + batch start + " 至 " + batch end. Times as the
+// workstation shows them: its short date and long time (platform/RegionalDateTime.h).
 // Written in code page 950 with CR LF after every line, replacing the file.
 #include <QDateTime>
 #include <QString>

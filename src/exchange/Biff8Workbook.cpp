@@ -21,7 +21,7 @@ enum Record : uint16_t {
     rPrecision = 0x000E, rRefreshAll = 0x01B7, rBookBool = 0x00DA, rFont = 0x0031, rFormat = 0x041E,
     rXf = 0x00E0, rStyle = 0x0293, rBoundSheet = 0x0085, rCountry = 0x008C, rSst = 0x00FC,
     rContinue = 0x003C, rExtSst = 0x00FF, rWsBool = 0x0081, rDefColWidth = 0x0055, rColInfo = 0x007D,
-    rDimensions = 0x0200, rLabelSst = 0x00FD, rNumber = 0x0203, rWindow2 = 0x023E,
+    rDimensions = 0x0200, rLabelSst = 0x00FD, rNumber = 0x0203, rBoolErr = 0x0205, rWindow2 = 0x023E,
 };
 
 // Cell formats after the 21 built-in ones, in the order of Worksheet::Format.
@@ -262,11 +262,18 @@ void sheetStream(Stream &s, const Worksheet &sheet, const std::vector<Worksheet:
     s.u16(0);
     s.close(dim);
     for (const auto &c : cells) {
-        const size_t at = s.open(c.isText ? rLabelSst : rNumber);
+        const size_t at = s.open(c.isText ? rLabelSst : c.isLogical ? rBoolErr : rNumber);
         s.u16(c.row);
         s.u16(c.column);
         s.u16(xfOf(c.format));
-        c.isText ? s.u32(c.sst) : s.f64(c.number);
+        if (c.isText) {
+            s.u32(c.sst);
+        } else if (c.isLogical) {
+            s.u8(c.number != 0 ? 1 : 0); // the value
+            s.u8(0);                     // a logical value, not an error code
+        } else {
+            s.f64(c.number);
+        }
         s.close(at);
     }
     s.record(rWindow2, "B6 06 00 00 00 00 40 00 00 00 00 00 00 00 00 00 00 00");

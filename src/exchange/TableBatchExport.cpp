@@ -4,6 +4,7 @@
 #include "data/core/Connection.h"
 #include "data/core/Dataset.h"
 #include "data/core/SqlNames.h"
+#include "platform/PlainFileName.h"
 #include <QDir>
 
 namespace exchange {
@@ -21,7 +22,7 @@ void checkFileName(const QString &table)
 
 QString batchXmlPath(const QString &folder, const QString &table)
 {
-    return QDir::toNativeSeparators(folder + QLatin1Char('/') + table + QStringLiteral(".xml"));
+    return QDir::toNativeSeparators(folder + QLatin1Char('/') + platform::plainFileName(table) + QStringLiteral(".xml"));
 }
 
 BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folder, const QStringList &tables,

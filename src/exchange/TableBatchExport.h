@@ -41,7 +41,8 @@ struct BatchExportResult {
     bool stopped = false;
 };
 
-// The file of one table: folder, the platform's separator, table + ".xml".
+// The file of one table: folder, the platform's separator, the table's name as a plain
+// file name (platform/PlainFileName.h) + ".xml".
 QString batchXmlPath(const QString &folder, const QString &table);
 
 // Each table is read by its schema and name and named (file, log line, steps) by its

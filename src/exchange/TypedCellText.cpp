@@ -127,11 +127,23 @@ bool isWide(char32_t c)
            (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
 }
 
+bool asLogical(const QString &text, TypedCell &cell)
+{
+    for (const bool value : {true, false})
+        if (text.compare(value ? QLatin1String("TRUE") : QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) {
+            cell = {CellKind::Logical, value ? 1.0 : 0.0};
+            return true;
+        }
+    return false;
+}
+
 } // namespace
 
 TypedCell convertTypedText(const QString &text)
 {
     TypedCell cell;
+    if (asLogical(text, cell))
+        return cell;
     // Every number, date and time starts with a digit, a sign or a point.
     if (text.isEmpty() || !(text[0].isDigit() || text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+') ||
                             text[0] == QLatin1Char('.')))

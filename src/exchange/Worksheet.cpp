@@ -55,7 +55,7 @@ bool Worksheet::isTextColumn(int column) const
 void Worksheet::place(int row, int column, int width)
 {
     if (row < 0 || column < 0)
-        throw SheetLimitError(QStringLiteral("Cell position out of range"));
+        throw SheetLimitError(QStringLiteral("儲存格位置超出範圍"));
     checkFits(qint64(row) + 1, qint64(column) + 1);
     ColumnSetting &s = setting(column);
     s.contentWidth = std::max(s.contentWidth, width);
@@ -104,7 +104,8 @@ void Worksheet::putTyped(int row, int column, const QString &text)
         return;
     }
     place(row, column, displayWidthOf(text));
-    cells_.push_back(Cell{uint16_t(row), uint16_t(column), formatOf(typed.kind), false, 0, typed.number});
+    cells_.push_back(Cell{uint16_t(row), uint16_t(column), formatOf(typed.kind), false, 0, typed.number,
+                          typed.kind == CellKind::Logical});
 }
 
 void Worksheet::fitColumn(int column, int extraChars)

@@ -5,7 +5,8 @@
 //
 // Cells are put by row and column (from 0). Text put "as typed" follows the column's
 // format: in a text ("@") column it stays text; elsewhere it is converted as the
-// spreadsheet converts typed text (TypedCellText.h). A value that a sheet cannot hold
+// spreadsheet converts typed text (TypedCellText.h): numbers, dates and times, and
+// TRUE/FALSE as logical values. A value that a sheet cannot hold
 // (beyond 65,536 rows or 256 columns, more than 32,767 characters) throws SheetLimitError
 // at once, so nothing is written; save() throws ExportError with the file's error text.
 #include "TypedCellText.h"
@@ -55,7 +56,8 @@ public:
         Format format;
         bool isText;
         uint32_t sst;  // index of the text in strings()
-        double number;
+        double number; // the value; 1 or 0 for a logical value
+        bool isLogical = false;
     };
     struct ColumnSetting {
         bool text = false;

@@ -19,8 +19,7 @@ QString shrinkResultMessage(int failures);
 // "資料備份成功，備份位置 {folder}\n\r起始時間：{start}\n\r終止時間：{end}"
 QString backupSuccessMessage(const QString &folder, const QString &start, const QString &end);
 
-// A date and time as the workstation shows them: the locale's short date, a blank, and its
-// long time without the time-zone name.
+// A date and time as the workstation shows them (platform/RegionalDateTime.h).
 QString regionalDateTime(const QDateTime &value, const QLocale &locale = QLocale::system());
 
 } // namespace maintenance

@@ -1,6 +1,7 @@
 #include "TableScript.h"
 #include "data/core/SqlNames.h"
 #include "platform/Big5Codec.h"
+#include "platform/PlainFileName.h"
 #include <QRegularExpression>
 #include "platform/SaveFile.h"
 #include <QSaveFile>
@@ -96,9 +97,7 @@ QStringList tableScript(const data::ListedTable &table, const std::vector<Script
 
 QString scriptFileName(const QString &table)
 {
-    QString name = table;
-    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-    return QStringLiteral("Create_") + name + QStringLiteral(".sql");
+    return QStringLiteral("Create_") + platform::plainFileName(table) + QStringLiteral(".sql");
 }
 
 QByteArray scriptFileBytes(const QStringList &lines)

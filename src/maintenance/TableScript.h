@@ -40,8 +40,8 @@ QString scriptName(const QString &name);
 // default schema's tables), otherwise schema.name.
 QString scriptTableName(const data::ListedTable &table);
 
-// Default name of the script file: "Create_" + table + ".sql", with "/" and "\" in the
-// table's name (which would make folders of it) written as "_".
+// Default name of the script file: "Create_" + table + ".sql", the table's name made a
+// plain file name (platform/PlainFileName.h), so it never makes folders.
 QString scriptFileName(const QString &table);
 
 // The lines in code page 950, each followed by CR LF.

@@ -16,7 +16,7 @@ IniWriteError::IniWriteError(const QString &path)
 }
 
 IniValueError::IniValueError(const QString &text)
-    : std::invalid_argument(QStringLiteral("A line break or NUL cannot be stored in an INI file: %1")
+    : std::invalid_argument(QStringLiteral("INI 檔中不能存放換行或 NUL 字元：%1")
                                 .arg(QString(text).replace(QLatin1Char('\r'), QLatin1String("\\r"))
                                          .replace(QLatin1Char('\n'), QLatin1String("\\n"))
                                          .replace(QChar(0), QLatin1String("\\0")))

@@ -94,7 +94,7 @@ void N10Click(components::TwDBGrid *grid, const QString &iniFile, const QString 
         return;
     }
     if (currentTable.isEmpty())
-        throw data::DatabaseError(QStringLiteral("List index out of bounds (-1)"));
+        throw data::DatabaseError(QStringLiteral("清單索引超出範圍 (-1)"));
     platform::IniFile ini(iniFile);
     for (int i = 0; i < ds->FieldCount(); ++i) {
         const data::Field *f = ds->Fields(i);

@@ -7,6 +7,7 @@
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
 #include "support/ScriptedUi.h"
+#include "support/TimeLocale.h"
 #include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
 #include <QAction>
@@ -41,7 +42,9 @@ const char *kFixtureSql =
     "CREATE TABLE 產品 (代碼 TEXT, 品名 TEXT); INSERT INTO 產品 VALUES ('P1', '螺絲');";
 
 const QString kLogName = QStringLiteral("XML轉檔所需時間.Txt");
-const QString kTime = QStringLiteral("\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}");
+// The workstation's short date and long time (Taiwan): 2024/3/9 下午11:59:58.
+[[maybe_unused]] const bool kTaiwanTime = testsupport::useTimeLocale("zh_TW.UTF-8");
+const QString kTime = QStringLiteral("\\d{4}/\\d{1,2}/\\d{1,2} (上午|下午)\\d{1,2}:\\d{2}:\\d{2}");
 
 QString timeRange() { return kTime + QStringLiteral(" 至 ") + kTime; }
 

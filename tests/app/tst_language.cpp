@@ -5,6 +5,9 @@
 // "MS SQL Server", "ADO", "Excel", file names, and a few captions the design fixes in
 // English for one dialog.
 #include "app/gui/ProgramStart.h"
+#include "data/core/Connection.h"
+#include "data/core/DataLinkFile.h"
+#include "data/core/Dataset.h"
 #include "data/core/Providers.h"
 #include "support/ProgramWindows.h"
 #include "support/ScriptedUi.h"
@@ -96,6 +99,44 @@ bool designCaption(const shown::ShownText &t)
     return found != kDesignCaptions.end() && found->second.count(t.text);
 }
 
+// Failures of the data layer a command can meet; each row's facts (names, SQL, the
+// system's own text) are taken out before the words are counted.
+struct DataFault {
+    const char *row;
+    std::function<void(const QString &folder)> run;
+    QStringList facts;
+};
+
+void openDataset(const QString &connectionString, const QString &sql)
+{
+    data::Connection connection;
+    connection.setConnectionString(connectionString);
+    data::Dataset dataset;
+    dataset.setConnection(&connection);
+    dataset.setCommandText(sql, data::StatementScope::OneStatement);
+    dataset.Open();
+    dataset.FieldByName(QStringLiteral("nope"));
+}
+
+const std::vector<DataFault> &dataFaults()
+{
+    static const QString memory = QStringLiteral("Provider=SQLite.1;Data Source=:memory:");
+    static const std::vector<DataFault> faults = {
+        {"missing data link file", [](const QString &f) { data::readDataLinkFile(f + QStringLiteral("/missing.udl")); }, {}},
+        {"folder as data link file", [](const QString &f) { data::readDataLinkFile(f); }, {}},
+        {"two statements", [](const QString &) { openDataset(memory, QStringLiteral("select 1; select 2")); },
+         {QStringLiteral("select 1; select 2")}},
+        {"no provider", [](const QString &) { openDataset(QStringLiteral("Data Source=x"), QStringLiteral("select 1")); }, {}},
+        {"unknown provider", [](const QString &) { openDataset(QStringLiteral("Provider=Nothing.1"), QStringLiteral("select 1")); }, {}},
+        {"missing database file",
+         [](const QString &f) { openDataset(QStringLiteral("Provider=SQLite.1;Data Source=") + f + QStringLiteral("/no.db"), QStringLiteral("select 1")); },
+         {QStringLiteral("unable to open database file")}},
+        {"unknown field", [](const QString &) { openDataset(memory, QStringLiteral("select 1 as a")); }, {QStringLiteral("nope")}},
+        {"closed dataset", [](const QString &) { data::Dataset().First(); }, {}},
+    };
+    return faults;
+}
+
 } // namespace
 
 class TestLanguage : public QObject {
@@ -156,6 +197,30 @@ private slots:
         }
         QVERIFY2(failures.isEmpty(), qPrintable(QLatin1Char('\n') + failures.join(QLatin1Char('\n'))));
         QVERIFY2(checked > 150, qPrintable(QString::number(checked)));
+    }
+
+    // What the data layer says when a command fails is Chinese too, the facts beside it.
+    void dataLayerMessagesSpeakChinese_data()
+    {
+        QTest::addColumn<int>("fault");
+        for (size_t i = 0; i < dataFaults().size(); ++i)
+            QTest::newRow(dataFaults()[i].row) << int(i);
+    }
+    void dataLayerMessagesSpeakChinese()
+    {
+        QFETCH(int, fault);
+        const DataFault &f = dataFaults()[size_t(fault)];
+        QString message;
+        try {
+            f.run(empty.path());
+        } catch (const data::DatabaseError &e) {
+            message = e.message();
+        }
+        QVERIFY2(!message.isEmpty(), "no error");
+        QString rest = message;
+        for (const QString &fact : f.facts)
+            rest.replace(fact, QStringLiteral(" "));
+        QVERIFY2(englishWords(rest).isEmpty(), qPrintable(message));
     }
 
     // The texts Qt writes itself are there in Chinese (not merely missing).

@@ -974,7 +974,7 @@ void TestWDBGrid::badTextStopsDatasetMove()
         t.ds.Next();
         QFAIL("the move should fail");
     } catch (const data::DatabaseError &e) {
-        QCOMPARE(e.message(), QStringLiteral("'12x' is not a valid integer value for field 'qty'"));
+        QCOMPARE(e.message(), QStringLiteral("'12x' 不是欄位 'qty' 可接受的整數值"));
     }
     QCOMPARE(t.ds.RecNo(), 1);
     QCOMPARE(t.ds.State(), data::dsEdit);

@@ -197,11 +197,11 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no provider") << "Data Source=x" << "No provider was specified in the connection string.";
+        QTest::newRow("no provider") << "Data Source=x" << "連線字串中沒有指定資料提供者。";
         QTest::newRow("unknown provider") << "Provider=Nothing.1;Data Source=x"
-                                          << "Provider cannot be found. It may not be properly installed. (Nothing.1)";
+                                          << "找不到資料提供者，可能沒有正確安裝。(Nothing.1)";
         QTest::newRow("missing file") << "Provider=SQLite.1;Data Source=/nonexistent/x.db"
-                                      << "unable to open database file: /nonexistent/x.db does not exist";
+                                      << "無法開啟資料庫檔 /nonexistent/x.db：檔案不存在 (unable to open database file)";
     }
     void badConnections()
     {
@@ -264,7 +264,7 @@ private slots:
         conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
         const long long customers = scalar(dbFile, "SELECT count(*) FROM 客戶");
         const QString twoStatements = QStringLiteral("Select * From 客戶;DELETE FROM 客戶");
-        const QString refused = QStringLiteral("The command must be a single statement: ") + twoStatements;
+        const QString refused = QStringLiteral("命令只能含一個 SQL 陳述式：") + twoStatements;
         auto errorOf = [](const std::function<void()> &f) {
             try {
                 f();
@@ -281,7 +281,7 @@ private slots:
         q.setConnection(&conn);
         q.SQL() << QStringLiteral("Select * From 客戶;") << QStringLiteral("DELETE FROM 客戶");
         q.setScope(StatementScope::OneStatement);
-        const QString refusedLines = QStringLiteral("The command must be a single statement: ") + q.batchText();
+        const QString refusedLines = QStringLiteral("命令只能含一個 SQL 陳述式：") + q.batchText();
         QCOMPARE(errorOf([&] { q.ExecSQL(); }), refusedLines);
         QCOMPARE(errorOf([&] { q.Open(); }), refusedLines);
         QVERIFY(!q.Active());

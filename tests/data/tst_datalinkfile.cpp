@@ -67,20 +67,20 @@ private slots:
         QTest::addColumn<QString>("file"); // a name in the folder, or an absolute path
         QTest::addColumn<QByteArray>("bytes"); // written to the name; null: made by the case
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "missing.udl" << QByteArray() << "Data link file not found";
-        QTest::newRow("empty") << "empty.udl" << QByteArray("") << "Not a data link file (no [oledb] header)";
+        QTest::newRow("missing") << "missing.udl" << QByteArray() << "找不到資料連結檔";
+        QTest::newRow("empty") << "empty.udl" << QByteArray("") << "不是資料連結檔 (沒有 [oledb] 標頭)";
         QTest::newRow("no header") << "garbage.udl" << QByteArray("garbage\r\nProvider=x\r\n")
-                                   << "Not a data link file (no [oledb] header)";
+                                   << "不是資料連結檔 (沒有 [oledb] 標頭)";
         QTest::newRow("no string") << "nostring.udl" << QByteArray("[oledb]\r\n; only a comment\r\n")
-                                   << "Data link file holds no connection string";
+                                   << "資料連結檔中沒有連線字串";
         QTest::newRow("utf-16 of odd length") << "odd.udl" << QByteArray("\xFF\xFE") + utf16LE(kText) + "P"
-                                              << "Data link file damaged (UTF-16 text of odd length)";
+                                              << "資料連結檔已損壞 (UTF-16 文字的位元組數為奇數)";
         QTest::newRow("too large") << "big.udl"
                                    << QByteArray("[oledb]\r\n" + QByteArray(kMaxDataLinkFileSize, ';') + "\r\nProvider=x")
-                                   << "Data link file too large";
-        QTest::newRow("device") << "/dev/zero" << QByteArray() << "Not a data link file (not a regular file)";
-        QTest::newRow("fifo") << "fifo.udl" << QByteArray() << "Not a data link file (not a regular file)";
-        QTest::newRow("folder") << "folder.udl" << QByteArray() << "Not a data link file (not a regular file)";
+                                   << "資料連結檔過大";
+        QTest::newRow("device") << "/dev/zero" << QByteArray() << "不是資料連結檔 (不是一般檔案)";
+        QTest::newRow("fifo") << "fifo.udl" << QByteArray() << "不是資料連結檔 (不是一般檔案)";
+        QTest::newRow("folder") << "folder.udl" << QByteArray() << "不是資料連結檔 (不是一般檔案)";
     }
     void refused()
     {

@@ -245,7 +245,7 @@ private slots:
             }
             return QString();
         }();
-        QCOMPARE(fiveDecimals, QStringLiteral("'1.23456' has more than four decimals, more than field 'M' holds"));
+        QCOMPARE(fiveDecimals, QStringLiteral("'1.23456' 的小數超過四位，欄位 'M' 存不下"));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, m->setAsString(QStringLiteral("922337203685477.5808")));
         QCOMPARE(ds.State(), dsBrowse);
         QCOMPARE(m->AsString(), QStringLiteral("12345678901234.5678"));

@@ -367,7 +367,7 @@ private slots:
                                  "INSERT INTO victim_t VALUES (1), (2), (3);"
                                  "DROP TABLE IF EXISTS \"t;DELETE FROM victim_t\"; CREATE TABLE \"t;DELETE FROM victim_t\" (id int);"));
         const DatabaseError e = errorOf([&] { session->execute(sql, {}, 0, StatementScope::OneStatement); });
-        QCOMPARE(e.message(), runs ? QStringLiteral("<no error>") : QStringLiteral("The command must be a single statement: ") + sql);
+        QCOMPARE(e.message(), runs ? QStringLiteral("<no error>") : QStringLiteral("命令只能含一個 SQL 陳述式：") + sql);
         QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM victim_t")), QString::number(runs && sql.contains("id = 1") ? 2 : 3));
         this->sql(QStringLiteral("DROP TABLE victim_t; DROP TABLE \"t;DELETE FROM victim_t\""));
     }

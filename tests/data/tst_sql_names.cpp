@@ -96,7 +96,7 @@ private slots:
             requireOneStatement(sql, quoting);
         } catch (const DatabaseError &e) {
             threw = true;
-            QCOMPARE(e.message(), QStringLiteral("The command must be a single statement: ") + sql);
+            QCOMPARE(e.message(), QStringLiteral("命令只能含一個 SQL 陳述式：") + sql);
         }
         QCOMPARE(threw, !one);
     }

@@ -422,7 +422,7 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(bool, runs);
         session->execute(QStringLiteral("CREATE TABLE victim (id INTEGER); INSERT INTO victim VALUES (1), (2), (3)"));
-        const QString refused = QStringLiteral("The command must be a single statement: ") + sql;
+        const QString refused = QStringLiteral("命令只能含一個 SQL 陳述式：") + sql;
         const QString expected = runs ? QStringLiteral("<no error>") : refused;
         QCOMPARE(errorTextOf([&] { session->execute(sql, {}, 0, StatementScope::OneStatement); }), expected);
         QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM 產品")), 0, 0).toLongLong(), runs ? 1LL : 2LL);
@@ -431,7 +431,7 @@ private slots:
         const QString select = QString(sql).replace(QStringLiteral("DELETE FROM 產品 WHERE 編號 = 2"),
                                                     QStringLiteral("SELECT * FROM 產品"));
         const QString selectExpected = runs ? QStringLiteral("<no error>")
-                                            : QStringLiteral("The command must be a single statement: ") + select;
+                                            : QStringLiteral("命令只能含一個 SQL 陳述式：") + select;
         QCOMPARE(errorTextOf([&] { session->query(select, {}, 0, StatementScope::OneStatement); }), selectExpected);
         QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM victim")), 0, 0).toLongLong(), 3LL);
     }
@@ -461,7 +461,7 @@ private slots:
             session->query(endless, {}, 1);
             QFAIL("the statement should time out");
         } catch (const DatabaseError &e) {
-            QVERIFY2(e.message().contains(QStringLiteral("timeout"), Qt::CaseInsensitive), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("逾時")), qPrintable(e.message()));
             QCOMPARE(e.sqlState(), QStringLiteral("HYT00"));
         }
         QCOMPARE(cell(*session->query(QStringLiteral("SELECT count(*) FROM 產品")), 0, 0).toLongLong(), 2LL);
@@ -655,7 +655,7 @@ private slots:
     void unsupportedRowsetNamesItself()
     {
         const QString text = errorTextOf([&] { session->openSchema(QStringLiteral("VIEWS"), {}); });
-        QVERIFY2(text.contains(QStringLiteral("VIEWS")) && text.contains(QStringLiteral("does not supply")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("VIEWS")) && text.contains(QStringLiteral("不提供")), qPrintable(text));
     }
 };
 

@@ -521,7 +521,7 @@ private slots:
         Dataset d;
         QString error;
         openRowset(QStringLiteral("CHECK_CONSTRAINTS"), {}, d, &error);
-        QVERIFY2(error.startsWith(QStringLiteral("The data source cannot supply the schema rowset CHECK_CONSTRAINTS: ")),
+        QVERIFY2(error.startsWith(QStringLiteral("資料來源無法提供結構描述資料列集 CHECK_CONSTRAINTS：")),
                  qPrintable(error));
         QVERIFY2(error.contains(QStringLiteral("TdsPeer has no answer for batch SELECT")), qPrintable(error));
     }
@@ -539,7 +539,7 @@ private slots:
         Dataset d;
         QString error;
         const QStringList sent = openRowset(rowset, {}, d, &error);
-        QVERIFY2(error.contains(QStringLiteral("does not supply the schema rowset ") + rowset), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("不提供結構描述資料列集 ") + rowset), qPrintable(error));
         QCOMPARE(sent, QStringList());
         QVERIFY(!d.Active());
     }

@@ -608,13 +608,13 @@ private slots:
         peer.clearReceived();
         const QString escaped = QStringLiteral("Select * From [t];DELETE FROM victim");
         d.setCommandText(escaped, StatementScope::OneStatement);
-        QCOMPARE(errorOf([&] { d.Open(); }).message(), QStringLiteral("The command must be a single statement: ") + escaped);
+        QCOMPARE(errorOf([&] { d.Open(); }).message(), QStringLiteral("命令只能含一個 SQL 陳述式：") + escaped);
         Command cmd;
         cmd.setConnection(&c);
         cmd.setCommandText(QStringLiteral("DBCC DBReindex ('[dbo].[t]','', 0) WITH NO_INFOMSGS; DELETE FROM victim"),
                            StatementScope::OneStatement);
         QCOMPARE(errorOf([&] { cmd.Execute(); }).message(),
-                 QStringLiteral("The command must be a single statement: ") + cmd.CommandText());
+                 QStringLiteral("命令只能含一個 SQL 陳述式：") + cmd.CommandText());
         QCOMPARE(texts(peer.receivedStatements()), QStringList());
     }
 

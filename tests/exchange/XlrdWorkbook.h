@@ -13,7 +13,7 @@
 namespace testsupport {
 
 struct XlrdCell {
-    QString type; // "text", "number", "date"; empty: no cell
+    QString type; // "text", "number", "date", "boolean"; empty: no cell
     QVariant value;
     QString format; // number format string: "General", "@", "yyyy/mm/dd" ...
 };

@@ -38,7 +38,8 @@ def main(path):
             if cell.ctype in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
                 continue
             kind = {xlrd.XL_CELL_TEXT: "text", xlrd.XL_CELL_NUMBER: "number",
-                    xlrd.XL_CELL_DATE: "date"}.get(cell.ctype, str(cell.ctype))
+                    xlrd.XL_CELL_DATE: "date",
+                    xlrd.XL_CELL_BOOLEAN: "boolean"}.get(cell.ctype, str(cell.ctype))
             cells.append({"row": r, "col": c, "type": kind, "value": cell.value,
                           "format": format_of(cell.xf_index)})
     columns = {str(c): {"width": info.width, "format": format_of(info.xf_index)}

@@ -1,11 +1,12 @@
 // The batch export's engine and its timing log, without the window: the exact lines and
-// bytes of the log (code page 950, CR LF) under a fixed clock, the stop before a table,
-// and a log that cannot be written.
+// bytes of the log (code page 950, CR LF) under a fixed clock and the workstation's
+// Taiwan date and time format, the stop before a table, and a log that cannot be written.
 #include "data/core/Connection.h"
 #include "data/core/Dataset.h"
 #include "exchange/BatchExportLog.h"
 #include "exchange/ExportError.h"
 #include "exchange/TableBatchExport.h"
+#include "support/TimeLocale.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +14,8 @@
 #include <sqlite3.h>
 
 namespace {
+
+[[maybe_unused]] const bool kTaiwanTime = testsupport::useTimeLocale("zh_TW.UTF-8");
 
 QByteArray readAll(const QString &path)
 {
@@ -61,8 +64,8 @@ private slots:
         const QDateTime a(QDate(2024, 3, 9), QTime(8, 5, 1));
         const QDateTime b(QDate(2024, 12, 31), QTime(23, 0, 0));
         QCOMPARE(exchange::tableLogLine(QStringLiteral("客戶"), a, b),
-                 QStringLiteral("[客戶]2024/03/09 08:05:01 至 2024/12/31 23:00:00"));
-        QCOMPARE(exchange::totalLogLine(a, b), QStringLiteral("總所需時間：2024/03/09 08:05:01 至 2024/12/31 23:00:00"));
+                 QStringLiteral("[客戶]2024/3/9 上午8:05:01 至 2024/12/31 下午11:00:00"));
+        QCOMPARE(exchange::totalLogLine(a, b), QStringLiteral("總所需時間：2024/3/9 上午8:05:01 至 2024/12/31 下午11:00:00"));
     }
 
     // Two tables under the stepping clock: batch start, then start and end of each.
@@ -89,9 +92,9 @@ private slots:
         QCOMPARE(opened, QStringList({QStringLiteral("客戶"), QStringLiteral("a]b")}));
         QCOMPARE(written, QList<int>({0, 1}));
         QCOMPARE(readAll(QDir(out).filePath(exchange::kBatchLogFileName)),
-                 cp950("[客戶]2024/03/09 23:59:59 至 2024/03/10 00:00:00\r\n"
-                       "[a]b]2024/03/10 00:00:01 至 2024/03/10 00:00:02\r\n"
-                       "總所需時間：2024/03/09 23:59:58 至 2024/03/10 00:00:03\r\n"));
+                 cp950("[客戶]2024/3/9 下午11:59:59 至 2024/3/10 上午12:00:00\r\n"
+                       "[a]b]2024/3/10 上午12:00:01 至 2024/3/10 上午12:00:02\r\n"
+                       "總所需時間：2024/3/9 下午11:59:58 至 2024/3/10 上午12:00:03\r\n"));
         QCOMPARE(exchange::batchXmlPath(out, QStringLiteral("a]b")), out + QStringLiteral("/a]b.xml"));
         QVERIFY(QFile::exists(out + QStringLiteral("/a]b.xml")));
         QCOMPARE(dataset.RecordCount(), 1);
@@ -122,8 +125,8 @@ private slots:
         QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name),
                  QStringList({exchange::kBatchLogFileName, QStringLiteral("客戶.xml")}));
         QCOMPARE(readAll(QDir(out).filePath(exchange::kBatchLogFileName)),
-                 cp950("[客戶]2024/03/09 23:59:59 至 2024/03/10 00:00:00\r\n"
-                       "總所需時間：2024/03/09 23:59:58 至 2024/03/10 00:00:01\r\n"));
+                 cp950("[客戶]2024/3/9 下午11:59:59 至 2024/3/10 上午12:00:00\r\n"
+                       "總所需時間：2024/3/9 下午11:59:58 至 2024/3/10 上午12:00:01\r\n"));
     }
 
     void unwritableLog()

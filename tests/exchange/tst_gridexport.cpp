@@ -112,6 +112,7 @@ private slots:
     void loadCancelledLeavesDatasetClosed();
     void currentRecordKept();
     void workbookContent();
+    void booleanCellsAreLogicalValues();
     void secondColumnAlwaysText();
     void sheetRowLimit_data();
     void sheetRowLimit();
@@ -369,6 +370,34 @@ void TestGridExport::workbookContent()
     QCOMPARE(book.columnInfo.value(1).format, QStringLiteral("@"));
     QCOMPARE(book.columnInfo.value(2).format, QStringLiteral("@"));
     QCOMPARE(book.columnInfo.value(3).format, QStringLiteral("General"));
+}
+
+// A Boolean field's cells are logical values; "True" typed in a text field stays text.
+void TestGridExport::booleanCellsAreLogicalValues()
+{
+    testsupport::ScriptedUiScope ui;
+    GridFixture f(QStringLiteral("Select 名稱, 備註, 有效 From 旗標 Order By rowid"),
+                  "CREATE TABLE 旗標 (名稱 NVARCHAR(10), 備註 NVARCHAR(10), 有效 BOOLEAN);"
+                  "INSERT INTO 旗標 VALUES ('甲', 'True', 1), ('乙', 'False', 0), ('丙', NULL, NULL);");
+    QCOMPARE(f.ds.FieldByName(QStringLiteral("有效"))->DataType(), data::ftBoolean);
+    f.grid.setCaption(f.out(QStringLiteral("flags")));
+    QVERIFY(f.show());
+    drive::press(Qt::Key_E, Qt::ControlModifier);
+    READ_XLS(book, f.out(QStringLiteral("flags.xls")));
+    const struct {
+        int row, column;
+        const char *type;
+        QVariant value;
+        const char *format;
+    } cells[] = {{2, 2, "boolean", 1, "General"}, {3, 2, "boolean", 0, "General"},
+                 {2, 1, "text", QStringLiteral("True"), "@"}, {3, 1, "text", QStringLiteral("False"), "@"}};
+    for (const auto &c : cells) {
+        const testsupport::XlrdCell cell = book.cell(c.row, c.column);
+        QCOMPARE(cell.type, QString::fromLatin1(c.type));
+        QCOMPARE(cell.value, c.value);
+        QCOMPARE(cell.format, QString::fromLatin1(c.format));
+    }
+    QCOMPARE(book.cell(4, 2).type, QString()); // NULL: no cell
 }
 
 // Column B carries the time's text format, whatever its field is.

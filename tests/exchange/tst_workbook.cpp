@@ -45,7 +45,12 @@ private slots:
         QTest::newRow("month-day guess stays text") << "1-2" << int(CellKind::Text) << 0.0;
         QTest::newRow("address stays text") << "192.168.1.10" << int(CellKind::Text) << 0.0;
         QTest::newRow("padded number stays text") << " 12" << int(CellKind::Text) << 0.0;
-        QTest::newRow("boolean stays text") << "True" << int(CellKind::Text) << 0.0;
+        QTest::newRow("True is a logical value") << "True" << int(CellKind::Logical) << 1.0;
+        QTest::newRow("False is a logical value") << "False" << int(CellKind::Logical) << 0.0;
+        QTest::newRow("TRUE in any case") << "tRUE" << int(CellKind::Logical) << 1.0;
+        QTest::newRow("padded True stays text") << " True" << int(CellKind::Text) << 0.0;
+        QTest::newRow("Truth stays text") << "Truth" << int(CellKind::Text) << 0.0;
+        QTest::newRow("Chinese true stays text") << "真" << int(CellKind::Text) << 0.0;
         QTest::newRow("infinity stays text") << "1e999" << int(CellKind::Text) << 0.0;
         QTest::newRow("chinese") << "台北" << int(CellKind::Text) << 0.0;
     }
@@ -93,6 +98,9 @@ private slots:
         sheet.putTyped(2, 3, QStringLiteral("12:00:00"));
         sheet.putTyped(2, 0, QString()); // stays empty
         sheet.putNumber(3, 4, 2.5);
+        sheet.putTyped(3, 0, QStringLiteral("True"));
+        sheet.putTyped(3, 1, QStringLiteral("True")); // a text column keeps the text
+        sheet.putTyped(3, 2, QStringLiteral("False"));
         for (int c = 0; c < 4; ++c)
             sheet.fitColumn(c, 1);
         sheet.save(path(QStringLiteral("cells.xls")));
@@ -100,7 +108,7 @@ private slots:
         READ_XLS(book, path(QStringLiteral("cells.xls")));
         QCOMPARE(book.rows, 4);
         QCOMPARE(book.columns, 5);
-        QCOMPARE(book.cells.size(), 9);
+        QCOMPARE(book.cells.size(), 12);
         auto check = [&](int r, int c, const char *type, const QVariant &value, const char *format) {
             const testsupport::XlrdCell cell = book.cell(r, c);
             QCOMPARE(cell.type, QString::fromLatin1(type));
@@ -116,6 +124,9 @@ private slots:
         check(2, 2, "date", 45296.75, "yyyy/mm/dd hh:mm:ss");
         check(2, 3, "date", 0.5, "hh:mm:ss");
         check(3, 4, "number", 2.5, "General");
+        check(3, 0, "boolean", 1, "General");
+        check(3, 1, "text", QStringLiteral("True"), "@");
+        check(3, 2, "boolean", 0, "General");
         QCOMPARE(book.cell(2, 0).type, QString());
         // Widest cell plus one character, CJK counting two; column B keeps "@".
         QCOMPARE(book.columnInfo.value(0).width, (14 + 1) * 256);

@@ -322,6 +322,11 @@ private slots:
         QTest::newRow("plain") << "T" << "Create_T.sql";
         QTest::newRow("Chinese with blank") << "客戶 資料" << "Create_客戶 資料.sql";
         QTest::newRow("separators") << "a/b\\c" << "Create_a_b_c.sql";
+        QTest::newRow("climbs two folders") << "../../escape" << "Create_______escape.sql";
+        QTest::newRow("dot dot") << ".." << "Create___.sql";
+        QTest::newRow("schema and name") << "dbo.訂單" << "Create_dbo.訂單.sql";
+        QTest::newRow("control characters") << "a\tb\nc" << "Create_a_b_c.sql";
+        QTest::newRow("too long") << QString(100, QChar(0x8868)) << "Create_" + QString(66, QChar(0x8868)) + ".sql";
     }
     void scriptFileNames()
     {

@@ -439,9 +439,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content"); // null: no file
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << QByteArray() << "Data link file not found";
-        QTest::newRow("empty") << QByteArray("") << "Not a data link file";
-        QTest::newRow("not utf-16") << QByteArray("garbage\r\n") << "Not a data link file";
+        QTest::newRow("missing") << QByteArray() << "找不到資料連結檔";
+        QTest::newRow("empty") << QByteArray("") << "不是資料連結檔";
+        QTest::newRow("not utf-16") << QByteArray("garbage\r\n") << "不是資料連結檔";
         QTest::newRow("good") << QByteArray("good") << "測試連線成功。";
     }
     void dataLinkFileStrings()

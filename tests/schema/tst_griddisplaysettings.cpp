@@ -307,7 +307,7 @@ void TestGridDisplaySettings::storingWithoutDataset()
         N10Click(&grid, db.ini, QString());
         QFAIL("storing without a current table should fail");
     } catch (const data::DatabaseError &e) {
-        QCOMPARE(e.message(), QStringLiteral("List index out of bounds (-1)"));
+        QCOMPARE(e.message(), QStringLiteral("清單索引超出範圍 (-1)"));
     }
     QVERIFY(!QFile::exists(db.ini));
 }

@@ -7,6 +7,7 @@
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "exchange/TableBatchExport.h"
+#include "platform/PlainFileName.h"
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -50,7 +51,7 @@ void Tfm_ADO_Schema::XML2Click()
     }
     platform::FileDialogRequest request = SaveDialog1;
     request.filter = QStringLiteral("XML|*.xml");
-    request.defaultName = tableList_->currentTable() + QStringLiteral(".xml");
+    request.defaultName = platform::plainFileName(tableList_->currentTable()) + QStringLiteral(".xml");
     // The dialog only chooses the folder; a cancelled one ends the command.
     const QString chosen = platform::ui().chooseSaveFile(this, request);
     if (chosen.isEmpty())

@@ -124,7 +124,7 @@ bool hasCurrentEntry(const QListWidget *list)
 QString currentEntry(const QListWidget *list)
 {
     if (!hasCurrentEntry(list))
-        throw std::runtime_error("List index out of bounds (-1)");
+        throw std::runtime_error("清單索引超出範圍 (-1)");
     return list->currentItem()->text();
 }
 

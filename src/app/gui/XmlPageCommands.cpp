@@ -6,6 +6,7 @@
 #include "app/core/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
+#include "platform/PlainFileName.h"
 #include <QAction>
 #include <QPushButton>
 
@@ -27,6 +28,12 @@ void Tfm_ADO_Schema::bindXmlPageCommands()
     DBGrid2->OnKeyDown = [this](QObject *, int &key, Qt::KeyboardModifiers shift) {
         runCommand([this, &key, shift] { DBGrid2KeyDown(key, shift); });
     };
+    // This grid's caption is a table name: its export keys take it as a file name in the
+    // export folder, never as a folder.
+    for (auto *hotKey : {&DBGrid2->ExportText, &DBGrid2->ExportSpreadsheet, &DBGrid2->ExportXml})
+        *hotKey = [gridExport = *hotKey](components::TwDBGrid *grid, const QString &caption) {
+            gridExport(grid, platform::plainFileName(caption));
+        };
 }
 
 void Tfm_ADO_Schema::nSaveDataToXMLClick()
@@ -45,7 +52,7 @@ void Tfm_ADO_Schema::nSaveDataToXMLClick()
     }
     platform::FileDialogRequest request = SaveDialog1;
     request.filter = QStringLiteral("XML|*.xml");
-    request.defaultName = tableList_->currentTable() + QStringLiteral(".xml");
+    request.defaultName = platform::plainFileName(tableList_->currentTable()) + QStringLiteral(".xml");
     const QString file = platform::ui().chooseSaveFile(this, request);
     if (!file.isEmpty())
         ADODXML.SaveToFile(file, data::pfXML);
@@ -79,7 +86,7 @@ void Tfm_ADO_Schema::Excel1Click()
         ShowProgramMessage(this, QStringLiteral("請先開啟 XML 資料集"));
         return;
     }
-    DBGrid2->ExportToSpreadsheet(DBGrid2->Caption());
+    DBGrid2->ExportToSpreadsheet(platform::plainFileName(DBGrid2->Caption()));
 }
 
 void Tfm_ADO_Schema::LoadFromFile1Click()

@@ -18,14 +18,14 @@ void CommandQuery::Open()
 long long CommandQuery::ExecSQL()
 {
     if (!connection())
-        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DatabaseError(QStringLiteral("沒有指定資料庫連線或連線字串"));
     return connection()->session().execute(batchText(), {}, CommandTimeout(), scope_);
 }
 
 long long Command::Execute()
 {
     if (!connection_)
-        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DatabaseError(QStringLiteral("沒有指定資料庫連線或連線字串"));
     return connection_->session().execute(text_, {}, timeout_, scope_);
 }
 

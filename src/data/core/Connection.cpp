@@ -79,7 +79,7 @@ QString Connection::ConnectionString() const
 void Connection::setConnectionString(const QString &text)
 {
     if (Connected())
-        throw DatabaseError(QStringLiteral("Operation is not allowed when the object is open."));
+        throw DatabaseError(QStringLiteral("連線開啟中，不允許此操作。"));
     string_ = data::ConnectionString::parse(text);
     properties_.Refresh(Provider(), string_);
 }
@@ -92,7 +92,7 @@ QString Connection::Provider() const
 void Connection::setProvider(const QString &provider)
 {
     if (Connected())
-        throw DatabaseError(QStringLiteral("Operation is not allowed when the object is open."));
+        throw DatabaseError(QStringLiteral("連線開啟中，不允許此操作。"));
     // The provider leads the string, as the connection reports it.
     data::ConnectionString rebuilt;
     rebuilt.set(QStringLiteral("Provider"), provider);
@@ -135,8 +135,8 @@ void Connection::Open()
     const ProviderInfo *info = findProvider(providerName);
     if (!info)
         throw DatabaseError(providerName.isEmpty()
-                                ? QStringLiteral("No provider was specified in the connection string.")
-                                : QStringLiteral("Provider cannot be found. It may not be properly installed. (%1)")
+                                ? QStringLiteral("連線字串中沒有指定資料提供者。")
+                                : QStringLiteral("找不到資料提供者，可能沒有正確安裝。(%1)")
                                       .arg(providerName));
     session_ = openSessionWaiting(info->open, resolved, wait_);
     stoppable_ = std::make_unique<StoppableSession>(*session_);

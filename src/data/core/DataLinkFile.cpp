@@ -20,7 +20,7 @@ namespace {
 
 DatabaseError fileError(const QString &what, const QString &path)
 {
-    return DatabaseError(QStringLiteral("%1: %2").arg(what, path));
+    return DatabaseError(QStringLiteral("%1：%2").arg(what, path));
 }
 
 // The file's bytes. Opened without blocking, so that a FIFO cannot hang the program,
@@ -31,8 +31,8 @@ QByteArray readLimited(const QString &path)
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
-            throw fileError(QStringLiteral("Data link file not found"), path);
-        throw fileError(QStringLiteral("Cannot read data link file (%1)").arg(QString::fromLocal8Bit(std::strerror(error))), path);
+            throw fileError(QStringLiteral("找不到資料連結檔"), path);
+        throw fileError(QStringLiteral("無法讀取資料連結檔 (%1)").arg(QString::fromLocal8Bit(std::strerror(error))), path);
     }
     struct Closer {
         int fd;
@@ -40,9 +40,9 @@ QByteArray readLimited(const QString &path)
     } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        throw fileError(QStringLiteral("Not a data link file (not a regular file)"), path);
+        throw fileError(QStringLiteral("不是資料連結檔 (不是一般檔案)"), path);
     if (st.st_size > kMaxDataLinkFileSize)
-        throw fileError(QStringLiteral("Data link file too large (%1 bytes, at most %2)").arg(st.st_size).arg(kMaxDataLinkFileSize), path);
+        throw fileError(QStringLiteral("資料連結檔過大 (%1 位元組，上限 %2 位元組)").arg(st.st_size).arg(kMaxDataLinkFileSize), path);
     QByteArray bytes(kMaxDataLinkFileSize + 1, Qt::Uninitialized);
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -50,13 +50,13 @@ QByteArray readLimited(const QString &path)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw fileError(QStringLiteral("Cannot read data link file (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))), path);
+            throw fileError(QStringLiteral("無法讀取資料連結檔 (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))), path);
         if (n == 0)
             break;
         done += n;
     }
     if (done > kMaxDataLinkFileSize)
-        throw fileError(QStringLiteral("Data link file too large (more than %1 bytes)").arg(kMaxDataLinkFileSize), path);
+        throw fileError(QStringLiteral("資料連結檔過大 (超過 %1 位元組)").arg(kMaxDataLinkFileSize), path);
     bytes.truncate(done);
     return bytes;
 }
@@ -64,7 +64,7 @@ QByteArray readLimited(const QString &path)
 QString decodeUtf16LE(QByteArrayView bytes, const QString &path)
 {
     if (bytes.size() % 2)
-        throw fileError(QStringLiteral("Data link file damaged (UTF-16 text of odd length)"), path);
+        throw fileError(QStringLiteral("資料連結檔已損壞 (UTF-16 文字的位元組數為奇數)"), path);
     QStringDecoder decode(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
     return decode(bytes);
 }
@@ -91,14 +91,14 @@ QString readDataLinkFile(const QString &path)
     const QString text = decodeDataLink(readLimited(path), path);
     const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
     if (lines.isEmpty() || lines.first().trimmed().compare(QLatin1String("[oledb]"), Qt::CaseInsensitive) != 0)
-        throw fileError(QStringLiteral("Not a data link file (no [oledb] header)"), path);
+        throw fileError(QStringLiteral("不是資料連結檔 (沒有 [oledb] 標頭)"), path);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;
         return line;
     }
-    throw fileError(QStringLiteral("Data link file holds no connection string"), path);
+    throw fileError(QStringLiteral("資料連結檔中沒有連線字串"), path);
 }
 
 void writeDataLinkFile(const QString &path, const QString &connectionString)
@@ -110,7 +110,7 @@ void writeDataLinkFile(const QString &path, const QString &connectionString)
     QSaveFile f(path);
     errno = 0;
     if (!platform::openForSave(f) || !platform::writeAll(f, bytes.constData(), bytes.size()) || !f.commit())
-        throw DatabaseError(QStringLiteral("Cannot write data link file %1: %2").arg(path, platform::saveFailureReason(f, errno)));
+        throw DatabaseError(QStringLiteral("無法寫入資料連結檔 %1：%2").arg(path, platform::saveFailureReason(f, errno)));
 }
 
 } // namespace data

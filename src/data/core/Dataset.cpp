@@ -13,7 +13,7 @@ namespace data {
 
 namespace {
 
-const QString kNotInEdit = QStringLiteral("Dataset not in edit or insert mode");
+const QString kNotInEdit = QStringLiteral("資料集不在編輯或新增狀態");
 
 QString readOnlyText()
 {
@@ -73,7 +73,7 @@ FetchBudget Dataset::sliceBudget()
 void Dataset::Open()
 {
     if (OpenOrExecute())
-        throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
+        throw DatabaseError(QStringLiteral("CommandText 不會傳回資料列集"));
 }
 
 std::optional<long long> Dataset::OpenOrExecute()
@@ -81,9 +81,9 @@ std::optional<long long> Dataset::OpenOrExecute()
     if (Active())
         return std::nullopt;
     if (!connection_)
-        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DatabaseError(QStringLiteral("沒有指定資料庫連線或連線字串"));
     if (commandText_.trimmed().isEmpty())
-        throw DatabaseError(QStringLiteral("CommandText does not return a result set"));
+        throw DatabaseError(QStringLiteral("CommandText 不會傳回資料列集"));
     emit beforeOpen();
     auto result = connection_->session().openQuery(commandText_, {}, commandTimeout_, scope_,
                                                    fillsInBackground_ ? firstSlice : FetchBudget{});
@@ -390,7 +390,7 @@ std::unique_ptr<RowWriter> Dataset::makeWriter()
     if (mode_ != RowsMode::Database)
         return nullptr;
     if (!connection_)
-        throw DatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DatabaseError(QStringLiteral("沒有指定資料庫連線或連線字串"));
     ProviderSession &session = connection_->session(); // waits for a pending fill first
     decideKeys(true);
     return makeDatabaseRowWriter(session, baseTable_, columns_, keyColumns_,
@@ -440,7 +440,7 @@ void Dataset::EnableControls()
 void Dataset::checkActive() const
 {
     if (!Active())
-        throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+        throw DatabaseError(QStringLiteral("資料集已關閉，無法執行此操作"));
 }
 
 void Dataset::checkBrowse()
@@ -563,7 +563,7 @@ void Dataset::GotoBookmark(const Bookmark &bookmark)
     checkBrowse();
     auto it = std::find(order_.begin(), order_.end(), uint32_t(bookmark.row));
     if (!bookmark.isValid() || it == order_.end())
-        throw DatabaseError(QStringLiteral("Record not found"));
+        throw DatabaseError(QStringLiteral("找不到該筆資料"));
     moveTo(int(it - order_.begin()));
     eof_ = bof_ = false;
 }
@@ -624,9 +624,9 @@ void Dataset::setCurrentValue(int field, const QVariant &value)
 {
     checkActive();
     if (field < 0 || field >= FieldCount())
-        throw DatabaseError(QStringLiteral("Field index out of range"));
+        throw DatabaseError(QStringLiteral("欄位索引超出範圍"));
     if (Fields(field)->ReadOnly())
-        throw DatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(Fields(field)->FieldName()));
+        throw DatabaseError(QStringLiteral("欄位 '%1' 不能修改").arg(Fields(field)->FieldName()));
     if (state_ == dsBrowse)
         Edit();
     buffer_[size_t(field)] = value;
@@ -700,7 +700,7 @@ void Dataset::Post()
         const Field *field = fields_[f].get();
         if (field->Required() && !field->ReadOnly() && (!buffer_[f].isValid() || buffer_[f].isNull()) &&
             (state_ == dsInsert || modified_[f]))
-            throw DatabaseError(QStringLiteral("Field '%1' must have a value").arg(field->DisplayLabel()));
+            throw DatabaseError(QStringLiteral("欄位 '%1' 必須有值").arg(field->DisplayLabel()));
     }
     if (state_ == dsEdit) {
         const bool changed = std::find(modified_.begin(), modified_.end(), true) != modified_.end();
@@ -767,7 +767,7 @@ void Dataset::Delete()
         return;
     }
     if (order_.empty())
-        throw DatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+        throw DatabaseError(QStringLiteral("資料集沒有資料，無法執行此操作"));
     if (!CanModify())
         throw DatabaseError(readOnlyReason_);
     if (state_ == dsEdit)
@@ -799,7 +799,7 @@ Field *Dataset::FieldByName(const QString &name) const
 {
     Field *f = FindField(name);
     if (!f)
-        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+        throw DatabaseError(QStringLiteral("找不到欄位 '%1'").arg(name));
     return f;
 }
 
@@ -870,10 +870,10 @@ bool Dataset::Locate(const std::vector<Field *> &fields, const QVariantList &key
 {
     checkBrowse();
     if (fields.empty() || keys.size() != qsizetype(fields.size()))
-        throw DatabaseError(QStringLiteral("Locate needs one value per field"));
+        throw DatabaseError(QStringLiteral("尋找資料時每個欄位都要有一個值"));
     for (const Field *field : fields)
         if (!field || field->DataSet() != this)
-            throw DatabaseError(QStringLiteral("Locate needs fields of its own dataset"));
+            throw DatabaseError(QStringLiteral("尋找資料只能用本資料集的欄位"));
     auto search = [&](int from) {
         for (int row = from; row < RecordCount(); ++row) {
             bool all = true;
@@ -1057,7 +1057,7 @@ void Dataset::SaveToFile(const QString &fileName, TPersistFormat format)
 {
     checkActive();
     if (format != pfXML)
-        throw DatabaseError(QStringLiteral("Only the XML persistence format is supported"));
+        throw DatabaseError(QStringLiteral("只支援 XML 存檔格式"));
     checkBrowse();
     RequireAllRows();
     rowsetxml::save(fileName, columns_, *store_, order_, CanModify(), xmlDeclared_.get());

@@ -118,9 +118,9 @@ QString Field::DisplayText() const
 QVariant Field::fromText(const QString &text) const
 {
     const QString t = text.trimmed();
-    auto bad = [&](const char *what) {
-        return DatabaseError(QStringLiteral("'%1' is not a valid %2 value for field '%3'")
-                                 .arg(text, QLatin1String(what), info_.name));
+    auto bad = [&](const char *what) { // what: the type in the message, UTF-8
+        return DatabaseError(QStringLiteral("'%1' 不是欄位 '%3' 可接受的%2值")
+                                 .arg(text, QString::fromUtf8(what), info_.name));
     };
     switch (info_.type) {
     case ftString: case ftWideString: case ftFixedChar: case ftMemo: case ftWideMemo: case ftGuid:
@@ -137,7 +137,7 @@ QVariant Field::fromText(const QString &text) const
         bool ok = false;
         qint64 v = t.toLongLong(&ok);
         if (!ok)
-            throw bad("integer");
+            throw bad("整數");
         return v;
     }
     case ftFloat: {
@@ -146,7 +146,7 @@ QVariant Field::fromText(const QString &text) const
         if (!ok)
             v = QLocale::system().toDouble(t, &ok);
         if (!ok)
-            throw bad("floating point");
+            throw bad("浮點數");
         return v;
     }
     case ftCurrency:
@@ -161,7 +161,7 @@ QVariant Field::fromText(const QString &text) const
         if (l == QLatin1String("false") || l == QLatin1String("f") || l == QLatin1String("n") ||
             l == QLatin1String("no") || l == QLatin1String("0"))
             return false;
-        throw bad("boolean");
+        throw bad("布林");
     }
     case ftDate: case ftTime: case ftDateTime: {
         static const char *const formats[] = {
@@ -177,7 +177,7 @@ QVariant Field::fromText(const QString &text) const
                 return QDateTime(dt.date(), dt.time(), Qt::UTC);
             }
         }
-        throw bad("date");
+        throw bad("日期");
     }
     default:
         return text;
@@ -193,15 +193,15 @@ QVariant Field::moneyFromText(const QString &text) const
     case exact::MoneyResult::Ok:
         return QString::fromStdString(exact::moneyText(scaled));
     case exact::MoneyResult::TooManyDecimals:
-        throw DatabaseError(QStringLiteral("'%1' has more than four decimals, more than field '%2' holds")
+        throw DatabaseError(QStringLiteral("'%1' 的小數超過四位，欄位 '%2' 存不下")
                                 .arg(text, info_.name));
     case exact::MoneyResult::OutOfRange:
-        throw DatabaseError(QStringLiteral("'%1' is outside the range of the currency field '%2'")
+        throw DatabaseError(QStringLiteral("'%1' 超出貨幣欄位 '%2' 的範圍")
                                 .arg(text, info_.name));
     case exact::MoneyResult::NotANumber:
         break;
     }
-    throw DatabaseError(QStringLiteral("'%1' is not a valid currency value for field '%2'").arg(text, info_.name));
+    throw DatabaseError(QStringLiteral("'%1' 不是欄位 '%2' 可接受的貨幣值").arg(text, info_.name));
 }
 
 // Decimal text is kept as typed; a value the column's precision and scale cannot hold is
@@ -210,15 +210,15 @@ QVariant Field::decimalFromText(const QString &text) const
 {
     exact::Decimal d;
     if (!exact::parseDecimal(text.toStdString(), d) || text.contains(QLatin1Char('e'), Qt::CaseInsensitive))
-        throw DatabaseError(QStringLiteral("'%1' is not a valid decimal value for field '%2'").arg(text, info_.name));
+        throw DatabaseError(QStringLiteral("'%1' 不是欄位 '%2' 可接受的數值").arg(text, info_.name));
     switch (exact::fitsNumeric(d, info_.precision, info_.scale)) {
     case exact::FitResult::TooManyDecimals:
-        throw DatabaseError(QStringLiteral("'%1' has more than %2 decimals, more than field '%3' holds")
+        throw DatabaseError(QStringLiteral("'%1' 的小數超過 %2 位，欄位 '%3' 存不下")
                                 .arg(text)
                                 .arg(info_.scale)
                                 .arg(info_.name));
     case exact::FitResult::TooManyDigits:
-        throw DatabaseError(QStringLiteral("'%1' has more digits than field '%2' holds (precision %3, scale %4)")
+        throw DatabaseError(QStringLiteral("'%1' 的位數超過欄位 '%2' 可存的位數 (有效位數 %3，小數位數 %4)")
                                 .arg(text, info_.name)
                                 .arg(info_.precision)
                                 .arg(info_.scale));
@@ -252,7 +252,7 @@ int Field::AsInteger() const
         bool ok = false;
         int i = v.toString().trimmed().toInt(&ok);
         if (!ok)
-            throw DatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+            throw DatabaseError(QStringLiteral("'%1' 不是有效的整數值").arg(v.toString()));
         return i;
     }
     }
@@ -266,7 +266,7 @@ double Field::AsFloat() const
     bool ok = false;
     double d = v.toDouble(&ok);
     if (!ok)
-        throw DatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+        throw DatabaseError(QStringLiteral("'%1' 不是有效的浮點數值").arg(v.toString()));
     return d;
 }
 

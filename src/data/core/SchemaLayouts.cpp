@@ -56,7 +56,7 @@ SchemaRowsetBuilder::SchemaRowsetBuilder(const QString &rowset)
     : layout_(findSchemaLayout(rowset)), result_(std::make_unique<ResultSet>())
 {
     if (!layout_)
-        throw DatabaseError(QStringLiteral("Unknown schema rowset: %1").arg(rowset));
+        throw DatabaseError(QStringLiteral("未知的結構描述資料列集：%1").arg(rowset));
     result_->columns = layout_->columns;
     for (const auto &c : layout_->columns)
         result_->rows.columns.emplace_back(storageFor(c.type));
@@ -76,7 +76,7 @@ void SchemaRowsetBuilder::addRow(const std::vector<std::pair<QString, QVariant>>
     for (const auto &[name, value] : values) {
         int i = columnIndex(name);
         if (i < 0)
-            throw DatabaseError(QStringLiteral("Schema rowset %1 has no column %2")
+            throw DatabaseError(QStringLiteral("結構描述資料列集 %1 沒有欄位 %2")
                                     .arg(layout_->rowset, name));
         row[size_t(i)] = value;
     }

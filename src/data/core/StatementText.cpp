@@ -88,7 +88,7 @@ void requireOneStatement(const QString &sql, const StatementQuoting &quoting)
 
 void failNotOneStatement(const QString &sql)
 {
-    throw DatabaseError(QStringLiteral("The command must be a single statement: %1").arg(sql));
+    throw DatabaseError(QStringLiteral("命令只能含一個 SQL 陳述式：%1").arg(sql));
 }
 
 } // namespace data

@@ -252,7 +252,7 @@ std::unique_ptr<ProviderSession> openSqlServerSession(const ConnectionString &cs
 {
     const QString driver = findFreeTdsDriver();
     if (driver.isEmpty())
-        throw DatabaseError(QStringLiteral("The FreeTDS ODBC driver (libtdsodbc.so) is not installed"), QStringLiteral("IM002"));
+        throw DatabaseError(QStringLiteral("沒有安裝 FreeTDS ODBC 驅動程式 (libtdsodbc.so)"), QStringLiteral("IM002"));
     const SqlServerLogin login = sqlServerLogin(cs);
     if (login.integrated)
         requireKerberosTicket();

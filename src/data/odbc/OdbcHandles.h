@@ -117,7 +117,7 @@ public:
             h_ = SQL_NULL_HANDLE;
             throw diagnostics(type == SQL_HANDLE_ENV ? SQL_HANDLE_ENV
                                                      : (type == SQL_HANDLE_DBC ? SQL_HANDLE_ENV : SQL_HANDLE_DBC),
-                              parent, QStringLiteral("Cannot allocate an ODBC %1 handle").arg(QLatin1String(what)));
+                              parent, QStringLiteral("無法配置 ODBC %1 控制代碼").arg(QLatin1String(what)));
         }
     }
     ~Handle() { reset(); }

@@ -149,8 +149,7 @@ std::unique_ptr<ResultSet> OdbcSession::openSchema(const QString &rowset, const 
         name == QLatin1String("KEY_COLUMN_USAGE") || name == QLatin1String("CHECK_CONSTRAINTS") ||
         name == QLatin1String("VIEWS"))
         return schemaFromInformationSchema(name, restrictions);
-    throw DatabaseError(QStringLiteral("Object or provider is not capable of performing requested operation. "
-                                       "The ODBC provider does not supply the schema rowset %1.")
+    throw DatabaseError(QStringLiteral("ODBC 資料來源不提供結構描述資料列集 %1。")
                             .arg(rowset));
 }
 
@@ -980,7 +979,7 @@ std::unique_ptr<ResultSet> OdbcSession::schemaFromInformationSchema(const QStrin
     } catch (const CommandStopped &) {
         throw;
     } catch (const DatabaseError &e) {
-        throw DatabaseError(QStringLiteral("The data source cannot supply the schema rowset %1: %2")
+        throw DatabaseError(QStringLiteral("資料來源無法提供結構描述資料列集 %1：%2")
                                 .arg(rowset.toUpper(), e.message()),
                             e.sqlState(), e.nativeCode());
     }

@@ -234,7 +234,7 @@ OdbcSession::OdbcSession(const QString &odbcConnectionString, int loginTimeoutSe
                                            SQLSMALLINT(sizeof out / sizeof *out), &outLen,
                                            SQL_DRIVER_NOPROMPT);
     if (!succeeded(rc))
-        throw odbc::diagnostics(SQL_HANDLE_DBC, dbc_, QStringLiteral("Cannot connect to the ODBC data source"));
+        throw odbc::diagnostics(SQL_HANDLE_DBC, dbc_, QStringLiteral("無法連接 ODBC 資料來源"));
 
     driverName_ = infoText(SQL_DRIVER_NAME);
     quoteChar_ = infoText(SQL_IDENTIFIER_QUOTE_CHAR).trimmed();
@@ -340,16 +340,16 @@ bool OdbcSession::connectionDead()
 void OdbcSession::beginTransaction()
 {
     if (inTransaction_)
-        throw DatabaseError(QStringLiteral("A transaction is already active on this connection"));
+        throw DatabaseError(QStringLiteral("這個連線已有進行中的交易"));
     dbc_.check(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
-               QStringLiteral("Begin transaction"));
+               QStringLiteral("無法開始交易"));
     inTransaction_ = true;
 }
 
 void OdbcSession::commit()
 {
     if (!inTransaction_)
-        throw DatabaseError(QStringLiteral("No transaction is active"));
+        throw DatabaseError(QStringLiteral("沒有進行中的交易"));
     dbc_.check(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), QStringLiteral("Commit"));
     inTransaction_ = false;
     dbc_.check(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0),
@@ -359,7 +359,7 @@ void OdbcSession::commit()
 void OdbcSession::rollback()
 {
     if (!inTransaction_)
-        throw DatabaseError(QStringLiteral("No transaction is active"));
+        throw DatabaseError(QStringLiteral("沒有進行中的交易"));
     inTransaction_ = false;
     const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
     SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
@@ -384,7 +384,7 @@ Handle OdbcSession::newStatement(int timeoutSeconds)
     Handle st(SQL_HANDLE_STMT, dbc_, "statement");
     if (timeoutSeconds > 0)
         st.check(SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeoutSeconds)), 0),
-                 QStringLiteral("Setting the command timeout"));
+                 QStringLiteral("無法設定命令逾時"));
     else if (dialect_ == Dialect::SqlServer) // FreeTDS would apply the connection's timeout, meant for
         SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(0)), 0); // its login and transactions
     return st;
@@ -414,8 +414,8 @@ void OdbcSession::run(Handle &st, const QString &sql, const Params &params)
         }
     }
     if (rc == SQL_NEED_DATA)
-        throw DatabaseError(QStringLiteral("The statement asked for data at execution"));
-    st.check(rc, QStringLiteral("Executing the statement"));
+        throw DatabaseError(QStringLiteral("陳述式在執行時要求資料，本程式不支援"));
+    st.check(rc, QStringLiteral("執行陳述式失敗"));
 }
 
 // The rows of one result, fetched block by block. Open's first slice and every later one
@@ -564,7 +564,7 @@ long long OdbcSession::collect(Handle &st, ResultSet *result, const FetchBudget 
         const SQLRETURN rc = SQLMoreResults(st);
         if (rc == SQL_NO_DATA)
             break;
-        st.check(rc, QStringLiteral("Reading the next result"));
+        st.check(rc, QStringLiteral("讀取下一個結果失敗"));
     }
     return total;
 }
@@ -901,7 +901,7 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
     auto refetch = [&](Column &c, SQLULEN row) -> bool {
         if (blockRows > 1) {
             if (!(getDataExtensions_ & SQL_GD_BLOCK))
-                throw DatabaseError(QStringLiteral("A value of column %1 is longer than the driver declared")
+                throw DatabaseError(QStringLiteral("欄位 %1 的值比驅動程式宣告的長度還長")
                                         .arg(columns[c.number - 1].name),
                                     QStringLiteral("01004"));
             st.check(SQLSetPos(st, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
@@ -925,7 +925,7 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
         const SQLRETURN rc = fetchBlock();
         if (rc == SQL_NO_DATA)
             break;
-        st.check(rc, QStringLiteral("Fetching rows"));
+        st.check(rc, QStringLiteral("讀取資料列失敗"));
         const SQLULEN rows = blockRows > 1 ? fetched : 1;
         rowsThisCall += rows;
         for (SQLULEN r = 0; r < rows; ++r) {
@@ -1060,7 +1060,7 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
             const SQLRETURN more = SQLMoreResults(st);
             if (more == SQL_NO_DATA)
                 break;
-            st.check(more, QStringLiteral("Reading the next result"));
+            st.check(more, QStringLiteral("讀取下一個結果失敗"));
         }
         st_.reset();
     }

@@ -72,8 +72,7 @@ std::unique_ptr<ResultSet> SqliteSession::openSchema(const QString &rowset,
         return schemaProviderTypes(restrictions);
     if (name == QLatin1String("STATISTICS"))
         return schemaStatistics(restrictions);
-    throw DatabaseError(QStringLiteral("Object or provider is not capable of performing requested "
-                                       "operation. The SQLite provider does not supply the schema rowset %1.")
+    throw DatabaseError(QStringLiteral("SQLite 資料來源不提供結構描述資料列集 %1。")
                             .arg(rowset));
 }
 

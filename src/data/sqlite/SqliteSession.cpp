@@ -418,14 +418,14 @@ SqliteSession::SqliteSession(const ConnectionString &cs)
 {
     file_ = cs.value(QStringLiteral("Data Source")).trimmed();
     if (file_.isEmpty())
-        throw DatabaseError(QStringLiteral("No SQLite database file was given (Data Source is empty)."));
+        throw DatabaseError(QStringLiteral("沒有指定 SQLite 資料庫檔 (Data Source 是空的)。"));
     const QString mode = cs.value(QStringLiteral("Mode")).trimmed().toLower();
     const bool create = mode.contains(QLatin1String("create"));
     const bool readOnly = mode == QLatin1String("1") ||
                           (mode.contains(QLatin1String("read")) && !mode.contains(QLatin1String("write")));
     const bool memory = file_ == QLatin1String(":memory:");
     if (!memory && !create && !QFileInfo::exists(file_))
-        throw DatabaseError(QStringLiteral("unable to open database file: %1 does not exist").arg(file_),
+        throw DatabaseError(QStringLiteral("無法開啟資料庫檔 %1：檔案不存在 (unable to open database file)").arg(file_),
                             QString(), SQLITE_CANTOPEN);
 
     // A session belongs to one thread at a time, so SQLite need not lock around every
@@ -512,7 +512,7 @@ void SqliteSession::interruptRunningCall()
 
 void SqliteSession::failInterrupted() const
 {
-    throw DatabaseError(QStringLiteral("Query timeout expired"), QStringLiteral("HYT00"), SQLITE_INTERRUPT);
+    throw DatabaseError(QStringLiteral("查詢逾時"), QStringLiteral("HYT00"), SQLITE_INTERRUPT);
 }
 
 std::unique_ptr<ResultSet> SqliteSession::query(const QString &sql, const Params &params,
