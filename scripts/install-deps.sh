@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config
+    # ccache: build.sh compiles through it, so a rebuild or a fresh clone is quick.
+    build-essential cmake pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-arphic-uming
     unixodbc unixodbc-dev tdsodbc odbc-postgresql
