@@ -92,7 +92,9 @@ class TestPackage : public QObject {
 
     QString installedFile(const QString &relative) const
     {
-        return QDir(prefix).filePath(relative.arg(platform::applicationId()));
+        // "%1" in a relative path stands for the application id; other paths stay as they are.
+        const QString path = relative.contains(QLatin1String("%1")) ? relative.arg(platform::applicationId()) : relative;
+        return QDir(prefix).filePath(path);
     }
 
     // The installed program on a virtual display, with a profile of its own in a home
