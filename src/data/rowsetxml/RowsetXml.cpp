@@ -10,6 +10,7 @@
 #include "data/rowsetxml/RowsetXmlDeclared.h"
 #include "data/rowsetxml/RowsetXmlParser.h"
 #include "data/rowsetxml/RowsetXmlValues.h"
+#include "data/rowsetxml/Utf8Sequence.h"
 #include "platform/SaveFile.h"
 #include <QFileInfo>
 #include <QStringList>
@@ -180,33 +181,6 @@ char *writeAsciiEscaped(char *o, unsigned c, std::string_view text, size_t at, E
     }
 }
 
-// Length of the valid UTF-8 sequence at p (2 to 4) and its code point, or 0.
-int utf8Sequence(const unsigned char *p, const unsigned char *e, uint32_t &cp)
-{
-    const unsigned c = *p;
-    int extra = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        extra = 1;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        extra = 2;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        extra = 3;
-        cp = c & 0x07;
-    }
-    if (extra == 0 || e - p <= extra)
-        return 0;
-    for (int k = 1; k <= extra; ++k) {
-        if ((p[k] & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return extra + 1;
-}
-
 // Text for an attribute value; invalid UTF-8 becomes U+FFFD so the file stays readable.
 char *writeEscaped(char *o, std::string_view text, Escaping how = Escaping::FieldText)
 {
@@ -229,7 +203,7 @@ char *writeEscaped(char *o, std::string_view text, Escaping how = Escaping::Fiel
             continue;
         }
         uint32_t cp = 0;
-        const int length = utf8Sequence(p, e, cp);
+        const int length = detail::utf8Sequence(p, e, cp);
         if (length == 0) {
             std::memcpy(o, "\xEF\xBF\xBD", 3);
             o += 3;

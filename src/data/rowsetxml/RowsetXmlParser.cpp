@@ -1,4 +1,5 @@
 #include "data/rowsetxml/RowsetXmlParser.h"
+#include "data/rowsetxml/Utf8Sequence.h"
 #include <algorithm>
 #include <cstring>
 
@@ -132,31 +133,11 @@ size_t findInvalidCharacter(std::string_view doc)
             ++s;
             continue;
         }
-        int extra;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
+        uint32_t cp = 0;
+        const int length = utf8Sequence(s, e, cp);
+        if (length == 0 || cp == 0xFFFE || cp == 0xFFFF)
             return size_t(s - begin);
-        }
-        if (e - s <= extra)
-            return size_t(s - begin);
-        for (int k = 1; k <= extra; ++k) {
-            if ((s[k] & 0xC0) != 0x80)
-                return size_t(s - begin);
-            cp = (cp << 6) | (s[k] & 0x3F);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
-            return size_t(s - begin);
-        s += extra + 1;
+        s += length;
     }
     return std::string_view::npos;
 }
