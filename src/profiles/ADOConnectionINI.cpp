@@ -1,5 +1,5 @@
 #include "ADOConnectionINI.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "data/core/Connection.h"
 #include "platform/Big5Codec.h"
 #include "platform/FileAttributes.h"

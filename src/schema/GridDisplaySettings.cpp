@@ -1,7 +1,7 @@
 #include "GridDisplaySettings.h"
 #include "ReFieldDisplayLabel.h"
 #include "ReSchemaVisible.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"

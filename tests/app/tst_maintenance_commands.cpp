@@ -3,7 +3,7 @@
 // failures per statement, the messages, panel 3 (painted before every statement, checked
 // on what the window system holds while the statement runs), the database left current
 // and the script file on disk.
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableListBox.h"
 #include "components/wDBGrid.h"

@@ -1,7 +1,7 @@
 // The main window driven through its real widgets (offscreen), on a fresh copy of the
 // demo database: connection commands, status bar, page hints, the table list, the SQL
 // page and the error box of uncaught errors.
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableList.h"

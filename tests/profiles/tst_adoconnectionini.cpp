@@ -1,7 +1,7 @@
 // The connection profile store on real INI files in temporary folders: reading and
 // writing profiles, the profile choice, password scrambling, hiding the file, and the
 // errors of bad files and folders. The dialogs are replaced by scripted answers.
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "data/core/Connection.h"
 #include "data/core/Providers.h"
 #include "platform/Big5Codec.h"

@@ -4,7 +4,7 @@
 #include "BatchStop.h"
 #include "MainWindow.h"
 #include "TableList.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "exchange/TableBatchExport.h"
 #include "platform/PlainFileName.h"

@@ -4,7 +4,7 @@
 #include "SqlPageRunner.h"
 #include "TableList.h"
 #include "TableListBox.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/DatabaseError.h"
 #include "platform/ProgramFolders.h"

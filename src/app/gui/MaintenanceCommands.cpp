@@ -5,7 +5,7 @@
 #include "MainWindow.h"
 #include "TableList.h"
 #include "TableListBox.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Field.h"

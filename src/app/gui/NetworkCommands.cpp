@@ -4,7 +4,7 @@
 #include "MainWindow.h"
 #include "BatchStop.h"
 #include "NetTreeView.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "data/core/Field.h"
 #include "exchange/ExportError.h"
 #include "exchange/ExportTarget.h"

@@ -6,7 +6,7 @@
 #include "MainWindow.h"
 #include "TableList.h"
 #include "TableListBox.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "data/core/Dataset.h"
 #include <QAction>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 // Handler of the SQL page's run button.
 #include "MainWindow.h"
 #include "SqlPageRunner.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include <QTextEdit>
 
 namespace gui {

@@ -1,5 +1,5 @@
 #include "SqlPageRunner.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "data/core/CommandQuery.h"
 #include "data/core/Dataset.h"
 

@@ -3,7 +3,7 @@
 // window's XML document.
 #include "MainWindow.h"
 #include "TableList.h"
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
 #include "platform/PlainFileName.h"

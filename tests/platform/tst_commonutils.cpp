@@ -1,5 +1,5 @@
 // The shared helpers: SQL kind, date stamp, rounding, version parts, program messages.
-#include "app/core/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "platform/ComputerName.h"
 #include "platform/VersionInfo.h"
 #include "support/ScriptedUi.h"

@@ -1,7 +1,7 @@
 #pragma once
-// Small helpers shared by the whole program: the message box every user message passes
-// through, a date stamp for file names, rounding, the computer's name, the program's
-// version parts and the classification of a SQL text by its statement word.
+// Small helpers shared by the window and the console programs alike: the message box
+// every user message passes through, a date stamp for file names, rounding, the computer's
+// name, the program's version parts and the classification of a SQL text by its statement word.
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
