@@ -1,13 +1,14 @@
-// Prints what the batch export of tables to XML costs, all in one run: the demo
-// database's tables and views plus the 1,000,000-row, 8-column table T, each written to
-// its own XML file with the timing log, against the sqlite3 shell writing the same
-// tables as HTML tables (-html), one file each; and the batch's peak memory against the
-// dataset of the largest table alone (the batch reuses one dataset, so it should hold
-// no more than that table at any time).
+// Prints what the batch export of tables to XML costs, in rounds of one run: the demo
+// database's tables and views plus the 1,000,000-row, 8-column table T, each fetched and
+// written to its own XML file with the timing log, against the sqlite3 shell fetching and
+// writing the same tables as HTML tables (-html), one file each; and the batch's peak
+// memory against opening the largest table alone with all its rows fetched (the batch
+// reuses one dataset, so it should hold no more than that table at any time).
 // Memory is measured in fresh processes of this program (see measureMemory).
-// Usage: bench_batchexport [rows] [work folder] [demo.sql] (default: the source tree's,
-// found from build/bench)
+// Usage: bench_batchexport [rows] [work folder] [demo.sql] [rounds, default 3]
+// (demo.sql: the source tree's, found from build/bench, when not given or empty)
 #include "BenchMemory.h"
+#include "BenchRounds.h"
 #include "BenchTable.h"
 #include "components/wDBGrid.h"
 #include "data/core/Connection.h"
@@ -25,13 +26,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
+#include <vector>
 
 namespace {
-
-double ms(const QElapsedTimer &t)
-{
-    return t.nsecsElapsed() / 1e6;
-}
 
 double folderMb(const QString &folder)
 {
@@ -72,17 +69,19 @@ double shellExport(const QString &dbFile, const QStringList &tables, const QStri
         p.setStandardOutputFile(folder + QLatin1Char('/') + table + QStringLiteral(".html"));
         p.start(shell, {QStringLiteral("-batch"), QStringLiteral("-html"), QStringLiteral("-header"), dbFile,
                         QStringLiteral("Select * From ") + data::quoteIdentifierWith(QStringLiteral("\""), table)});
-        p.waitForFinished(-1);
+            p.waitForFinished(-1);
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return -1;
     }
-    return ms(t);
+    return bench::elapsedMs(t);
 }
 
 } // namespace
 
 // One memory figure in a fresh process, so that what another phase gave back to the heap
 // does not hide or add to it: the memory added at the peak of opening the largest table
-// alone ("alone") or of the whole batch ("batch"), over the process with its connection
-// and grid ready. Prints MB.
+// alone and fetching all its rows ("alone"), or of the whole batch ("batch"), over the
+// process with its connection and grid ready. Prints MB.
 int measureMemory(const QString &what, const QString &dbFile, const QString &folder)
 {
     data::Connection conn;
@@ -98,7 +97,8 @@ int measureMemory(const QString &what, const QString &dbFile, const QString &fol
     bench::resetPeak();
     if (what == QLatin1String("alone")) {
         ds.setCommandText(QStringLiteral("Select * From T"));
-        ds.Open();
+        ds.Open(); // returns with the first slice
+        ds.FetchAll();
     } else {
         exchange::exportTablesToXml(ds, folder, tables, {});
     }
@@ -115,6 +115,34 @@ double memoryInChild(const QString &what, const QString &dbFile, const QString &
     return lines.isEmpty() ? -1 : lines.last().toDouble();
 }
 
+struct Figures {
+    std::vector<double> shellMs, batchMs, aloneMb, batchMb;
+};
+
+// One round: the shell and the batch, alternating which goes first, then both memory
+// figures, each in its own fresh process.
+void measureRound(int round, Figures &f, data::Dataset &ds, const QStringList &tables, const QString &dbFile,
+                  const QString &work)
+{
+    const QString ours = work + QStringLiteral("/xml");
+    auto shell = [&] { f.shellMs.push_back(shellExport(dbFile, tables, work + QStringLiteral("/html"))); };
+    auto batch = [&] {
+        QDir(ours).removeRecursively();
+        QDir().mkpath(ours);
+        f.batchMs.push_back(bench::timeMs([&] { exchange::exportTablesToXml(ds, ours, tables, {}); }));
+        ds.Close();
+    };
+    if (round % 2 == 0) {
+        shell();
+        batch();
+    } else {
+        batch();
+        shell();
+    }
+    f.aloneMb.push_back(memoryInChild(QStringLiteral("alone"), dbFile, ours));
+    f.batchMb.push_back(memoryInChild(QStringLiteral("batch"), dbFile, ours));
+}
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -124,6 +152,7 @@ int main(int argc, char **argv)
         return measureMemory(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                              QString::fromLocal8Bit(argv[4]));
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    const int rounds = bench::roundsArgument(argc, argv, 4);
     QTemporaryDir tmp;
     const QString work = argc > 2 ? QString::fromLocal8Bit(argv[2]) : tmp.path();
     QDir().mkpath(work);
@@ -131,8 +160,8 @@ int main(int argc, char **argv)
     QFile::remove(dbFile);
     std::printf("Building the demo tables and T (%d rows x 8 columns)...\n", rows);
     bench::buildTable(dbFile, rows);
-    const QString script = argc > 3 ? QString::fromLocal8Bit(argv[3])
-                                    : QCoreApplication::applicationDirPath() + QStringLiteral("/../../demo/demo.sql");
+    const QString script = argc > 3 && argv[3][0] ? QString::fromLocal8Bit(argv[3])
+                                                  : QCoreApplication::applicationDirPath() + QStringLiteral("/../../demo/demo.sql");
     addDemoTables(dbFile, script);
 
     data::Connection conn;
@@ -147,37 +176,33 @@ int main(int argc, char **argv)
     components::TwDBGrid grid;
     grid.setDataSet(&ds);
     ds.setCommandText(QStringLiteral("Select * From T"));
-    ds.Open();
+    ds.Open(); // returns with the first slice
+    ds.FetchAll();
     const double storeMb = ds.store().memoryBytes() / (1024.0 * 1024.0);
     ds.Close();
 
-    // Times from the second of two passes: the page cache is warm for both programs.
-    const QString ours = work + QStringLiteral("/xml");
-    const QString shellFolder = work + QStringLiteral("/html");
-    double shellMs = 0, batchMs = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        shellMs = shellExport(dbFile, tables, shellFolder);
-        QDir(ours).removeRecursively();
-        QDir().mkpath(ours);
-        QElapsedTimer t;
-        t.start();
-        exchange::exportTablesToXml(ds, ours, tables, {});
-        batchMs = ms(t);
-        ds.Close();
-    }
-    const double largestMb = memoryInChild(QStringLiteral("alone"), dbFile, ours);
-    const double peakMb = memoryInChild(QStringLiteral("batch"), dbFile, ours);
+    shellExport(dbFile, tables, work + QStringLiteral("/html")); // warms the page cache
+    Figures f;
+    for (int round = 0; round < rounds; ++round)
+        measureRound(round, f, ds, tables, dbFile, work);
 
-    std::printf("tables and views                     %lld (%s)\n", qlonglong(tables.size()),
-                qPrintable(tables.join(QStringLiteral(", "))));
-    if (shellMs >= 0)
-        std::printf("sqlite3 shell, -html, file per table %9.1f ms  (%.1f MB)\n", shellMs, folderMb(shellFolder));
-    std::printf("batch export to XML with its log     %9.1f ms  (%.1f MB)   ratio %.2fx the shell (goal <= 1.0x)\n",
-                batchMs, folderMb(ours), shellMs > 0 ? batchMs / shellMs : 0.0);
-    std::printf("largest table's dataset (T) alone    %9.1f MB added at the peak of opening it (%.1f MB of values)\n",
-                largestMb, storeMb);
-    std::printf("whole batch                          %9.1f MB added at its peak: %.2fx opening the largest table alone "
-                "(goal <= 1.0x; +%.1f MB), %.2fx its values\n",
-                peakMb, largestMb > 0 ? peakMb / largestMb : 0.0, peakMb - largestMb, storeMb > 0 ? peakMb / storeMb : 0.0);
+    std::printf("tables and views %lld (%s); %d rounds\n", qlonglong(tables.size()),
+                qPrintable(tables.join(QStringLiteral(", "))), rounds);
+    std::printf("XML files with the log %.1f MB, the shell's HTML files %.1f MB; T's values %.1f MB\n",
+                folderMb(work + QStringLiteral("/xml")), folderMb(work + QStringLiteral("/html")), storeMb);
+    const bench::Spread shell = bench::spreadOf(f.shellMs), batch = bench::spreadOf(f.batchMs);
+    if (shell.least > 0) {
+        bench::printFigure("sqlite3 shell, -html, a process and file per table", shell, "ms");
+        bench::printFigure("batch export to XML with its log", batch, "ms");
+        bench::printRatio("batch export / the shell (goal <= 1.0x)", batch, shell);
+    } else {
+        bench::printFigure("batch export to XML with its log", batch, "ms");
+        std::printf("no sqlite3 shell (or it failed): the ratio to it is left out\n");
+    }
+    const bench::Spread alone = bench::spreadOf(f.aloneMb), whole = bench::spreadOf(f.batchMb);
+    bench::printFigure("memory added opening T alone, all rows fetched", alone, "MB");
+    bench::printFigure("memory added at the whole batch's peak", whole, "MB");
+    bench::printRatio("batch's peak / opening T alone (goal <= 1.0x)", whole, alone);
+    bench::printRatio("batch's peak / T's values", whole, {storeMb, storeMb});
     return 0;
 }

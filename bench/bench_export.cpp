@@ -1,33 +1,29 @@
-// Prints what the grid's exports cost on a 1,000,000-row, 8-column SQLite table, all in
-// one run: the text export (Ctrl+P) against the sqlite3 shell writing the same table
-// tab-separated to a file, the memory the text export adds to the dataset it reads (it
-// streams, so it should stay flat), and the .xls export (Ctrl+E) of 65,000 rows.
-// Usage: bench_export [rows] [work folder]
+// Prints what the grid's exports cost on a 1,000,000-row, 8-column SQLite table, in
+// rounds of one run: the text export (Ctrl+P) from the table's open, fetching and writing
+// every row, against the sqlite3 shell fetching and writing the same table tab-separated
+// to a file; the text export alone over rows already held and the memory it adds to the
+// dataset it reads (it streams, so it should stay flat); and the .xls export (Ctrl+E) of
+// 65,000 rows already held.
+// Usage: bench_export [rows] [work folder] [rounds, default 3]
 #include "components/wDBGrid.h"
 #include "data/core/Connection.h"
 #include "data/core/Dataset.h"
 #include "platform/UiServices.h"
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
+#include <vector>
 #include "BenchDataset.h"
 #include "BenchMemory.h"
+#include "BenchRounds.h"
 #include "BenchTable.h"
 
 namespace {
-
-double ms(const QElapsedTimer &t)
-{
-    return t.nsecsElapsed() / 1e6;
-}
 
 using bench::readStatusKb;
 using bench::resetPeak;
@@ -52,7 +48,8 @@ public:
     QString last;
 };
 
-// The sqlite3 shell writing the table tab-separated with a title line to a file.
+// The sqlite3 shell fetching the table and writing it tab-separated with a title line to
+// a file; -1 when there is no shell or it failed.
 double shellExport(const QString &dbFile, const QString &out)
 {
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
@@ -65,7 +62,70 @@ double shellExport(const QString &dbFile, const QString &out)
     p.start(shell, {QStringLiteral("-batch"), QStringLiteral("-header"), QStringLiteral("-separator"),
                     QStringLiteral("\t"), dbFile, QStringLiteral("Select * From T")});
     p.waitForFinished(-1);
-    return ms(t);
+    const double ms = bench::elapsedMs(t);
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? ms : -1;
+}
+
+// The memory (MB) an export adds at its peak over the process as it stood before it.
+template <typename Export> double peakGrowthMb(Export exportRows)
+{
+    const long rssBefore = readStatusKb("VmRSS:");
+    resetPeak();
+    exportRows();
+    return (readStatusKb("VmHWM:") - rssBefore) / 1024.0;
+}
+
+struct TextRounds {
+    std::vector<double> shellMs, fromOpenMs, aloneMs, addedMb;
+    double storeMb = 0;
+};
+
+// One round: the shell and the export from the open (which alternate, so a disturbance
+// of the machine does not always fall on the same side), then the export alone over the
+// rows the open left, which also gives the memory it adds.
+void textRound(int round, TextRounds &r, data::Dataset &ds, components::TwDBGrid &grid, const QString &dbFile,
+               const QString &work)
+{
+    const QString target = work + QStringLiteral("/T");
+    auto shell = [&] { r.shellMs.push_back(shellExport(dbFile, work + QStringLiteral("/shell.txt"))); };
+    auto fromOpen = [&] {
+        ds.Close();
+        r.fromOpenMs.push_back(bench::timeMs([&] {
+            ds.Open(); // returns with the first slice; the export fetches the rest
+            grid.ExportToText(target);
+        }));
+    };
+    if (round % 2 == 0) {
+        shell();
+        fromOpen();
+    } else {
+        fromOpen();
+        shell();
+    }
+    r.storeMb = mb(double(ds.store().memoryBytes()));
+    double aloneMs = 0;
+    r.addedMb.push_back(peakGrowthMb([&] { aloneMs = bench::timeMs([&] { grid.ExportToText(target); }); }));
+    r.aloneMs.push_back(aloneMs);
+}
+
+struct SheetRounds {
+    std::vector<double> ms, addedMb;
+    int rows = 0;
+    bool saved = true;
+};
+
+// The .xls export of rows already held (the open and its fill are not timed).
+void sheetRound(SheetRounds &r, data::Dataset &part, components::TwDBGrid &sheetGrid, const QString &work)
+{
+    part.Close();
+    part.Open();
+    part.FetchAll();
+    r.rows = part.RecordCount();
+    double ms = 0;
+    r.addedMb.push_back(peakGrowthMb([&] {
+        ms = bench::timeMs([&] { r.saved = sheetGrid.ExportToSpreadsheet(work + QStringLiteral("/T65000")) && r.saved; });
+    }));
+    r.ms.push_back(ms);
 }
 
 } // namespace
@@ -78,6 +138,7 @@ int main(int argc, char **argv)
     SilentUi ui;
     platform::setUiServices(&ui);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    const int rounds = bench::roundsArgument(argc, argv, 3);
     QTemporaryDir tmp;
     const QString work = argc > 2 ? QString::fromLocal8Bit(argv[2]) : tmp.path();
     QDir().mkpath(work);
@@ -90,48 +151,40 @@ int main(int argc, char **argv)
     data::Dataset &ds = table.dataset;
     components::TwDBGrid grid;
     grid.setDataSet(&ds);
-    ds.Open();
-    const double storeMb = mb(double(ds.store().memoryBytes()));
-
-    // Both runs twice, keeping the second: the page cache is warm for both.
-    const QString shellOut = work + QStringLiteral("/shell.txt");
-    double shellMs = 0, exportMs = 0, peakGrowthMb = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        shellMs = shellExport(dbFile, shellOut);
-        const long rssBefore = readStatusKb("VmRSS:");
-        resetPeak();
-        QElapsedTimer t;
-        t.start();
-        grid.ExportToText(work + QStringLiteral("/T"));
-        exportMs = ms(t);
-        peakGrowthMb = std::max(peakGrowthMb, (readStatusKb("VmHWM:") - rssBefore) / 1024.0);
-    }
-    const double textMb = mb(double(QFileInfo(work + QStringLiteral("/T.Txt")).size()));
-    const double shellMb = mb(double(QFileInfo(shellOut).size()));
+    if (shellExport(dbFile, work + QStringLiteral("/shell.txt")) < 0) // also warms the page cache
+        std::printf("no sqlite3 shell: the ratios to it are left out\n");
+    TextRounds text;
+    for (int round = 0; round < rounds; ++round)
+        textRound(round, text, ds, grid, dbFile, work);
 
     data::Dataset part;
     part.setConnection(&table.connection);
     part.setCommandText(QStringLiteral("Select * From T Where id <= 65000"));
     components::TwDBGrid sheetGrid;
     sheetGrid.setDataSet(&part);
-    part.Open();
-    const long rssBeforeSheet = readStatusKb("VmRSS:");
-    resetPeak();
-    QElapsedTimer t;
-    t.start();
-    const bool sheetSaved = sheetGrid.ExportToSpreadsheet(work + QStringLiteral("/T65000"));
-    const double sheetMs = ms(t);
-    const double sheetPeakMb = (readStatusKb("VmHWM:") - rssBeforeSheet) / 1024.0;
-    const double xlsMb = mb(double(QFileInfo(work + QStringLiteral("/T65000.xls")).size()));
+    SheetRounds sheet;
+    for (int round = 0; round < rounds; ++round)
+        sheetRound(sheet, part, sheetGrid, work);
 
-    std::printf("rows                                 %d (dataset in memory %.1f MB)\n", ds.RecordCount(), storeMb);
-    if (shellMs >= 0)
-        std::printf("sqlite3 shell, tab-separated file    %9.1f ms  (%.1f MB)\n", shellMs, shellMb);
-    std::printf("text export (Ctrl+P)                 %9.1f ms  (%.1f MB)   ratio %.2fx the shell (goal <= 1.0x)\n",
-                exportMs, textMb, shellMs > 0 ? exportMs / shellMs : 0.0);
-    std::printf("memory added during the text export  %9.1f MB   %.3fx the dataset (goal: flat, total <= 1.2x)\n",
-                peakGrowthMb, (storeMb + peakGrowthMb) / storeMb);
-    std::printf(".xls export (Ctrl+E) of %d rows   %9.1f ms  (%.1f MB, %s), memory added %.1f MB\n",
-                part.RecordCount(), sheetMs, xlsMb, sheetSaved ? "saved" : "NOT SAVED", sheetPeakMb);
+    std::printf("rows %d, dataset %.1f MB in memory; %d rounds\n", ds.RecordCount(), text.storeMb, rounds);
+    std::printf("text file %.1f MB, shell's file %.1f MB; .xls of %d rows %.1f MB%s\n",
+                mb(double(QFileInfo(work + QStringLiteral("/T.Txt")).size())),
+                mb(double(QFileInfo(work + QStringLiteral("/shell.txt")).size())), sheet.rows,
+                mb(double(QFileInfo(work + QStringLiteral("/T65000.xls")).size())), sheet.saved ? "" : " NOT SAVED");
+    const bench::Spread shell = bench::spreadOf(text.shellMs), fromOpen = bench::spreadOf(text.fromOpenMs);
+    const bool haveShell = shell.least > 0;
+    if (haveShell)
+        bench::printFigure("sqlite3 shell: fetch and write, tab-separated", shell, "ms");
+    bench::printFigure("text export (Ctrl+P) from the open: fetch and write", fromOpen, "ms");
+    if (haveShell)
+        bench::printRatio("text export from the open / the shell (goal <= 1.0x)", fromOpen, shell);
+    bench::printFigure("text export alone, rows already held", bench::spreadOf(text.aloneMs), "ms");
+    const bench::Spread added = bench::spreadOf(text.addedMb);
+    bench::printFigure("memory the text export adds to the dataset", added, "MB");
+    bench::printRatio("dataset + that memory / dataset (goal <= 1.2x)",
+                      {text.storeMb + added.least, text.storeMb + added.middle}, {text.storeMb, text.storeMb});
+    bench::printFigure(".xls export (Ctrl+E) of " + std::to_string(sheet.rows) + " rows already held",
+                       bench::spreadOf(sheet.ms), "ms");
+    bench::printFigure("memory the .xls export adds", bench::spreadOf(sheet.addedMb), "MB");
     return 0;
 }
