@@ -2,7 +2,7 @@
 // opening against a plain sqlite3_step loop, saving XML against `sqlite3 -html`,
 // loading the XML back, and peak memory against the table's text size. The open is
 // shown beside the bare fetch and the same loop appending into column stores, each
-// with the page faults it caused, so a regression names its phase. The fetches run in
+// with the page faults it caused, so a regression names its phase. Everything runs in
 // rounds (three unless told), each open in a fresh process; the least and the middle
 // of the rounds are printed.
 // Usage: bench_dataset [rows] [work folder] [rounds]
@@ -28,6 +28,7 @@
 #include "BenchBareLoop.h"
 #include "BenchDataset.h"
 #include "BenchMemory.h"
+#include "BenchRounds.h"
 #include "BenchTable.h"
 #include <string>
 
@@ -170,16 +171,47 @@ Phase datasetOpen(const QString &dbFile)
     return p;
 }
 
-// Smallest and middle of the rounds: the smallest is the machine without disturbance,
-// the middle what a person sees.
-struct Spread {
-    Phase least, middle;
+// The least and the middle of one field of the rounds.
+template <typename Field> bench::Spread spreadOf(const std::vector<Phase> &runs, Field field)
+{
+    std::vector<double> values;
+    for (const Phase &p : runs)
+        values.push_back(double(p.*field));
+    return bench::spreadOf(values);
+}
+
+// Saving XML against `sqlite3 -html` writing the same rows, and loading the XML back, in
+// rounds that alternate which of the two writers goes first.
+struct FileRounds {
+    std::vector<double> saveMs, htmlMs, loadMs;
+    int loadedRows = 0;
 };
 
-Spread spread(std::vector<Phase> runs)
+double sqliteHtmlMs(const QString &dbFile, const QString &htmlFile)
 {
-    std::sort(runs.begin(), runs.end(), [](const Phase &a, const Phase &b) { return a.ms < b.ms; });
-    return {runs.front(), runs[runs.size() / 2]};
+    QProcess sqliteShell;
+    sqliteShell.setStandardOutputFile(htmlFile);
+    return bench::timeMs([&] {
+        sqliteShell.start(QStringLiteral("sqlite3"), {QStringLiteral("-html"), dbFile, QStringLiteral("Select * From T")});
+        sqliteShell.waitForFinished(-1);
+    });
+}
+
+void fileRound(int round, FileRounds &r, data::Dataset &ds, const QString &dbFile, const QString &xmlFile,
+               const QString &htmlFile)
+{
+    auto save = [&] { r.saveMs.push_back(bench::timeMs([&] { ds.SaveToFile(xmlFile, data::pfXML); })); };
+    auto html = [&] { r.htmlMs.push_back(sqliteHtmlMs(dbFile, htmlFile)); };
+    if (round % 2 == 0) {
+        save();
+        html();
+    } else {
+        html();
+        save();
+    }
+    data::Dataset loaded;
+    r.loadMs.push_back(bench::timeMs([&] { loaded.LoadFromFile(xmlFile); }));
+    r.loadedRows = loaded.RecordCount();
 }
 
 } // namespace
@@ -230,53 +262,37 @@ int main(int argc, char **argv)
             open();
         }
     }
-    const Spread bareMs = spread(bare), storeMs = spread(stored), openMs = spread(opened);
 
     bench::TableDataset table(dbFile);
     data::Dataset &ds = table.dataset;
     ds.Open();
     ds.FetchAll();
     const size_t storeBytes = ds.store().memoryBytes();
-    QElapsedTimer t;
-    t.restart();
-    ds.SaveToFile(xmlFile, data::pfXML);
-    const double saveMs = t.nsecsElapsed() / 1e6;
-
-    QProcess sqliteShell;
-    sqliteShell.setStandardOutputFile(htmlFile);
-    t.restart();
-    sqliteShell.start(QStringLiteral("sqlite3"), {QStringLiteral("-html"), dbFile, QStringLiteral("Select * From T")});
-    sqliteShell.waitForFinished(-1);
-    const double htmlMs = t.nsecsElapsed() / 1e6;
-
-    ds.Close();
-    data::Dataset loaded;
-    t.restart();
-    loaded.LoadFromFile(xmlFile);
-    const double loadMs = t.nsecsElapsed() / 1e6;
+    FileRounds files;
+    for (int round = 0; round < rounds; ++round)
+        fileRound(round, files, ds, dbFile, xmlFile, htmlFile);
 
     const double textMb = textBytes / (1024.0 * 1024.0);
-    std::printf("rows                         %d (loaded back: %d); %d rounds on processor %d, least / middle\n",
-                rows, loaded.RecordCount(), rounds, cpu);
-    auto line = [](const char *what, const Spread &s, const char *note) {
-        std::printf("%-28s %8.1f / %8.1f ms  %7ld page faults%s\n", what, s.least.ms, s.middle.ms, s.least.faults,
-                    note);
-    };
-    line("bare sqlite3_step loop", bareMs, "  (fetch)");
-    line("fetch into column stores", storeMs, "  (fetch + storage, dates unparsed)");
-    line("Dataset open", openMs, "  (fetch + storage + conversion; whole result)");
-    std::printf("  first screen (Open returns) %7.1f / %8.1f ms  with %d rows; the rest arrives in the background\n",
-                openMs.least.firstScreenMs, openMs.middle.firstScreenMs, openMs.least.firstRows);
-    std::printf("  the open beyond the fetch  %8.1f ms  (storage and conversion; %ld page faults more)\n",
-                openMs.least.ms - bareMs.least.ms, openMs.least.faults - bareMs.least.faults);
-    std::printf("Dataset open / bare loop     %8.2fx / %7.2fx  (goal <= 1.5x)\n", openMs.least.ms / bareMs.least.ms,
-                openMs.middle.ms / bareMs.middle.ms);
-    std::printf("SaveToFile XML               %9.1f ms   (%lld MB)\n", saveMs,
-                (long long)(QFileInfo(xmlFile).size() >> 20));
-    std::printf("sqlite3 -html to a file      %9.1f ms   ratio %.2fx (goal <= 1.0x)\n", htmlMs, saveMs / htmlMs);
-    std::printf("LoadFromFile XML             %9.1f ms\n", loadMs);
-    std::printf("table text size              %9.1f MB\n", textMb);
-    std::printf("peak memory while opening    %9.1f MB   ratio %.2fx (goal <= 2x); column store %.1f MB\n",
-                openMs.least.peakMb, openMs.least.peakMb / textMb, storeBytes / (1024.0 * 1024.0));
+    std::printf("rows %d (loaded back: %d); %d rounds on processor %d\n", rows, files.loadedRows, rounds, cpu);
+    std::printf("table text %.1f MB, column store %.1f MB, XML file %lld MB\n", textMb,
+                storeBytes / (1024.0 * 1024.0), (long long)(QFileInfo(xmlFile).size() >> 20));
+    const bench::Spread bareMs = spreadOf(bare, &Phase::ms), storeMs = spreadOf(stored, &Phase::ms),
+                        openMs = spreadOf(opened, &Phase::ms);
+    bench::printFigure("bare sqlite3_step loop (fetch)", bareMs, "ms");
+    bench::printFigure("fetch into column stores (+ storage, dates unparsed)", storeMs, "ms");
+    bench::printFigure("Dataset open, whole result (+ conversion)", openMs, "ms");
+    bench::printFigure("Dataset open: first screen (Open returns)", spreadOf(opened, &Phase::firstScreenMs), "ms");
+    std::printf("  (Open returns with %d rows; the rest arrives in the background)\n", opened.front().firstRows);
+    bench::printRatio("Dataset open / bare loop (goal <= 1.5x)", openMs, bareMs);
+    bench::printFigure("page faults: bare loop", spreadOf(bare, &Phase::faults), "faults");
+    bench::printFigure("page faults: Dataset open", spreadOf(opened, &Phase::faults), "faults");
+    const bench::Spread saveMs = bench::spreadOf(files.saveMs), htmlMs = bench::spreadOf(files.htmlMs);
+    bench::printFigure("SaveToFile XML", saveMs, "ms");
+    bench::printFigure("sqlite3 -html to a file", htmlMs, "ms");
+    bench::printRatio("SaveToFile XML / sqlite3 -html (goal <= 1.0x)", saveMs, htmlMs);
+    bench::printFigure("LoadFromFile XML", bench::spreadOf(files.loadMs), "ms");
+    const bench::Spread peakMb = spreadOf(opened, &Phase::peakMb);
+    bench::printFigure("peak memory added while opening", peakMb, "MB");
+    bench::printRatio("peak memory while opening / table text (goal <= 2x)", peakMb, {textMb, textMb});
     return 0;
 }
