@@ -57,7 +57,7 @@ inline int roundsArgument(int argc, char **argv, int index, int fallback = 3)
 // ratio. Notes belong on lines of their own, so the layout stays one to parse.
 inline void printFigure(const std::string &measure, Spread s, const char *unit)
 {
-    const int decimals = std::string(unit) == "x" ? 3 : 1;
+    const int decimals = std::string(unit) == "x" ? 3 : std::max(s.least, s.middle) < 10 ? 2 : 1;
     std::printf("  %-62s least %10.*f %-2s  middle %10.*f %s\n", measure.c_str(), decimals, s.least, unit, decimals,
                 s.middle, unit);
     std::fflush(stdout);

@@ -1,10 +1,10 @@
 // Prints how soon a big result shows its first screen and how long its background fill
-// takes, against the bare sqlite3_step loop, on the 1,000,000-row, 8-column table, in one
-// run: the bare loop's first 50 rows and all rows; the dataset's Open (first screen) and
-// the end of its fill from the timer slices, with the longest slice (how long the window
-// can go without handling input), with the window's wait installed and without it; and
-// the same Open fetching everything at once.
-// Usage: bench_firstscreen [rows] [work folder]
+// takes, against the bare sqlite3_step loop, on the 1,000,000-row, 8-column table, in
+// rounds of one run: the bare loop's first 50 rows and all rows; the dataset's Open
+// (first screen) and the end of its fill from the timer slices, with the longest slice
+// (how long the window can go without handling input), with the window's wait installed
+// and without it; and the same Open fetching everything at once.
+// Usage: bench_firstscreen [rows] [work folder] [rounds, default 3]
 #include "data/core/CommandWait.h"
 #include "data/core/Dataset.h"
 #include <QCoreApplication>
@@ -14,10 +14,13 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 #include <sqlite3.h>
 #include <thread>
 #include "BenchBareLoop.h"
 #include "BenchDataset.h"
+#include "BenchRounds.h"
 #include "BenchTable.h"
 
 namespace {
@@ -79,12 +82,45 @@ double openAtOnce(const QString &file)
     return ms;
 }
 
+struct Rounds {
+    std::vector<double> bareFirstMs, bareAllMs, openMs, filledMs, longestSliceMs, wholeMs, unwatchedMs;
+    long long firstRows = 0;
+    int slices = 0;
+};
+
+// One round of the four, in an order that turns with the round: the first open of a
+// process also pays for memory the later ones find mapped already.
+void measureRound(int round, Rounds &r, const QString &file, data::CommandWait *windowWait)
+{
+    std::vector<std::function<void()>> phases = {
+        [&] {
+            const bench::BareFetch bare = bench::bareFetch(file, kScreenRows);
+            r.bareFirstMs.push_back(bare.firstRowsMs);
+            r.bareAllMs.push_back(bare.allMs);
+        },
+        [&] {
+            const Filled filled = backgroundFill(file, windowWait);
+            r.openMs.push_back(filled.openMs);
+            r.filledMs.push_back(filled.allMs);
+            r.longestSliceMs.push_back(filled.longestSliceMs);
+            r.firstRows = filled.firstRows;
+            r.slices = filled.slices;
+        },
+        [&] { r.wholeMs.push_back(openAtOnce(file)); },
+        [&] { r.unwatchedMs.push_back(backgroundFill(file, nullptr).allMs); },
+    };
+    std::rotate(phases.begin(), phases.begin() + round % phases.size(), phases.end());
+    for (const auto &phase : phases)
+        phase();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    const int rounds = bench::roundsArgument(argc, argv, 3);
     QTemporaryDir temp;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();
     QDir().mkpath(folder);
@@ -93,31 +129,27 @@ int main(int argc, char **argv)
         bench::buildTable(file, rows);
 
     bench::bareFetch(file); // warms the page cache for everyone
-    const bench::BareFetch bare = bench::bareFetch(file, kScreenRows);
-    // Each measured twice, alternating, the better of the two kept: the first open of
-    // a process also pays for memory the later ones find mapped already.
     QuietWait windowWait;
-    Filled filled = backgroundFill(file, &windowWait);
-    double whole = openAtOnce(file);
-    Filled unwatched = backgroundFill(file, nullptr);
-    const Filled again = backgroundFill(file, &windowWait);
-    whole = std::min(whole, openAtOnce(file));
-    const Filled unwatchedAgain = backgroundFill(file, nullptr);
-    if (again.allMs < filled.allMs)
-        filled = again;
-    if (unwatchedAgain.allMs < unwatched.allMs)
-        unwatched = unwatchedAgain;
+    Rounds r;
+    for (int round = 0; round < rounds; ++round)
+        measureRound(round, r, file, &windowWait);
 
-    std::printf("rows: %d x 8 columns\n", rows);
-    std::printf("bare sqlite3_step loop: first %d rows %.2f ms, all rows %.1f ms\n", kScreenRows,
-                bare.firstRowsMs, bare.allMs);
-    std::printf("dataset, background fill: Open (first screen, %lld rows) %.2f ms = %.3f x the bare loop's all rows\n",
-                filled.firstRows, filled.openMs, filled.openMs / bare.allMs);
-    std::printf("                          all rows in %.1f ms = %.2f x the bare loop; %d slices, longest %.1f ms\n",
-                filled.allMs, filled.allMs / bare.allMs, filled.slices, filled.longestSliceMs);
-    std::printf("dataset, all at once:     Open %.1f ms = %.2f x the bare loop; the fill in slices costs %.2f x that\n",
-                whole, whole / bare.allMs, filled.allMs / whole);
-    std::printf("the window's stop watch on the slices: %.1f ms without it, so %.3f x\n", unwatched.allMs,
-                filled.allMs / unwatched.allMs);
+    std::printf("rows: %d x 8 columns; %d rounds; Open returns with %lld rows, filled in %d slices\n", rows, rounds,
+                r.firstRows, r.slices);
+    const bench::Spread bareAll = bench::spreadOf(r.bareAllMs), open = bench::spreadOf(r.openMs),
+                        filled = bench::spreadOf(r.filledMs), whole = bench::spreadOf(r.wholeMs),
+                        unwatched = bench::spreadOf(r.unwatchedMs);
+    bench::printFigure("bare sqlite3_step loop: first 50 rows", bench::spreadOf(r.bareFirstMs), "ms");
+    bench::printFigure("bare sqlite3_step loop: all rows", bareAll, "ms");
+    bench::printFigure("background fill: Open returns (first screen)", open, "ms");
+    bench::printRatio("background fill: Open returns / bare loop's all rows", open, bareAll);
+    bench::printFigure("background fill: all rows in", filled, "ms");
+    bench::printRatio("background fill: all rows in / bare loop", filled, bareAll);
+    bench::printFigure("background fill: longest slice", bench::spreadOf(r.longestSliceMs), "ms");
+    bench::printFigure("all at once: Open", whole, "ms");
+    bench::printRatio("all at once: Open / bare loop", whole, bareAll);
+    bench::printRatio("fill in slices / all at once", filled, whole);
+    bench::printFigure("background fill without the window's stop wait: all rows in", unwatched, "ms");
+    bench::printRatio("fill with the stop wait / without it", filled, unwatched);
     return 0;
 }
