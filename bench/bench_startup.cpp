@@ -2,7 +2,7 @@
 // The benchmark starts itself again as a child for each run; the child builds the window
 // exactly as the program does (demo database connection, maximised), and at the end of
 // the first paint prints the monotonic clock; the parent subtracts the moment it started
-// the child. Prints each run and the median. Needs a display (xvfb-run -a ... works):
+// the child. Prints each run, then the least and the middle of the runs. Needs a display (xvfb-run -a ... works):
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/bench/bench_startup [runs]
 #include "app/gui/MainWindow.h"
 #include "app/gui/ProgramStart.h"
@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <ctime>
 #include <vector>
+#include "BenchRounds.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ int main(int argc, char **argv)
         ms.push_back(double(painted - started) / 1e6);
         std::printf("run %d: %.1f ms\n", i + 1, ms.back());
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("startup to first paint, median of %d runs: %.1f ms\n", runs, ms[ms.size() / 2]);
+    std::printf("%d runs:\n", runs);
+    bench::printFigure("start-up to the main window's first paint", bench::spreadOf(ms), "ms");
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
 #include "support/TdsPeer.h"
+#include "BenchRounds.h"
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -67,11 +68,12 @@ Figures measure(TimedStop &stop, int rounds, const std::function<void()> &comman
 void print(const char *what, const Figures &f)
 {
     if (f.ms.empty()) {
-        std::printf("%-40s no stopped run (%d failed)\n", what, f.failures);
+        std::printf("%s: no stopped run (%d failed)\n", what, f.failures);
         return;
     }
-    std::printf("%-40s least %7.2f ms  middle %7.2f ms  most %7.2f ms  (%zu runs%s)\n", what, f.ms.front(),
-                f.ms[f.ms.size() / 2], f.ms.back(), f.ms.size(), f.failures ? ", some not stopped" : "");
+    bench::printFigure(what, bench::spreadOf(f.ms), "ms");
+    std::printf("    (most %.2f ms; %zu runs stopped%s)\n", f.ms.back(), f.ms.size(),
+                f.failures ? ", some not stopped" : "");
 }
 
 void postOnce(data::Connection &conn)
@@ -107,20 +109,30 @@ void sqliteFigures(TimedStop &stop, int rounds, const QString &folder)
           }));
     print("SQLite post (update trigger)", measure(stop, rounds, [&] { postOnce(conn); }));
 
-    // What the worker thread costs a call that ends at once (never shown a wait).
-    auto quickCalls = [&](data::CommandWait *wait) {
+    // What the worker thread costs a call that ends at once (never shown a wait), in
+    // rounds that alternate the two threads.
+    auto quickCallUs = [&](data::CommandWait *wait) {
         conn.setCommandWait(wait);
         constexpr int kCalls = 5000;
-        const auto start = Clock::now();
-        for (int i = 0; i < kCalls; ++i)
-            conn.session().execute(QStringLiteral("SELECT 1"));
-        return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kCalls;
+        const double ms = bench::timeMs([&] {
+            for (int i = 0; i < kCalls; ++i)
+                conn.session().execute(QStringLiteral("SELECT 1"));
+        });
+        return ms * 1000 / kCalls;
     };
-    quickCalls(nullptr); // warm
-    const double onCaller = quickCalls(nullptr);
-    const double onWorker = quickCalls(&stop);
-    std::printf("%-40s %.1f µs on a worker, %.1f µs on the caller's thread (+%.1f µs)\n", "a quick statement",
-                onWorker, onCaller, onWorker - onCaller);
+    quickCallUs(nullptr); // warm
+    std::vector<double> onCaller, onWorker;
+    for (int round = 0; round < std::max(3, rounds / 4); ++round) {
+        if (round % 2 == 0)
+            onCaller.push_back(quickCallUs(nullptr));
+        onWorker.push_back(quickCallUs(&stop));
+        if (round % 2 == 1)
+            onCaller.push_back(quickCallUs(nullptr));
+    }
+    const bench::Spread caller = bench::spreadOf(onCaller), worker = bench::spreadOf(onWorker);
+    bench::printFigure("a quick statement (SELECT 1) on the caller's thread", caller, "us");
+    bench::printFigure("a quick statement (SELECT 1) on a worker", worker, "us");
+    bench::printRatio("a quick statement on a worker / on the caller's thread", worker, caller);
 }
 
 void tdsFigures(TimedStop &stop, int rounds)
@@ -138,7 +150,7 @@ void tdsFigures(TimedStop &stop, int rounds)
     print("SQL Server (TDS peer) statement", measure(stop, rounds, [&] {
               conn.session().execute(QStringLiteral("WAITFOR DELAY '01:00:00'"));
           }));
-    std::printf("%-40s %d sent, %d answered by the peer\n", "  attentions", rounds, peer.attentions());
+    std::printf("    (attentions: %d sent, %d answered by the peer)\n", rounds, peer.attentions());
     conn.Close();
     peer.stop();
 }
