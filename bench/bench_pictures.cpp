@@ -1,8 +1,8 @@
 // Prints what a picture cell costs the data grid: the first paint of a grid whose picture
 // field holds one large PNG (decoding it), then repaints of the same screen (which should
 // draw the kept, scaled picture), and a repaint after the column was made wider (one
-// decode again).
-// Usage: bench_pictures [side in pixels, default 5000] [repaints, default 20]
+// decode again); in rounds, each with a new grid.
+// Usage: bench_pictures [side in pixels, default 5000] [repaints, default 20] [rounds, default 5]
 #include "components/wDBGrid.h"
 #include "data/core/ColumnInfo.h"
 #include "data/core/ColumnStore.h"
@@ -13,14 +13,12 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+#include "BenchRounds.h"
 
 namespace {
-
-double ms(const QElapsedTimer &t)
-{
-    return t.nsecsElapsed() / 1e6;
-}
 
 QByteArray bigPng(int side)
 {
@@ -51,6 +49,39 @@ void openPicture(data::Dataset &ds, const QByteArray &png)
     ds.OpenResult(std::move(columns), std::move(rows));
 }
 
+struct PictureRound {
+    double firstMs = 0, repaintMs = 0, resizedMs = 0;
+};
+
+// A new grid over the picture (its cache starts empty): the first paint, repaints of the
+// same screen, and a repaint after the picture column was made wider.
+PictureRound pictureRound(const QByteArray &png, int repaints)
+{
+    data::Dataset ds;
+    openPicture(ds, png);
+    components::TwDBGrid grid;
+    grid.resize(600, 300);
+    grid.setDataSet(&ds);
+    grid.setDefaultRowHeight(60);
+    grid.horizontalHeader()->resizeSection(1, 120);
+    PictureRound r;
+    r.firstMs = bench::timeMs([&] {
+        grid.show();
+        // Painting reaches the cells only once the window is exposed.
+        while (!grid.windowHandle() || !grid.windowHandle()->isExposed())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        grid.viewport()->repaint();
+    });
+    r.repaintMs = bench::timeMs([&] {
+                      for (int i = 0; i < repaints; ++i)
+                          grid.viewport()->repaint();
+                  }) /
+                  repaints;
+    grid.horizontalHeader()->resizeSection(1, 160);
+    r.resizedMs = bench::timeMs([&] { grid.viewport()->repaint(); });
+    return r;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -59,35 +90,23 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int side = argc > 1 ? std::atoi(argv[1]) : 5000;
-    const int repaints = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int repaints = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    const int rounds = bench::roundsArgument(argc, argv, 3, 5);
     std::printf("PNG %d x %d ... ", side, side);
     std::fflush(stdout);
     const QByteArray png = bigPng(side);
     std::printf("%.1f MB\n", png.size() / 1e6);
 
-    data::Dataset ds;
-    openPicture(ds, png);
-    components::TwDBGrid grid;
-    grid.resize(600, 300);
-    grid.setDataSet(&ds);
-    grid.setDefaultRowHeight(60);
-    grid.horizontalHeader()->resizeSection(1, 120);
-    QElapsedTimer t;
-    t.start();
-    grid.show();
-    // Painting reaches the cells only once the window is exposed.
-    while (!grid.windowHandle() || !grid.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-
-    grid.viewport()->repaint();
-    std::printf("show and first paint (decode): %9.1f ms\n", ms(t));
-    t.restart();
-    for (int i = 0; i < repaints; ++i)
-        grid.viewport()->repaint();
-    std::printf("repaint, same size (each):     %9.3f ms\n", ms(t) / repaints);
-    grid.horizontalHeader()->resizeSection(1, 160);
-    t.restart();
-    grid.viewport()->repaint();
-    std::printf("repaint after a resize:        %9.1f ms\n", ms(t));
+    std::vector<double> firstMs, repaintMs, resizedMs;
+    for (int round = 0; round < rounds; ++round) {
+        const PictureRound r = pictureRound(png, repaints);
+        firstMs.push_back(r.firstMs);
+        repaintMs.push_back(r.repaintMs);
+        resizedMs.push_back(r.resizedMs);
+    }
+    std::printf("%d rounds, each a new grid:\n", rounds);
+    bench::printFigure("show and first paint (decode)", bench::spreadOf(firstMs), "ms");
+    bench::printFigure("repaint, same size (each)", bench::spreadOf(repaintMs), "ms");
+    bench::printFigure("repaint after a resize (one decode)", bench::spreadOf(resizedMs), "ms");
     return 0;
 }
