@@ -53,11 +53,14 @@ status_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
 # Processor time (ticks) and resident memory of a process, as one word.
 activity() { echo "$(awk '{ print $14 + $15 }' "/proc/$1/stat")/$(status_kb "$1" VmRSS)"; }
 
-# Waits until the process has used no processor time and kept its memory for 0.5 s.
+# Waits until the process has used no processor time and kept its memory for 0.5 s
+# (gives up after 10 minutes).
 wait_idle() {
-    local pid="$1" last="" same=0 now
+    local pid="$1" last="" same=0 now polls=0
     while [ "$same" -lt 5 ]; do
         sleep 0.1
+        polls=$((polls + 1))
+        [ "$polls" -lt 6000 ] || { echo "it never went idle" >&2; exit 1; }
         now="$(activity "$pid")"
         if [ "$now" = "$last" ]; then same=$((same + 1)); else same=0; fi
         last="$now"
@@ -87,6 +90,7 @@ one_round() {
     peer_pid=$!
     window=""
     until [ -n "$window" ]; do
+        kill -0 "$peer_pid" 2>/dev/null || { echo "it ended before showing a window: $(cat "$work/peer.log")" >&2; exit 1; }
         window="$(xdotool search --onlyvisible --pid "$peer_pid" 2>/dev/null | head -1 || true)"
         [ -n "$window" ] || sleep 0.01
     done
