@@ -118,7 +118,7 @@ struct TextRounds {
 
 // One round: the shell and the export from the open (which alternate, so a disturbance
 // of the machine does not always fall on the same side), then the export alone over the
-// rows the open left, which also gives the memory it adds.
+// rows the open left, and the memory the export adds, in a fresh process.
 void textRound(int round, TextRounds &r, data::Dataset &ds, components::TwDBGrid &grid, const QString &dbFile,
                const QString &work)
 {
