@@ -1,0 +1,160 @@
+// Integrated logins (Integrated Security=SSPI) through the real FreeTDS driver and a real
+// MIT KDC on loopback: the user's ticket from kinit reaches the server as a Kerberos token
+// the peer accepts with its service key, and a user without a usable ticket is told so.
+#include "data/core/Connection.h"
+#include "data/core/DatabaseError.h"
+#include "data/core/Dataset.h"
+#include "support/KerberosKdc.h"
+#include "support/TdsPeer.h"
+#include <QElapsedTimer>
+#include <QThread>
+#include <QtTest>
+
+using namespace data;
+using namespace tds;
+using testsupport::KerberosKdc;
+
+namespace {
+
+DatabaseError errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const DatabaseError &e) {
+        return e;
+    }
+    return DatabaseError(QStringLiteral("<no error>"));
+}
+
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char *name, const QByteArray &value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~EnvironmentValue()
+    {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    QByteArray old_;
+    bool had_;
+};
+
+const QString kUserPassword = QStringLiteral("Winter-2026 中");
+
+} // namespace
+
+class TstSqlServerKerberos : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<KerberosKdc> kdc;
+    TdsPeer peer;
+
+    QString integrated(const QString &source, const QString &setting = QStringLiteral("Integrated Security=SSPI")) const
+    {
+        return QStringLiteral("Provider=SQLOLEDB.1;%1;Persist Security Info=False;Initial Catalog=Sales;Data Source=%2")
+            .arg(setting, source);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!KerberosKdc::binariesAvailable())
+            QSKIP("the MIT Kerberos KDC (krb5-kdc, krb5-admin-server, krb5-user) is not installed");
+        kdc = std::make_unique<KerberosKdc>(QStringList{QStringLiteral("PEER.TEST"), QStringLiteral("OTHER.TEST")});
+        QVERIFY2(kdc->isRunning(), qPrintable(kdc->errorText()));
+        QVERIFY(peer.start());
+        peer.setDatabases({QStringLiteral("master"), QStringLiteral("Sales")});
+        QVERIFY2(kdc->addUser(QStringLiteral("alice"), kUserPassword), qPrintable(kdc->errorText()));
+        QVERIFY2(kdc->addUser(QStringLiteral("bob@OTHER.TEST"), kUserPassword), qPrintable(kdc->errorText()));
+        // The name the client library asks a ticket for: the service at the host and port.
+        QVERIFY2(kdc->addService(QStringLiteral("MSSQLSvc/127.0.0.1:%1").arg(peer.port())), qPrintable(kdc->errorText()));
+        peer.setKerberosKeytab(kdc->keytab());
+        peer.onQuery(QStringLiteral("select 1 as n"), Reply::rows({{QStringLiteral("n"), ColumnType::Int}}, {{1}}));
+    }
+    void cleanupTestCase()
+    {
+        peer.stop();
+        kdc.reset();
+    }
+
+    void loginWithTheUsersTicket_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("Integrated Security=SSPI") << "127.0.0.1,%1" << "Integrated Security=SSPI";
+        QTest::newRow("Trusted_Connection=yes") << "127.0.0.1,%1" << "Trusted_Connection=yes";
+        QTest::newRow("(local),port") << "(local),%1" << "Integrated Security=SSPI";
+    }
+    void loginWithTheUsersTicket()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, setting);
+        const QString cache = kdc->credentialCache(QStringLiteral("alice"));
+        QVERIFY2(kdc->kinit(QStringLiteral("alice"), kUserPassword, QString(), cache), qPrintable(kdc->errorText()));
+        const EnvironmentValue ticket("KRB5CCNAME", cache.toUtf8());
+        const QStringList before = peer.kerberosLogins();
+        peer.clearReceived();
+
+        Connection c;
+        c.setProvider(QStringLiteral("SQLOLEDB.1"));
+        c.setConnectionString(integrated(source.arg(peer.port()), setting));
+        c.Open();
+        QVERIFY(c.Connected());
+        Dataset d;
+        d.setConnection(&c);
+        d.setCommandText(QStringLiteral("select 1 as n"));
+        d.Open();
+        QCOMPARE(d.FieldByName(QStringLiteral("n"))->AsInteger(), 1);
+
+        QCOMPARE(peer.kerberosLogins(), before + QStringList{QStringLiteral("alice@PEER.TEST")});
+        QCOMPARE(peer.receivedStatements().last().text, QStringLiteral("select 1 as n"));
+        QCOMPARE(peer.receivedStatements().last().database, QStringLiteral("Sales"));
+    }
+
+    // No login packet reaches the server: the user learns at once how to get a ticket.
+    void noUsableTicket_data()
+    {
+        QTest::addColumn<QString>("ticket");
+        QTest::newRow("no ticket") << "none";
+        QTest::newRow("expired ticket") << "expired";
+    }
+    void noUsableTicket()
+    {
+        QFETCH(QString, ticket);
+        const QString cache = kdc->credentialCache(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+        if (ticket == QLatin1String("expired")) {
+            QVERIFY2(kdc->kinit(QStringLiteral("alice"), kUserPassword, QStringLiteral("1s"), cache), qPrintable(kdc->errorText()));
+            QThread::msleep(2500);
+        } else if (ticket == QLatin1String("other realm")) {
+            QVERIFY2(kdc->kinit(QStringLiteral("bob@OTHER.TEST"), kUserPassword, QString(), cache), qPrintable(kdc->errorText()));
+        }
+        const EnvironmentValue tickets("KRB5CCNAME", cache.toUtf8());
+        const int packetsBefore = peer.loginPackets();
+        const QStringList loginsBefore = peer.kerberosLogins();
+        QElapsedTimer clock;
+        clock.start();
+
+        Connection c;
+        c.setProvider(QStringLiteral("SQLOLEDB.1"));
+        c.setConnectionString(integrated(QStringLiteral("127.0.0.1,%1").arg(peer.port())));
+        const DatabaseError e = errorOf([&] { c.Open(); });
+
+        QVERIFY(!c.Connected());
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(e.message().contains(QStringLiteral("沒有有效的 Kerberos 票證")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("kinit")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("\n\r")), qPrintable(e.message())); // the system's own text follows
+        QCOMPARE(peer.loginPackets(), packetsBefore);
+        QCOMPARE(peer.kerberosLogins(), loginsBefore);
+    }
+};
+
+QTEST_MAIN(TstSqlServerKerberos)
+#include "tst_sqlserver_kerberos.moc"
