@@ -56,6 +56,7 @@ class TstSqlServerKerberos : public QObject {
     std::unique_ptr<KerberosKdc> kdc;
     TdsPeer peer;
     TdsPeer unregistered; // a server whose service principal the realm does not know
+    TdsPeer staleKeys;    // known to the realm, but its keytab lacks the current key
 
     QString integrated(const QString &source, const QString &setting = QStringLiteral("Integrated Security=SSPI")) const
     {
@@ -72,6 +73,7 @@ private slots:
         QVERIFY2(kdc->isRunning(), qPrintable(kdc->errorText()));
         QVERIFY(peer.start());
         QVERIFY(unregistered.start());
+        QVERIFY(staleKeys.start());
         peer.setDatabases({QStringLiteral("master"), QStringLiteral("Sales")});
         QVERIFY2(kdc->addUser(QStringLiteral("alice"), kUserPassword), qPrintable(kdc->errorText()));
         QVERIFY2(kdc->addUser(QStringLiteral("bob@OTHER.TEST"), kUserPassword), qPrintable(kdc->errorText()));
@@ -81,12 +83,15 @@ private slots:
             QVERIFY2(kdc->addService(QStringLiteral("MSSQLSvc/%1:%2").arg(QLatin1String(host)).arg(peer.port())),
                      qPrintable(kdc->errorText()));
         peer.setKerberosKeytab(kdc->keytab());
+        QVERIFY2(kdc->addService(QStringLiteral("MSSQLSvc/127.0.0.1:%1").arg(staleKeys.port())), qPrintable(kdc->errorText()));
+        staleKeys.setKerberosKeytab(kdc->keytab() + QStringLiteral(".before-the-key-changed"));
         peer.onQuery(QStringLiteral("select 1 as n"), Reply::rows({{QStringLiteral("n"), ColumnType::Int}}, {{1}}));
     }
     void cleanupTestCase()
     {
         peer.stop();
         unregistered.stop();
+        staleKeys.stop();
         kdc.reset();
     }
 
@@ -167,6 +172,28 @@ private slots:
         QVERIFY2(e.message().section(QStringLiteral("\n\r"), 1).contains(reason, Qt::CaseInsensitive), qPrintable(e.message()));
         QCOMPARE(server.loginPackets(), packetsBefore);
         QCOMPARE(server.kerberosLogins(), loginsBefore);
+    }
+
+    // The ticket is fine but the server cannot accept it: its refusal, not "wrong password".
+    void serverRefusesTheTicket()
+    {
+        const QString cache = kdc->credentialCache(QStringLiteral("refused"));
+        QVERIFY2(kdc->kinit(QStringLiteral("alice"), kUserPassword, QString(), cache), qPrintable(kdc->errorText()));
+        const EnvironmentValue ticket("KRB5CCNAME", cache.toUtf8());
+        Connection c;
+        c.setProvider(QStringLiteral("SQLOLEDB.1"));
+        c.setConnectionString(integrated(QStringLiteral("127.0.0.1,%1").arg(staleKeys.port())));
+        const DatabaseError e = errorOf([&] { c.Open(); });
+
+        QVERIFY(!c.Connected());
+        const QString sentence = QStringLiteral("以 Windows 整合驗證（Integrated Security=SSPI）登入 SQL Server「127.0.0.1,%1」失敗：")
+                                     .arg(staleKeys.port());
+        QVERIFY2(e.message().startsWith(sentence), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("MSSQLSvc/127.0.0.1:%1").arg(staleKeys.port())), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QLatin1String("\n\r[FreeTDS][SQL Server]Login failed. The login is from an untrusted domain")), qPrintable(e.message()));
+        QCOMPARE(e.nativeCode(), 18452);
+        QCOMPARE(staleKeys.loginPackets(), 1);
+        QCOMPARE(staleKeys.kerberosLogins(), QStringList());
     }
 };
 

@@ -630,6 +630,7 @@ private:
     uint64_t nextTransaction_ = 1;
     std::unique_ptr<TlsChannel> tls_; // after the TLS handshake, every byte goes through it
     QByteArray finalSspi_;            // Kerberos: the last reply token, sent with LOGINACK
+    bool kerberosRefused_ = false;    // the token could not be accepted with the service keys
 };
 
 // PRELOGIN's ENCRYPTION answer: a server without a certificate cannot encrypt (2,
@@ -817,8 +818,13 @@ bool Session::login()
                      QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.").arg(database));
         refused = true;
     }
-    if (refused) {
+    if (refused && kerberosRefused_)
+        writeMessage(o, kError, 18452, 1, 14,
+                     QStringLiteral("Login failed. The login is from an untrusted domain and cannot be used with Integrated "
+                                    "authentication."));
+    else if (refused)
         writeMessage(o, kError, 18456, 1, 14, QStringLiteral("Login failed for user '%1'.").arg(user));
+    if (refused) {
         writeDone(o, kDone, kDoneError, 0, 0);
         send(o.b);
         return false;
@@ -892,7 +898,7 @@ bool Session::checkKerberosLogin(QByteArray token, QString &user, bool &refused)
         std::lock_guard g(peer_.mutex_);
         keytab = peer_.kerberosKeytab_;
     }
-    refused = true;
+    refused = kerberosRefused_ = true;
     if (keytab.isEmpty())
         return true;
     KerberosAcceptor acceptor(keytab);
@@ -912,7 +918,7 @@ bool Session::checkKerberosLogin(QByteArray token, QString &user, bool &refused)
     }
     finalSspi_ = reply;
     user = acceptor.clientPrincipal();
-    refused = false;
+    refused = kerberosRefused_ = false;
     std::lock_guard g(peer_.mutex_);
     peer_.kerberosLogins_ << user;
     return true;

@@ -94,6 +94,16 @@ const std::vector<LoginFailure> &loginFailures()
          [](const SqlServerLogin &l) {
              return QStringLiteral("無法開啟資料庫「%1」：伺服器上沒有這個資料庫，或這個帳號沒有使用它的權限。").arg(l.database);
          }},
+        // 18452: the server could not accept the ticket (its service key, the realm's trust).
+        {[](const DatabaseError &e, const SqlServerLogin &l) {
+             return (e.nativeCode() == 18456 || e.nativeCode() == 18452 || says(e, "Login failed")) && l.integrated;
+         },
+         [](const SqlServerLogin &l) {
+             const QString spn = l.asksBrowser() ? QStringLiteral("MSSQLSvc/%1:連接埠").arg(l.host) : sqlServerServicePrincipal(l);
+             return QStringLiteral("以 Windows 整合驗證（Integrated Security=SSPI）登入 SQL Server「%1」失敗：伺服器不接受這張 "
+                                   "Kerberos 票證，或票證的帳號沒有這台伺服器的登入權限。請確認伺服器的 SPN（%2）與帳號的登入權限。")
+                 .arg(serverName(l), spn);
+         }},
         {[](const DatabaseError &e, const SqlServerLogin &l) {
              return (e.nativeCode() == 18456 || says(e, "Login failed")) && l.windowsAccount();
          },
