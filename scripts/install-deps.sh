@@ -12,6 +12,9 @@ packages=(
     # Kerberos (GSSAPI) for integrated SQL Server logins; OpenSSL for the TDS test
     # peer's TLS and NTLM checks.
     libkrb5-dev libssl-dev
+    # The throw-away Kerberos realm the integrated-login tests run on loopback: the KDC,
+    # kdb5_util and kadmin.local to make it, kinit to get the user's ticket.
+    krb5-kdc krb5-admin-server krb5-user
     libsqlite3-dev sqlite3 postgresql
     xvfb xauth x11vnc imagemagick
     python3-xlrd python3-olefile

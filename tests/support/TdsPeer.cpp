@@ -1,4 +1,5 @@
 #include "TdsPeer.h"
+#include "TdsKerberos.h"
 #include "TdsNtlm.h"
 #include "TdsPeerTls.h"
 #include "platform/Big5Codec.h"
@@ -607,6 +608,7 @@ private:
     void send(const QByteArray &tokens, bool endOfMessage = true); // false: more of the message follows
     bool login();
     bool checkWindowsLogin(const QByteArray &negotiate, QString &user, bool &refused);
+    bool checkKerberosLogin(QByteArray token, QString &user, bool &refused);
     void handleBatch(const QByteArray &payload);
     void handleRpc(const QByteArray &payload);
     void handleTransaction(const QByteArray &payload);
@@ -627,6 +629,8 @@ private:
     QByteArray transaction_;
     uint64_t nextTransaction_ = 1;
     std::unique_ptr<TlsChannel> tls_; // after the TLS handshake, every byte goes through it
+    QByteArray finalSspi_;            // Kerberos: the last reply token, sent with LOGINACK
+    bool kerberosRefused_ = false;    // the token could not be accepted with the service keys
 };
 
 // PRELOGIN's ENCRYPTION answer: a server without a certificate cannot encrypt (2,
@@ -792,11 +796,12 @@ bool Session::login()
     QString user = field(40);
     const QString password = field(44, true);
     const QString database = field(68);
-    in.pos = 78; // ibSSPI, cbSSPI: the NTLM NEGOTIATE message of a Windows login
+    in.pos = 78; // ibSSPI, cbSSPI: NTLM NEGOTIATE (Windows account) or Kerberos (integrated)
     const unsigned sspiOffset = in.u16(), sspiLength = in.u16();
     const QByteArray sspi = payload.mid(sspiOffset, sspiLength);
     bool refused = false, unknownDatabase = false;
-    if (!sspi.isEmpty() && !checkWindowsLogin(sspi, user, refused))
+    if (!sspi.isEmpty() && !(isNtlmNegotiate(sspi) ? checkWindowsLogin(sspi, user, refused)
+                                                   : checkKerberosLogin(sspi, user, refused)))
         return false;
     {
         std::lock_guard g(peer_.mutex_);
@@ -813,11 +818,19 @@ bool Session::login()
                      QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.").arg(database));
         refused = true;
     }
-    if (refused) {
+    if (refused && kerberosRefused_)
+        writeMessage(o, kError, 18452, 1, 14,
+                     QStringLiteral("Login failed. The login is from an untrusted domain and cannot be used with Integrated "
+                                    "authentication."));
+    else if (refused)
         writeMessage(o, kError, 18456, 1, 14, QStringLiteral("Login failed for user '%1'.").arg(user));
+    if (refused) {
         writeDone(o, kDone, kDoneError, 0, 0);
         send(o.b);
         return false;
+    }
+    if (!finalSspi_.isEmpty()) {
+        o.u8(kSspi); o.u16(unsigned(finalSspi_.size())); o.raw(finalSspi_);
     }
     writeEnvText(o, 1, database_, QStringLiteral("master"));
     writeMessage(o, kInfo, 5701, 2, 0, QStringLiteral("Changed database context to '%1'.").arg(database_));
@@ -873,6 +886,41 @@ bool Session::checkWindowsLogin(const QByteArray &negotiate, QString &user, bool
               auth.domain.compare(domain, Qt::CaseInsensitive) != 0 || !ntlmV2ResponseValid(auth, password, challenge);
     if (!refused)
         ++peer_.windowsLogins_;
+    return true;
+}
+
+// Kerberos: tokens go back and forth (SSPI token out, SSPI packet in) until the context
+// is established; the last reply, the AP-REP, travels with the login's answer.
+bool Session::checkKerberosLogin(QByteArray token, QString &user, bool &refused)
+{
+    QString keytab;
+    {
+        std::lock_guard g(peer_.mutex_);
+        keytab = peer_.kerberosKeytab_;
+    }
+    refused = kerberosRefused_ = true;
+    if (keytab.isEmpty())
+        return true;
+    KerberosAcceptor acceptor(keytab);
+    QByteArray reply;
+    for (;;) {
+        const KerberosAcceptor::Step step = acceptor.accept(token, reply);
+        if (step == KerberosAcceptor::Step::Failed)
+            return true;
+        if (step == KerberosAcceptor::Step::Done)
+            break;
+        Out o;
+        o.u8(kSspi); o.u16(unsigned(reply.size())); o.raw(reply);
+        send(o.b);
+        uint8_t type = 0;
+        if (!readMessage(type, token) || type != kSspiMessage)
+            return false;
+    }
+    finalSspi_ = reply;
+    user = acceptor.clientPrincipal();
+    refused = kerberosRefused_ = false;
+    std::lock_guard g(peer_.mutex_);
+    peer_.kerberosLogins_ << user;
     return true;
 }
 

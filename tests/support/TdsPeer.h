@@ -121,6 +121,9 @@ public:
     // A Windows account logging in with NTLM (DOMAIN\user); its NTLMv2 response is
     // checked against the password.
     void setWindowsAccount(const QString &domain, const QString &user, const QString &password);
+    // Integrated logins: the client's Kerberos token is accepted with the service keys in
+    // this keytab (MSSQLSvc/<host>:<port>), as a server in a realm does.
+    void setKerberosKeytab(const QString &keytab) { std::lock_guard g(mutex_); kerberosKeytab_ = keytab; }
     // With a list, a login naming any other database is refused as the server does
     // (4060, then 18456).
     void setDatabases(const QStringList &names) { std::lock_guard g(mutex_); databases_ = names; }
@@ -150,6 +153,8 @@ public:
     int loginPackets() const { return loginPackets_.load(); } // LOGIN7 messages, plain or in TLS
     int encryptedLogins() const { return encryptedLogins_.load(); }
     int windowsLogins() const { return windowsLogins_.load(); } // NTLM logins accepted
+    // The client principals of the Kerberos logins accepted ("alice@PEER.TEST").
+    QStringList kerberosLogins() const { std::lock_guard g(mutex_); return kerberosLogins_; }
 
 private:
     struct Rule {
@@ -166,6 +171,8 @@ private:
     std::shared_ptr<TlsServerContext> tls_;
     QStringList databases_;
     QString windowsDomain_, windowsUser_, windowsPassword_;
+    QString kerberosKeytab_;
+    QStringList kerberosLogins_;
     std::atomic<int> loginPackets_{0};
     std::atomic<int> encryptedLogins_{0};
     std::atomic<int> windowsLogins_{0};

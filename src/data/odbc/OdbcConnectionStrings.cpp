@@ -255,7 +255,7 @@ std::unique_ptr<ProviderSession> openSqlServerSession(const ConnectionString &cs
         throw DatabaseError(QStringLiteral("沒有安裝 FreeTDS ODBC 驅動程式 (libtdsodbc.so)"), QStringLiteral("IM002"));
     const SqlServerLogin login = sqlServerLogin(cs);
     if (login.integrated)
-        requireKerberosTicket();
+        requireKerberosTicket(login);
     try {
         return std::make_unique<OdbcSession>(freeTdsOdbcString(withConnectTimeout(cs), driver), connectTimeout(cs),
                                              OdbcSession::Dialect::SqlServer);

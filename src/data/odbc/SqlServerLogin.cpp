@@ -1,5 +1,9 @@
 #include "data/odbc/SqlServerLogin.h"
 #include <gssapi/gssapi.h>
+#include <gssapi/gssapi_krb5.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <cstring>
 #include <functional>
 
 namespace data {
@@ -90,6 +94,16 @@ const std::vector<LoginFailure> &loginFailures()
          [](const SqlServerLogin &l) {
              return QStringLiteral("無法開啟資料庫「%1」：伺服器上沒有這個資料庫，或這個帳號沒有使用它的權限。").arg(l.database);
          }},
+        // 18452: the server could not accept the ticket (its service key, the realm's trust).
+        {[](const DatabaseError &e, const SqlServerLogin &l) {
+             return (e.nativeCode() == 18456 || e.nativeCode() == 18452 || says(e, "Login failed")) && l.integrated;
+         },
+         [](const SqlServerLogin &l) {
+             const QString spn = l.asksBrowser() ? QStringLiteral("MSSQLSvc/%1:連接埠").arg(l.host) : sqlServerServicePrincipal(l);
+             return QStringLiteral("以 Windows 整合驗證（Integrated Security=SSPI）登入 SQL Server「%1」失敗：伺服器不接受這張 "
+                                   "Kerberos 票證，或票證的帳號沒有這台伺服器的登入權限。請確認伺服器的 SPN（%2）與帳號的登入權限。")
+                 .arg(serverName(l), spn);
+         }},
         {[](const DatabaseError &e, const SqlServerLogin &l) {
              return (e.nativeCode() == 18456 || says(e, "Login failed")) && l.windowsAccount();
          },
@@ -149,7 +163,40 @@ SqlServerLogin sqlServerLogin(const ConnectionString &cs)
     return login;
 }
 
-void requireKerberosTicket()
+QString sqlServerServicePrincipal(const SqlServerLogin &login)
+{
+    QString host = login.host;
+    if (!host.contains(QLatin1Char('.'))) {
+        addrinfo hints{};
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_V4MAPPED | AI_ADDRCONFIG | AI_CANONNAME;
+        addrinfo *found = nullptr;
+        if (::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) == 0 && found->ai_canonname &&
+            std::strchr(found->ai_canonname, '.'))
+            host = QString::fromUtf8(found->ai_canonname);
+        if (found)
+            ::freeaddrinfo(found);
+    }
+    return QStringLiteral("MSSQLSvc/%1:%2").arg(host, login.port.isEmpty() ? QStringLiteral("1433") : login.port);
+}
+
+namespace {
+
+DatabaseError noTicket(const QString &why)
+{
+    return DatabaseError(QStringLiteral("無法以 Windows 整合驗證（Integrated Security=SSPI）登入：這個使用者沒有有效的 Kerberos 票證。"
+                                        "請先在終端機執行「kinit 帳號@網域」取得票證（klist 可查看票證），再重新連線；"
+                                        "或改用「網域\\帳號」與密碼登入。\n\r") + why,
+                         QStringLiteral("28000"));
+}
+
+QString gssReason(OM_uint32 major, OM_uint32 minor)
+{
+    const QString why = minor != 0 ? gssText(minor, GSS_C_MECH_CODE) : QString();
+    return why.isEmpty() ? gssText(major, GSS_C_GSS_CODE) : why;
+}
+
+void requireTicketGrantingTicket()
 {
     OM_uint32 minor = 0;
     OM_uint32 lifetime = 0;
@@ -160,15 +207,45 @@ void requireKerberosTicket()
         OM_uint32 ignored = 0;
         gss_release_cred(&ignored, &credential);
     }
-    if (major == GSS_S_COMPLETE && lifetime > 0)
-        return;
-    QString why = gssText(minor, GSS_C_MECH_CODE);
-    if (why.isEmpty())
-        why = gssText(major, GSS_C_GSS_CODE);
-    throw DatabaseError(QStringLiteral("無法以 Windows 整合驗證（Integrated Security=SSPI）登入：這個使用者沒有有效的 Kerberos 票證。"
-                                       "請先在終端機執行「kinit 帳號@網域」取得票證（klist 可查看票證），再重新連線；"
-                                       "或改用「網域\\帳號」與密碼登入。\n\r") + why,
-                        QStringLiteral("28000"));
+    // A cache holding only an expired ticket still gives a credential, with no time left.
+    if (major == GSS_S_COMPLETE && lifetime == 0)
+        throw noTicket(gssReason(GSS_S_CREDENTIALS_EXPIRED, 0));
+    if (major != GSS_S_COMPLETE)
+        throw noTicket(gssReason(major, minor));
+}
+
+// Asks the realm for the service ticket the client library is about to ask for; the
+// ticket lands in the user's cache, so the login itself reuses it.
+void requireServiceTicket(const QString &servicePrincipal)
+{
+    const QByteArray name = servicePrincipal.toUtf8();
+    gss_buffer_desc nameText{size_t(name.size()), const_cast<char *>(name.constData())};
+    gss_name_t target = GSS_C_NO_NAME;
+    OM_uint32 minor = 0, ignored = 0;
+    OM_uint32 major = gss_import_name(&minor, &nameText, GSS_KRB5_NT_PRINCIPAL_NAME, &target);
+    if (!GSS_ERROR(major)) {
+        gss_ctx_id_t context = GSS_C_NO_CONTEXT;
+        gss_buffer_desc token = GSS_C_EMPTY_BUFFER;
+        major = gss_init_sec_context(&minor, GSS_C_NO_CREDENTIAL, &context, target, GSS_C_NO_OID,
+                                     GSS_C_MUTUAL_FLAG | GSS_C_REPLAY_FLAG | GSS_C_INTEG_FLAG, 0, GSS_C_NO_CHANNEL_BINDINGS,
+                                     GSS_C_NO_BUFFER, nullptr, &token, nullptr, nullptr);
+        gss_release_buffer(&ignored, &token);
+        if (context != GSS_C_NO_CONTEXT)
+            gss_delete_sec_context(&ignored, &context, GSS_C_NO_BUFFER);
+        gss_release_name(&ignored, &target);
+    }
+    if (GSS_ERROR(major))
+        throw noTicket(servicePrincipal + QStringLiteral(": ") + gssReason(major, minor));
+}
+
+} // namespace
+
+void requireKerberosTicket(const SqlServerLogin &login)
+{
+    requireTicketGrantingTicket();
+    // A named instance's port comes from the browser during the login: no name to check.
+    if (!login.asksBrowser())
+        requireServiceTicket(sqlServerServicePrincipal(login));
 }
 
 DatabaseError explainLoginFailure(const DatabaseError &error, const SqlServerLogin &login)

@@ -25,8 +25,14 @@ struct SqlServerLogin {
 SqlServerLogin sqlServerLogin(const ConnectionString &cs);
 
 // Integrated logins go through Kerberos: without a ticket the login cannot succeed, so
-// it fails before any network traffic with a message that says how to get one.
-void requireKerberosTicket();
+// it fails before any traffic to the server with a message that says how to get one.
+// A ticket that cannot get the server's service ticket (another realm without trust,
+// a service the realm does not know) fails the same way, with the realm's reason.
+void requireKerberosTicket(const SqlServerLogin &login);
+
+// The service principal the client library asks a ticket for: MSSQLSvc/<host>:<port>,
+// a host without a dot replaced by its canonical name when that one has a dot.
+QString sqlServerServicePrincipal(const SqlServerLogin &login);
 
 // The failed login's error with one Traditional Chinese sentence first saying what went
 // wrong and what to check; the driver's or server's own text follows on the next line,
