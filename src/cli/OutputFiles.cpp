@@ -1,5 +1,6 @@
 #include "OutputFiles.h"
 #include "Console.h"
+#include "ConsoleStop.h"
 #include "Failures.h"
 #include "data/core/Dataset.h"
 #include "platform/ProgramFolders.h"
@@ -29,6 +30,7 @@ QString folderOption(const QCommandLineParser &parser)
 
 void writeDataset(exchange::ExportFormat format, const QString &path, data::Dataset &dataset)
 {
+    throwIfStopped(); // a stop that came after the database had answered: no file
     qint64 replaced = 0;
     try {
         replaced = exchange::writeDatasetFile(format, path, dataset, QDateTime::currentDateTime());

@@ -11,6 +11,8 @@
 #include "support/TdsPeer.h"
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <csignal>
 
 using clitest::runCli;
 using tds::Column;
@@ -245,6 +247,28 @@ private slots:
                      r.err.contains(QStringLiteral("索引檔重整部份失敗!!")),
                  qPrintable(r.describe()));
         QCOMPARE(maintenanceStatements(peer).size(), kTdsTables.size());
+    }
+
+    // Ctrl+C while the server works on a statement: the server is told (an attention),
+    // the program ends with 130 and writes nothing.
+    void interruptTellsTheServer()
+    {
+        const QString statement = QStringLiteral("Select * From [dbo].[slow]");
+        peer.onQuery(statement, Reply::hang());
+        const QString file = dir.filePath(QStringLiteral("slow.xml"));
+        QProcess p;
+        p.start(clitest::cliProgram(), tds({QStringLiteral("query"), statement, QStringLiteral("--out"), file}));
+        QVERIFY(p.waitForStarted());
+        const auto arrived = [&] {
+            const QList<tds::Request> received = peer.receivedStatements();
+            return std::any_of(received.begin(), received.end(), [&](const tds::Request &r) { return r.text == statement; });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(arrived(), 20000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        const clitest::CliResult r = clitest::finish(p, 60000);
+        QVERIFY2(r.exitCode == 130 && r.err.contains(QStringLiteral("命令已停止")), qPrintable(r.describe()));
+        QVERIFY(peer.attentions() >= 1);
+        QVERIFY(!QFile::exists(file));
     }
 
     void postgresTablesExportAndErrors()
