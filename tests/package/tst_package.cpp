@@ -156,6 +156,7 @@ private slots:
             QVERIFY2(QFileInfo(installedFile(QString::fromLatin1(relative))).isFile(), relative);
         QVERIFY(QFileInfo(installedFile(QStringLiteral("bin/ADO_Schema"))).isExecutable());
         QVERIFY(QFileInfo(installedFile(QStringLiteral("bin/adoschema"))).isExecutable());
+        QVERIFY(QFileInfo(installedFile(QStringLiteral("share/man/man1/adoschema.1.gz"))).isFile());
     }
 
     void validatorsAcceptDesktopEntryAndMetadata_data()
