@@ -7,6 +7,7 @@
 #include "Usage.h"
 #include "data/core/DatabaseError.h"
 #include "exchange/ExportError.h"
+#include "platform/QtTranslation.h"
 #include <QCoreApplication>
 #include <exception>
 
@@ -61,6 +62,7 @@ int main(int argc, char **argv)
     // The window's name: the settings folder of an installed program is named after it,
     // so both programs read the same profile file.
     QCoreApplication::setApplicationName(QStringLiteral("ADO_Schema"));
+    platform::installQtTranslation(); // the parser's own messages in Chinese too
     cli::installStopHandler();
     cli::installFillWait();
     try {
