@@ -10,6 +10,7 @@
 #include "profiles/ADOConnectionINI.h"
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 #include <sqlite3.h>
@@ -190,6 +191,7 @@ private slots:
         const clitest::CliResult r = runCli(QStringList{QStringLiteral("batch-xml"), QStringLiteral("--dir"), folder,
                                                         QStringLiteral("--connect"), db, QStringLiteral("--")} + tables);
         QVERIFY2(r.exitCode == 0 && r.err.contains(QStringLiteral("XML轉檔完成：共 5 個表格")), qPrintable(r.describe()));
+        QVERIFY2(!r.err.contains(QStringLiteral("XML轉檔中")), qPrintable(r.err)); // no progress into a pipe
         const QByteArray log = clitest::readFile(folder + QLatin1Char('/') + exchange::kBatchLogFileName);
         QCOMPARE(log.count("\r\n"), tables.size() + 1);
         QVERIFY(log.contains("[a;b]"));
@@ -258,6 +260,18 @@ private slots:
             QVERIFY2(r.exitCode == c.status, qPrintable(c.args.join(' ') + QLatin1Char('\n') + r.describe()));
             QCOMPARE(r.out.contains(QStringLiteral("a;b")), c.status == 0);
         }
+    }
+
+    // On a terminal (a pseudo-terminal from script(1)) the batch shows its progress.
+    void progressOnlyOnATerminal()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("script(1) (util-linux) is not installed");
+        const QString folder = out(QStringLiteral("terminal"));
+        const QString command = QStringLiteral("'%1' batch-xml --dir '%2' --connect '%3' 'a;b'").arg(clitest::cliProgram(), folder, db);
+        const clitest::CliResult r = runCli({QStringLiteral("-qec"), command, QStringLiteral("/dev/null")}, 60000,
+                                            QStringLiteral("script"));
+        QVERIFY2(r.exitCode == 0 && r.out.contains(QStringLiteral("XML轉檔中：[a;b] 第 1 / 1 個表格")), qPrintable(r.describe()));
     }
 
     // Ctrl+C in the middle of a statement: SQLite is interrupted, nothing is written.
