@@ -10,6 +10,7 @@
 #include "support/PgServer.h"
 #include "support/TdsPeer.h"
 #include <QDir>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <csignal>
@@ -162,6 +163,25 @@ private slots:
         QVERIFY2(refused.exitCode == 1 && refused.err.contains(QStringLiteral("無法連接資料庫：")) &&
                      refused.err.contains(QStringLiteral("Login failed")),
                  qPrintable(refused.describe()));
+    }
+
+    // No password anywhere: on a terminal (a pseudo-terminal from script(1)) it is asked
+    // for, and what is typed is not echoed.
+    void passwordPromptOnATerminal()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("script(1) (util-linux) is not installed");
+        QProcess p;
+        p.start(QStringLiteral("script"),
+                {QStringLiteral("-qec"), QStringLiteral("'%1' tables --connect '%2'").arg(clitest::cliProgram(), tdsConnect()),
+                 QStringLiteral("/dev/null")});
+        QByteArray seen;
+        QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains(QStringLiteral("密碼：").toUtf8()), 20000);
+        p.write("s3cret;x\n");
+        const clitest::CliResult r = clitest::finish(p, 60000);
+        const QString all = QString::fromUtf8(seen) + r.out;
+        QVERIFY2(r.exitCode == 0 && all.contains(QStringLiteral("t;DELETE FROM victim")), qPrintable(all + r.err));
+        QVERIFY2(!all.contains(QStringLiteral("s3cret")), qPrintable(all));
     }
 
     void tdsExportEqualsTheGrids()
