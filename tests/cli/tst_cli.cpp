@@ -228,8 +228,9 @@ private slots:
         QVERIFY2(tooMany.exitCode == 2, qPrintable(tooMany.describe()));
     }
 
-    // A profile file written by the window's store; named, the default one, and one
-    // that is not there. Without options, the file beside the program (as the window).
+    // A profile file written by the window's store: named, the default one, one that is
+    // not there, a truncated one, no file. Without options, the file beside the program
+    // (as the window finds it).
     void profiles()
     {
         const QString folder = out(QStringLiteral("profiles"));
@@ -244,20 +245,26 @@ private slots:
         const QString ini = folder + QStringLiteral("/ADOConneciton.ini");
         QVERIFY(QFile::exists(ini));
         QVERIFY(QFile::copy(clitest::cliProgram(), folder + QStringLiteral("/adoschema")));
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("[noprovider]\r\nData Source=x\r\n"); // a truncated profile
+        file.close();
         const struct {
             QStringList args;
             QString program;
             int status;
+            QString message;
         } cases[] = {
-            {{"--ini", ini, "--profile", name}, clitest::cliProgram(), 0},
-            {{"--ini", ini}, clitest::cliProgram(), 0},
-            {{}, folder + QStringLiteral("/adoschema"), 0},
-            {{"--ini", ini, "--profile", "other"}, clitest::cliProgram(), 1},
-            {{"--ini", dir.filePath("none.ini")}, clitest::cliProgram(), 1},
+            {{"--ini", ini, "--profile", name}, clitest::cliProgram(), 0, {}},
+            {{"--ini", ini}, clitest::cliProgram(), 0, {}},
+            {{}, folder + QStringLiteral("/adoschema"), 0, {}},
+            {{"--ini", ini, "--profile", "other"}, clitest::cliProgram(), 1, "沒有可用的連接設定 \"other\""},
+            {{"--ini", ini, "--profile", "noprovider"}, clitest::cliProgram(), 1, "沒有提供者"},
+            {{"--ini", dir.filePath("none.ini")}, clitest::cliProgram(), 1, "找不到連接設定檔"},
         };
         for (const auto &c : cases) {
             const clitest::CliResult r = runCli(QStringList{QStringLiteral("tables")} + c.args, 60000, c.program);
-            QVERIFY2(r.exitCode == c.status, qPrintable(c.args.join(' ') + QLatin1Char('\n') + r.describe()));
+            QVERIFY2(r.exitCode == c.status && r.err.contains(c.message), qPrintable(c.args.join(' ') + QLatin1Char('\n') + r.describe()));
             QCOMPARE(r.out.contains(QStringLiteral("a;b")), c.status == 0);
         }
     }
