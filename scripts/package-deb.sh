@@ -16,8 +16,8 @@ if [[ ! -f "$build/CPackConfig.cmake" ]]; then
     bash scripts/install-deps.sh >&2
     bash scripts/build.sh >&2
 fi
-# Only the program: the package holds nothing else that is built.
-cmake --build "$build" -j2 --target ADO_Schema >&2
+# Only the programs: the package holds nothing else that is built.
+cmake --build "$build" -j2 --target ADO_Schema adoschema-cli >&2
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >&2

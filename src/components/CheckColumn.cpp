@@ -2,6 +2,7 @@
 #include "wDBGrid.h"
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
+#include "exchange/ExportColumns.h"
 
 namespace components {
 
@@ -86,10 +87,7 @@ void TCheckColumn::changed()
 
 bool isTextField(const data::Field *field)
 {
-    if (!field)
-        return false;
-    const data::TFieldType t = field->DataType();
-    return t == data::ftString || t == data::ftWideString || t == data::ftFixedChar;
+    return exchange::isTextField(field);
 }
 
 bool isCheckField(const data::Field *field)

@@ -6,6 +6,8 @@
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
 #include "exchange/DatasetWorkbook.h"
+#include "exchange/DatasetFile.h"
+#include "exchange/ExportColumns.h"
 #include "exchange/ExportError.h"
 #include "exchange/ExportTarget.h"
 #include "exchange/SpreadsheetApp.h"
@@ -20,48 +22,24 @@ namespace components {
 
 namespace {
 
-const QString kTextExtension = QStringLiteral(".Txt");
-const QString kSheetExtension = QStringLiteral(".xls");
-const QString kXmlExtension = QStringLiteral(".xml");
+using exchange::kSheetExtension;
+using exchange::kTextExtension;
+using exchange::kXmlExtension;
 
 bool browsingWithRecords(const data::Dataset *ds)
 {
     return ds && ds->State() == data::dsBrowse && !ds->IsEmpty();
 }
 
-// The text file takes every column but blobs, hidden ones included.
-std::vector<exchange::TextColumn> textColumns(const TwDBGrid &grid)
+// The grid's columns as the export rule sees them (exchange/ExportColumns.h).
+std::vector<exchange::ShownColumn> shownColumns(const TwDBGrid &grid)
 {
-    std::vector<exchange::TextColumn> columns;
-    for (int i = 0; i < grid.ColumnCount(); ++i) {
-        const data::Field *f = grid.Columns(i)->Field();
-        if (f && !f->IsBlob())
-            columns.push_back({grid.Columns(i)->TitleCaption(), f->Index()});
-    }
-    return columns;
-}
-
-// A line ends with the value of the grid's last column; when that column is not
-// exported, every value is followed by a tab.
-bool linesEndWithTab(const TwDBGrid &grid)
-{
-    if (grid.ColumnCount() == 0)
-        return false;
-    const data::Field *last = grid.Columns(grid.ColumnCount() - 1)->Field();
-    return !last || last->IsBlob();
-}
-
-// The workbook takes the visible columns but blobs; text fields keep their text.
-std::vector<exchange::SheetColumn> sheetColumns(const TwDBGrid &grid)
-{
-    std::vector<exchange::SheetColumn> columns;
+    std::vector<exchange::ShownColumn> shown;
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const TCheckColumn *c = grid.Columns(i);
-        const data::Field *f = c->Field();
-        if (f && !f->IsBlob() && c->Visible())
-            columns.push_back({c->TitleCaption(), f->Index(), isTextField(f)});
+        shown.push_back({c->TitleCaption(), c->Field(), c->Visible()});
     }
-    return columns;
+    return shown;
 }
 
 void plainMessage(QObject *owner, const QString &text)
@@ -98,7 +76,8 @@ bool TwDBGrid::ExportToText(const QString &fileName)
     SetExportTarget(fileName);
     const exchange::ExportTarget target{FExportDir, FExportName};
     const exchange::TextExportResult result =
-        exchange::writeTabText(target.filePath(kTextExtension), *ds, textColumns(*this), linesEndWithTab(*this));
+        exchange::writeTabText(target.filePath(kTextExtension), *ds, exchange::textColumnsOf(shownColumns(*this)),
+                               exchange::linesEndWithTab(shownColumns(*this)));
     showExportDone(this, target, kTextExtension, result.valuesWithReplacements);
     return true;
 }
@@ -111,7 +90,7 @@ bool TwDBGrid::ExportToSpreadsheet(const QString &fileName)
     ds->RequireAllRows(); // the file holds every row of the result
     SetExportTarget(fileName);
     const exchange::ExportTarget target{FExportDir, FExportName};
-    const std::vector<exchange::SheetColumn> columns = sheetColumns(*this);
+    const std::vector<exchange::SheetColumn> columns = exchange::sheetColumnsOf(shownColumns(*this));
     try {
         exchange::Worksheet::checkFits(exchange::kSheetHeaderRows + ds->RecordCount(), qint64(columns.size()));
     } catch (const exchange::SheetLimitError &e) {

@@ -237,6 +237,20 @@ void TADOConnectionINI::ReadProfile(bool allowChoice)
     setIniIsHide(iniIsHide_);
 }
 
+bool TADOConnectionINI::ReadNamedProfile(const QString &name)
+{
+    const std::optional<platform::IniDocument> file = platform::IniDocument::load(IniFilePath());
+    if (!connection_ || !file)
+        return false;
+    defaultADOConnection_ = name.isEmpty() ? file->ReadString(kMainSection, kKeyDefault, kDefaultProfileName) : name;
+    if (defaultADOConnection_.compare(kMainSection, Qt::CaseInsensitive) == 0 ||
+        !file->SectionExists(defaultADOConnection_))
+        return false;
+    connection_->setConnectionString(QString());
+    applyProfile(*file);
+    return true;
+}
+
 bool TADOConnectionINI::RebuildProfile()
 {
     if (!connection_ || !builder_)

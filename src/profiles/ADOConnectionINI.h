@@ -127,6 +127,10 @@ public:
     bool RedefineProfile();
 
     void ReadProfile(bool allowChoice);
+    // Applies the profile `name` (empty: the file's default one) to the connection
+    // without offering a choice or touching the file, for programs run from a shell.
+    // False when the file cannot be read or holds no such profile.
+    bool ReadNamedProfile(const QString &name);
     void WriteProfile();
     void ProfileNameFromProperties();
     void ChooseProfile();

@@ -155,6 +155,8 @@ private slots:
                                      "share/man/man1/ADO_Schema.1.gz", "share/doc/ado-schema/copyright"})
             QVERIFY2(QFileInfo(installedFile(QString::fromLatin1(relative))).isFile(), relative);
         QVERIFY(QFileInfo(installedFile(QStringLiteral("bin/ADO_Schema"))).isExecutable());
+        QVERIFY(QFileInfo(installedFile(QStringLiteral("bin/adoschema"))).isExecutable());
+        QVERIFY(QFileInfo(installedFile(QStringLiteral("share/man/man1/adoschema.1.gz"))).isFile());
     }
 
     void validatorsAcceptDesktopEntryAndMetadata_data()

@@ -1,24 +1,17 @@
 #include "ProgramStart.h"
 #include "MainWindow.h"
+#include "platform/QtTranslation.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLibraryInfo>
 #include <QScreen>
-#include <QTranslator>
 
 namespace gui {
 
 bool installQtTranslation()
 {
-    auto *translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QStringLiteral("qtbase_zh_TW"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
-    }
-    return QCoreApplication::installTranslator(translator);
+    return platform::installQtTranslation();
 }
 
 QString demoConnectionString()
