@@ -1,9 +1,10 @@
 // Prints what the console program's batch export costs as a whole process: `adoschema
 // batch-xml T` on the 1,000,000-row, 8-column SQLite table against `sqlite3 -html` of
-// the same table, both started from here, alternately, three times each in one run;
-// wall time (least and middle) and peak memory (the child's maximum resident set).
+// the same table, both started from here, alternately, in rounds of one run; wall time
+// and the ratio (least and middle) and peak memory (the child's maximum resident set).
 //
-//   bench_cli_batch [rows] [work folder]
+//   bench_cli_batch [rows] [work folder] [rounds]
+#include "BenchRounds.h"
 #include "BenchTable.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -49,14 +50,25 @@ Run runProcess(const std::vector<QByteArray> &args, const QByteArray &outFile)
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-void report(const char *what, std::vector<Run> runs)
+void report(const char *what, const std::vector<Run> &runs)
 {
-    std::sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.ms < b.ms; });
-    const double peak = std::max_element(runs.begin(), runs.end(), [](const Run &a, const Run &b) {
-                            return a.peakMb < b.peakMb;
-                        })->peakMb;
-    std::printf("%-34s least %8.0f ms   middle %8.0f ms   peak memory %7.1f MB   exit %d\n", what, runs.front().ms,
-                runs.at(runs.size() / 2).ms, peak, runs.front().status);
+    std::vector<double> ms, peaks;
+    for (const Run &r : runs) {
+        ms.push_back(r.ms);
+        peaks.push_back(r.peakMb);
+        if (r.status != 0)
+            std::printf("  %s: exit status %d\n", what, r.status);
+    }
+    bench::printFigure(std::string(what) + " (whole process)", bench::spreadOf(ms), "ms");
+    bench::printFigure(std::string(what) + " peak memory", bench::spreadOf(peaks), "MB");
+}
+
+bench::Spread timesOf(const std::vector<Run> &runs)
+{
+    std::vector<double> ms;
+    for (const Run &r : runs)
+        ms.push_back(r.ms);
+    return bench::spreadOf(ms);
 }
 
 } // namespace
@@ -67,6 +79,7 @@ int main(int argc, char **argv)
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir tmp;
     const QString work = argc > 2 ? QString::fromLocal8Bit(argv[2]) : tmp.path();
+    const int rounds = bench::roundsArgument(argc, argv, 3);
     QDir().mkpath(work + QStringLiteral("/xml"));
     const QString dbFile = work + QStringLiteral("/bench_cli.db");
     QFile::remove(dbFile);
@@ -79,12 +92,13 @@ int main(int argc, char **argv)
     const std::vector<QByteArray> shell{"sqlite3", "-html", QFile::encodeName(dbFile), "select * from T"};
     const QByteArray html = QFile::encodeName(work + QStringLiteral("/T.html"));
     std::vector<Run> oursRuns, shellRuns;
-    for (int pass = 0; pass < 3; ++pass) { // alternately, so both see the same cache
+    for (int pass = 0; pass < rounds; ++pass) { // alternately, so both see the same cache
         shellRuns.push_back(runProcess(shell, html));
         oursRuns.push_back(runProcess(ours, QByteArray()));
     }
-    report("sqlite3 -html (whole process)", shellRuns);
-    report("adoschema batch-xml (whole process)", oursRuns);
+    report("sqlite3 -html", shellRuns);
+    report("adoschema batch-xml", oursRuns);
+    bench::printRatio("adoschema batch-xml / sqlite3 -html", timesOf(oursRuns), timesOf(shellRuns));
     std::printf("files: T.xml %.1f MB, T.html %.1f MB\n",
                 QFileInfo(work + QStringLiteral("/xml/T.xml")).size() / 1048576.0, QFileInfo(QString::fromLocal8Bit(html)).size() / 1048576.0);
     return 0;

@@ -44,6 +44,7 @@ declare -A args=(
     [bench_stop]="20"
     [bench_pictures]="5000 20 5"
     [bench_startup]="9"
+    [bench_cli_batch]="1000000 @ 3"
 )
 declare -A needs_display=([bench_startup]=1)
 
