@@ -9,6 +9,7 @@
 #include "data/core/DatabaseError.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteScript.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -29,6 +30,7 @@
 #include <sqlite3.h>
 
 using testsupport::ScriptedUiScope;
+using testsupport::sqliteColumn;
 
 namespace {
 
@@ -39,23 +41,6 @@ const QString kDisconnectCaption = QStringLiteral("資料庫離線    ");
 const QString kTableHint = QStringLiteral("自定表格名稱內滑鼠左鍵連按二次, 可取得表格欄位, 索引檔");
 const QString kNotConnected = QStringLiteral("資料庫未連接!!");
 const QString kNothingRun = QStringLiteral("沒有指令執行!!");
-
-// Values of one query on an SQLite file, first column, in result order.
-QStringList sqliteColumn(const QString &file, const QString &sql)
-{
-    QStringList out;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(st) == SQLITE_ROW)
-                out << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        }
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return out;
-}
 
 QStringList itemsOf(const QListWidget *list)
 {

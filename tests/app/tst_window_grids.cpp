@@ -15,6 +15,7 @@
 #include "schema/ReSchemaVisible.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteScript.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -31,23 +32,9 @@
 
 using components::TwDBGrid;
 using testsupport::ScriptedUiScope;
+using testsupport::sqliteValue;
 
 namespace {
-
-QString sqliteValue(const QString &file, const QString &sql)
-{
-    QString out;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return out;
-}
 
 // Installs a dialog runner for one scope; counts the dialogs it was given.
 struct RunnerScope {
