@@ -27,16 +27,6 @@ const ColumnInfo *info(const ResultSet &rs, const QString &name)
     return c < 0 ? nullptr : &rs.columns[size_t(c)];
 }
 
-DatabaseError errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e;
-    }
-    return DatabaseError(QStringLiteral("<no error>"));
-}
-
 // A local TCP port with nobody listening.
 int closedPort()
 {
