@@ -111,6 +111,20 @@ class TstSqlServerTds : public QObject {
 
     TdsPeer peer;
 
+    // Opens table T for editing: read, keyed by sp_pkeys, every UPDATE answered with
+    // `update`; the requests received so far are forgotten.
+    void openTForEditing(Connection &c, Dataset &d, const Reply &update)
+    {
+        peer.onQuery(QStringLiteral("Select * From T"), tableT());
+        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
+        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), update);
+        openAsSa(c, peer);
+        d.setConnection(&c);
+        d.setCommandText(QStringLiteral("Select * From T"));
+        d.Open();
+        peer.clearReceived();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -350,16 +364,9 @@ private slots:
 
     void editPosted()
     {
-        peer.onQuery(QStringLiteral("Select * From T"), tableT());
-        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
-        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
         Connection c;
-        openAsSa(c, peer);
         Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("Select * From T"));
-        d.Open();
-        peer.clearReceived();
+        openTForEditing(c, d, Reply::count(1));
         d.Edit();
         d.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("王大明"));
         d.FieldByName(QStringLiteral("備註"))->Clear();
@@ -413,16 +420,9 @@ private slots:
         QFETCH(QVariant, value);
         QFETCH(QString, declaration);
         QFETCH(QVariant, sent);
-        peer.onQuery(QStringLiteral("Select * From T"), tableT());
-        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
-        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
         Connection c;
-        openAsSa(c, peer);
         Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("Select * From T"));
-        d.Open();
-        peer.clearReceived();
+        openTForEditing(c, d, Reply::count(1));
         d.FieldByName(field)->setValue(value);
         const DatabaseError e = errorOf([&] { d.Post(); });
         QVERIFY2(e.message() == QLatin1String("<no error>"), qPrintable(e.message()));
@@ -499,18 +499,11 @@ private slots:
 
     void serverErrorDuringPostKeepsEditing()
     {
-        peer.onQuery(QStringLiteral("Select * From T"), tableT());
-        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
         const QString text = QStringLiteral("The UPDATE statement conflicted with the CHECK constraint \"CK_T_amount\". "
                                             "The conflict occurred in database \"Sales\", table \"dbo.T\", column 'amount'.");
-        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::error(547, 16, 0, text));
         Connection c;
-        openAsSa(c, peer);
         Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("Select * From T"));
-        d.Open();
-        peer.clearReceived();
+        openTForEditing(c, d, Reply::error(547, 16, 0, text));
         d.Edit();
         d.FieldByName(QStringLiteral("amount"))->setAsString(QStringLiteral("-1"));
         const DatabaseError e = errorOf([&] { d.Post(); });
