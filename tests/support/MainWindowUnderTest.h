@@ -11,13 +11,17 @@
 
 namespace testsupport {
 
-// A main window on `connectionString`, 1000 x 700, shown and active; null when it did
-// not become active.
-inline std::unique_ptr<Tfm_ADO_Schema> showMainWindow(const QString &connectionString)
+// A main window on `connectionString`, `size` large, shown and active; null when it did
+// not become active. `schemaIni`, when given, is where it keeps its schema settings.
+inline std::unique_ptr<Tfm_ADO_Schema> showMainWindow(const QString &connectionString,
+                                                      const QString &schemaIni = QString(),
+                                                      QSize size = QSize(1000, 700))
 {
     auto w = std::make_unique<Tfm_ADO_Schema>();
     w->ADOConnection1.setConnectionString(connectionString);
-    w->resize(1000, 700);
+    if (!schemaIni.isEmpty())
+        w->FSchemaIniFile = schemaIni;
+    w->resize(size);
     if (!drive::showActive(w.get()))
         return nullptr;
     return w;

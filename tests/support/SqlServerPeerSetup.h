@@ -17,11 +17,17 @@ inline bool startWithSaLogin(tds::TdsPeer &peer)
     return true;
 }
 
+// The connection string to `peer`'s `database` with the sa login.
+inline QString saConnectionString(const tds::TdsPeer &peer, const QString &database)
+{
+    return peer.connectionString(database, QStringLiteral("sa"), QStringLiteral("secret"));
+}
+
 // Opens `c` as "SQLOLEDB.1" on `peer`'s `database`, logged in as sa.
 inline void openAsSa(data::Connection &c, const tds::TdsPeer &peer, const QString &database = QStringLiteral("Sales"))
 {
     c.setProvider(QStringLiteral("SQLOLEDB.1"));
-    c.setConnectionString(peer.connectionString(database, QStringLiteral("sa"), QStringLiteral("secret")));
+    c.setConnectionString(saConnectionString(peer, database));
     c.Open();
 }
 
