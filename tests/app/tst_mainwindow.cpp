@@ -7,6 +7,7 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "data/core/DatabaseError.h"
+#include "support/DemoDatabase.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include "support/SqliteScript.h"
@@ -98,20 +99,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        const QString source = qEnvironmentVariable("ADO_TEST_SOURCE_DIR");
-        QFile script(source + QStringLiteral("/demo/demo.sql"));
-        QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(script.fileName()));
         dbFile = dir.filePath(QStringLiteral("demo.db"));
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
         // One more table whose name needs quoting in SQL: it cannot be opened by a click.
-        const QByteArray sql = script.readAll() + "\nCREATE TABLE \"order items\" (id INTEGER);\n";
-        char *error = nullptr;
-        const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
-        const QString text = QString::fromUtf8(error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+        const QString failure =
+            testsupport::demoDatabaseError(dbFile, "\nCREATE TABLE \"order items\" (id INTEGER);\n");
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
     void init()

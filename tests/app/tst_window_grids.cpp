@@ -13,6 +13,7 @@
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"
 #include "schema/ReSchemaVisible.h"
+#include "support/DemoDatabase.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include "support/SqliteScript.h"
@@ -103,18 +104,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        QFile script(qEnvironmentVariable("ADO_TEST_SOURCE_DIR") + QStringLiteral("/demo/demo.sql"));
-        QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(script.fileName()));
         dbFile = dir.filePath(QStringLiteral("demo.db"));
         iniFile = dir.filePath(QStringLiteral("ADO_OpenSchema.Ini"));
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
-        char *error = nullptr;
-        const int rc = sqlite3_exec(db, script.readAll().constData(), nullptr, nullptr, &error);
-        const QString text = QString::fromUtf8(error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+        const QString failure = testsupport::demoDatabaseError(dbFile);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
     void init()
