@@ -9,6 +9,7 @@
 #include "data/core/DatabaseError.h"
 #include "support/DemoDatabase.h"
 #include "support/GuiDriver.h"
+#include "support/ListTexts.h"
 #include "support/ScriptedUi.h"
 #include "support/SqliteScript.h"
 #include <QAction>
@@ -31,6 +32,8 @@
 #include <sqlite3.h>
 
 using testsupport::ScriptedUiScope;
+using testsupport::asSet;
+using testsupport::itemsOf;
 using testsupport::sqliteColumn;
 
 namespace {
@@ -42,19 +45,6 @@ const QString kDisconnectCaption = QStringLiteral("資料庫離線    ");
 const QString kTableHint = QStringLiteral("自定表格名稱內滑鼠左鍵連按二次, 可取得表格欄位, 索引檔");
 const QString kNotConnected = QStringLiteral("資料庫未連接!!");
 const QString kNothingRun = QStringLiteral("沒有指令執行!!");
-
-QStringList itemsOf(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-std::set<QString> asSet(const QStringList &list)
-{
-    return {list.begin(), list.end()};
-}
 
 } // namespace
 

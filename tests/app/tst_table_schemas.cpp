@@ -10,6 +10,7 @@
 #include "data/core/Field.h"
 #include "platform/IniFile.h"
 #include "support/GuiDriver.h"
+#include "support/ListTexts.h"
 #include "support/MainWindowUnderTest.h"
 #include "support/ScriptedUi.h"
 #include "support/SqlServerPeerSetup.h"
@@ -28,6 +29,7 @@ using tds::Column;
 using tds::ColumnType;
 using tds::Reply;
 using tds::Request;
+using testsupport::itemsOf;
 
 namespace {
 
@@ -213,14 +215,6 @@ private:
     QString database_;
     QList<FakeTable> tables_;
 };
-
-QStringList itemsOf(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
 
 } // namespace
 
