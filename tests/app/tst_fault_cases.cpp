@@ -14,6 +14,7 @@
 #include "data/core/FieldType.h"
 #include "data/rowsetxml/RowsetXml.h"
 #include "support/Facility.h"
+#include "support/FileBytes.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
@@ -34,6 +35,7 @@
 
 using components::TwDBGrid;
 using testsupport::ScriptedUiScope;
+using testsupport::readAll;
 
 namespace {
 
@@ -58,12 +60,6 @@ bool makeDatabase(const QString &file)
                          "CREATE TABLE 大表 (編號 INTEGER PRIMARY KEY, 內容 TEXT);"
                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
                          "INSERT INTO 大表 (內容) SELECT printf('%0200d', i) FROM n;");
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QStringList filesIn(const QString &folder)

@@ -9,6 +9,7 @@
 #include "support/GuiDriver.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QCheckBox>
 #include <QPushButton>
@@ -219,8 +220,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, bracketed);
         tds::TdsPeer peer;
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
         const auto text = [](const char *n) { return tds::Column{QString::fromUtf8(n), tds::ColumnType::NVarChar, 128}; };
         QList<QVariantList> tables;
         for (const HostileName &h : hostileNames())
@@ -233,7 +233,7 @@ private slots:
         // Listed in dbo, the login's default schema: shown plainly, read as [dbo].[name].
         peer.onQuery(QStringLiteral("Select * From [dbo].") + bracketed, tds::Reply::rows({text("n")}, {{name}}));
 
-        QVERIFY(openWindow(peer.connectionString(QStringLiteral("Sales"), QStringLiteral("sa"), QStringLiteral("secret"))));
+        QVERIFY(openWindow(testsupport::saConnectionString(peer, QStringLiteral("Sales"))));
         peer.clearReceived();
         clickTable(name);
         expectOwnRowsOpened(name);

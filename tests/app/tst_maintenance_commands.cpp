@@ -9,7 +9,9 @@
 #include "components/wDBGrid.h"
 #include "maintenance/MaintenanceMessages.h"
 #include "support/GuiDriver.h"
+#include "support/MainWindowUnderTest.h"
 #include "support/ScriptedUi.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QAction>
 #include <QDir>
@@ -169,12 +171,9 @@ class TestMaintenanceCommands : public QObject {
     bool openWindow(const QList<std::pair<QString, QString>> &tables)
     {
         peer->onProcedure(QStringLiteral("sp_tables"), tableList(tables));
-        w = std::make_unique<Tfm_ADO_Schema>();
-        w->ADOConnection1.setConnectionString(
-            peer->connectionString(QStringLiteral("shop"), QStringLiteral("sa"), QStringLiteral("secret")));
-        w->FSchemaIniFile = dir.filePath(QStringLiteral("ADO_OpenSchema.Ini"));
-        w->resize(1100, 700);
-        if (!drive::showActive(w.get()))
+        w = testsupport::showMainWindow(testsupport::saConnectionString(*peer, QStringLiteral("shop")),
+                                        dir.filePath(QStringLiteral("ADO_OpenSchema.Ini")), QSize(1100, 700));
+        if (!w)
             return false;
         if (!tables.isEmpty())
             QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
@@ -243,8 +242,7 @@ private slots:
     {
         ui.clearRecords();
         peer = std::make_unique<tds::TdsPeer>();
-        QVERIFY(peer->start());
-        peer->setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(*peer));
     }
 
     void cleanup()
@@ -312,16 +310,10 @@ private slots:
         const int attentions = peer->attentions();
         QString panelWhileWaiting;
         QTimer watcher;
-        watcher.setInterval(10);
-        connect(&watcher, &QTimer::timeout, this, [&] {
-            auto *button = w->statusBar()->findChild<QToolButton *>(QStringLiteral("btnStopCommand"));
-            if (!button || !button->isVisible())
-                return;
-            watcher.stop();
+        testsupport::whileRunning(watcher, *w, [&] {
             panelWhileWaiting = w->panelText(3);
             drive::press(Qt::Key_Escape);
         });
-        watcher.start();
         run("nReindexTable");
         QCOMPARE(batches(), (QStringList{reindexBatch("N'[dbo].[客戶]'"), reindexBatch("N'[dbo].[訂單]'")}));
         QCOMPARE(peer->attentions(), attentions + 1);

@@ -7,8 +7,11 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "data/core/DatabaseError.h"
+#include "support/DemoDatabase.h"
 #include "support/GuiDriver.h"
+#include "support/ListTexts.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteScript.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -29,6 +32,9 @@
 #include <sqlite3.h>
 
 using testsupport::ScriptedUiScope;
+using testsupport::asSet;
+using testsupport::itemsOf;
+using testsupport::sqliteColumn;
 
 namespace {
 
@@ -39,36 +45,6 @@ const QString kDisconnectCaption = QStringLiteral("資料庫離線    ");
 const QString kTableHint = QStringLiteral("自定表格名稱內滑鼠左鍵連按二次, 可取得表格欄位, 索引檔");
 const QString kNotConnected = QStringLiteral("資料庫未連接!!");
 const QString kNothingRun = QStringLiteral("沒有指令執行!!");
-
-// Values of one query on an SQLite file, first column, in result order.
-QStringList sqliteColumn(const QString &file, const QString &sql)
-{
-    QStringList out;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(st) == SQLITE_ROW)
-                out << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        }
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return out;
-}
-
-QStringList itemsOf(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-std::set<QString> asSet(const QStringList &list)
-{
-    return {list.begin(), list.end()};
-}
 
 } // namespace
 
@@ -113,20 +89,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        const QString source = qEnvironmentVariable("ADO_TEST_SOURCE_DIR");
-        QFile script(source + QStringLiteral("/demo/demo.sql"));
-        QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(script.fileName()));
         dbFile = dir.filePath(QStringLiteral("demo.db"));
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
         // One more table whose name needs quoting in SQL: it cannot be opened by a click.
-        const QByteArray sql = script.readAll() + "\nCREATE TABLE \"order items\" (id INTEGER);\n";
-        char *error = nullptr;
-        const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
-        const QString text = QString::fromUtf8(error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+        const QString failure =
+            testsupport::demoDatabaseError(dbFile, "\nCREATE TABLE \"order items\" (id INTEGER);\n");
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
     void init()

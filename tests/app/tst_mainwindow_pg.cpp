@@ -5,6 +5,7 @@
 #include "app/gui/TableListBox.h"
 #include "data/core/Field.h"
 #include <QCheckBox>
+#include "support/ListTexts.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QListWidget>
@@ -14,22 +15,8 @@
 #include <memory>
 #include <set>
 
-namespace {
-
-QStringList itemsOf(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-std::set<QString> asSet(const QStringList &list)
-{
-    return {list.begin(), list.end()};
-}
-
-} // namespace
+using testsupport::asSet;
+using testsupport::itemsOf;
 
 class TestMainWindowPg : public QObject {
     Q_OBJECT

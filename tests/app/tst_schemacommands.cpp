@@ -8,6 +8,7 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "data/core/Field.h"
+#include "support/DemoDatabase.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QAction>
@@ -107,18 +108,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        const QString source = qEnvironmentVariable("ADO_TEST_SOURCE_DIR");
-        QFile script(source + QStringLiteral("/demo/demo.sql"));
-        QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(script.fileName()));
         dbFile = dir.filePath(QStringLiteral("demo.db"));
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
-        char *error = nullptr;
-        const int rc = sqlite3_exec(db, script.readAll().constData(), nullptr, nullptr, &error);
-        const QString text = QString::fromUtf8(error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+        const QString failure = testsupport::demoDatabaseError(dbFile);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         // XML files go to the current folder: make it a scratch one.
         previousFolder = QDir::currentPath();
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("cwd")));

@@ -6,6 +6,7 @@
 #include "app/gui/ProfileStartOptions.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QFile>
 #include <QPushButton>
@@ -53,8 +54,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
         peer.setDatabases({QStringLiteral("master"), QStringLiteral("shop")});
         gui::ProfileStartOptions options;
         options.loadAtStart = true;

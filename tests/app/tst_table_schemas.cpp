@@ -10,7 +10,10 @@
 #include "data/core/Field.h"
 #include "platform/IniFile.h"
 #include "support/GuiDriver.h"
+#include "support/ListTexts.h"
+#include "support/MainWindowUnderTest.h"
 #include "support/ScriptedUi.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +29,7 @@ using tds::Column;
 using tds::ColumnType;
 using tds::Reply;
 using tds::Request;
+using testsupport::itemsOf;
 
 namespace {
 
@@ -212,14 +216,6 @@ private:
     QList<FakeTable> tables_;
 };
 
-QStringList itemsOf(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
 } // namespace
 
 class TestTableSchemas : public QObject {
@@ -236,12 +232,9 @@ class TestTableSchemas : public QObject {
     {
         catalogue = std::make_unique<FakeCatalogue>(database, tables);
         catalogue->script(*peer);
-        w = std::make_unique<Tfm_ADO_Schema>();
-        w->ADOConnection1.setConnectionString(
-            peer->connectionString(database, QStringLiteral("sa"), QStringLiteral("secret")));
-        w->FSchemaIniFile = dir.filePath(QStringLiteral("ADO_OpenSchema.Ini"));
-        w->resize(1100, 700);
-        if (!drive::showActive(w.get()))
+        w = testsupport::showMainWindow(testsupport::saConnectionString(*peer, database),
+                                        dir.filePath(QStringLiteral("ADO_OpenSchema.Ini")), QSize(1100, 700));
+        if (!w)
             return false;
         QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
         if (openOnClick)
@@ -307,8 +300,7 @@ private slots:
     {
         ui.clearRecords();
         peer = std::make_unique<tds::TdsPeer>();
-        QVERIFY(peer->start());
-        peer->setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(*peer));
     }
 
     void cleanup()

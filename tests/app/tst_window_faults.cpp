@@ -8,6 +8,7 @@
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
 #include "support/GuiDriver.h"
+#include "support/MainWindowUnderTest.h"
 #include "support/ScriptedUi.h"
 #include "support/SqliteLockHolder.h"
 #include "support/SqliteScript.h"
@@ -17,16 +18,16 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
-#include <functional>
 #include <memory>
 
 using testsupport::ScriptedUiScope;
+using testsupport::stopButton;
+using testsupport::whileRunning;
 
 namespace {
 
@@ -42,31 +43,10 @@ class TestWindowFaults : public QObject {
     QString dbFile;
     std::unique_ptr<Tfm_ADO_Schema> w;
 
-    QToolButton *stopButton() const
-    {
-        return w->statusBar()->findChild<QToolButton *>(QStringLiteral("btnStopCommand"));
-    }
-
-    // Runs `during` once a command shows its stop button.
-    void whileRunning(QTimer &watcher, const std::function<void()> &during)
-    {
-        watcher.setInterval(10);
-        connect(&watcher, &QTimer::timeout, this, [this, &watcher, during] {
-            QToolButton *button = stopButton();
-            if (!button || !button->isVisible())
-                return;
-            watcher.stop();
-            during();
-        });
-        watcher.start();
-    }
-
     void showWindow(const QString &connectionString)
     {
-        w = std::make_unique<Tfm_ADO_Schema>();
-        w->ADOConnection1.setConnectionString(connectionString);
-        w->resize(1000, 700);
-        QVERIFY(drive::showActive(w.get()));
+        w = testsupport::showMainWindow(connectionString);
+        QVERIFY(w);
         ui.clearRecords();
     }
 
@@ -97,16 +77,7 @@ class TestWindowFaults : public QObject {
 
     QString storedValue() const
     {
-        QString value;
-        sqlite3 *db = nullptr;
-        sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT v FROM t WHERE id = 1", -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return value;
+        return testsupport::sqliteValue(dbFile, QStringLiteral("SELECT v FROM t WHERE id = 1"));
     }
 
 private slots:
@@ -138,7 +109,7 @@ private slots:
         QString panelWhileWaiting;
         QTimer watcher;
         QElapsedTimer clock;
-        whileRunning(watcher, [&] {
+        whileRunning(watcher, *w, [&] {
             panelWhileWaiting = w->panelText(3);
             drive::press(Qt::Key_Escape);
         });
@@ -210,7 +181,7 @@ private slots:
             QVERIFY(holder.held());
             QTimer watcher;
             bool sawStop = false;
-            whileRunning(watcher, [&] {
+            whileRunning(watcher, *w, [&] {
                 sawStop = true;
                 if (pressEsc)
                     drive::press(Qt::Key_Escape);

@@ -13,8 +13,10 @@
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"
 #include "schema/ReSchemaVisible.h"
+#include "support/DemoDatabase.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteScript.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -31,23 +33,9 @@
 
 using components::TwDBGrid;
 using testsupport::ScriptedUiScope;
+using testsupport::sqliteValue;
 
 namespace {
-
-QString sqliteValue(const QString &file, const QString &sql)
-{
-    QString out;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return out;
-}
 
 // Installs a dialog runner for one scope; counts the dialogs it was given.
 struct RunnerScope {
@@ -116,18 +104,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        QFile script(qEnvironmentVariable("ADO_TEST_SOURCE_DIR") + QStringLiteral("/demo/demo.sql"));
-        QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(script.fileName()));
         dbFile = dir.filePath(QStringLiteral("demo.db"));
         iniFile = dir.filePath(QStringLiteral("ADO_OpenSchema.Ini"));
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
-        char *error = nullptr;
-        const int rc = sqlite3_exec(db, script.readAll().constData(), nullptr, nullptr, &error);
-        const QString text = QString::fromUtf8(error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+        const QString failure = testsupport::demoDatabaseError(dbFile);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
     void init()

@@ -9,6 +9,7 @@
 #include "components/wDBGrid.h"
 #include "data/core/Field.h"
 #include "support/GuiDriver.h"
+#include "support/MainWindowUnderTest.h"
 #include "support/ScriptedUi.h"
 #include "support/SlowSqlite.h"
 #include "support/SqliteScript.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -24,10 +24,11 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
-#include <functional>
 #include <memory>
 
 using testsupport::ScriptedUiScope;
+using testsupport::stopButton;
+using testsupport::whileRunning;
 
 namespace {
 
@@ -44,25 +45,6 @@ class TestWindowStop : public QObject {
     QString dbFile;
     std::unique_ptr<Tfm_ADO_Schema> w;
 
-    QToolButton *stopButton() const
-    {
-        return w->statusBar()->findChild<QToolButton *>(QStringLiteral("btnStopCommand"));
-    }
-
-    // Runs `during` once a command shows its stop button.
-    void whileRunning(QTimer &watcher, const std::function<void()> &during)
-    {
-        watcher.setInterval(10);
-        connect(&watcher, &QTimer::timeout, this, [this, &watcher, during] {
-            QToolButton *button = stopButton();
-            if (!button || !button->isVisible())
-                return;
-            watcher.stop();
-            during();
-        });
-        watcher.start();
-    }
-
     void typeAndRun(const QString &text)
     {
         QTabBar *bar = w->PageControl1->tabBar();
@@ -75,16 +57,7 @@ class TestWindowStop : public QObject {
 
     QString storedValue() const
     {
-        QString value;
-        sqlite3 *db = nullptr;
-        sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT v FROM t WHERE id = 1", -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return value;
+        return testsupport::sqliteValue(dbFile, QStringLiteral("SELECT v FROM t WHERE id = 1"));
     }
 
 private slots:
@@ -99,10 +72,8 @@ private slots:
 
     void init()
     {
-        w = std::make_unique<Tfm_ADO_Schema>();
-        w->ADOConnection1.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
-        w->resize(1000, 700);
-        QVERIFY(drive::showActive(w.get()));
+        w = testsupport::showMainWindow(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+        QVERIFY(w);
         QTest::mouseClick(w->btnADOConnection, Qt::LeftButton);
         QVERIFY(w->ADOConnection1.Connected());
         ui.clearRecords();
@@ -127,14 +98,14 @@ private slots:
         QString panelWhileRunning;
         int pageAfterClick = -1;
         QTimer watcher;
-        whileRunning(watcher, [&] {
+        whileRunning(watcher, *w, [&] {
             panelWhileRunning = w->panelText(3);
             // Other input waits: a click on the first page's tab changes nothing.
             QTabBar *bar = w->PageControl1->tabBar();
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
             pageAfterClick = w->PageControl1->currentIndex();
             if (byButton)
-                QTest::mouseClick(stopButton(), Qt::LeftButton);
+                QTest::mouseClick(stopButton(*w), Qt::LeftButton);
             else
                 drive::press(Qt::Key_Escape);
         });
@@ -146,7 +117,7 @@ private slots:
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::None);
         QCOMPARE(w->panelText(3), QStringLiteral("命令已停止。"));
         QVERIFY(!w->ADODXML.Active());
-        QTRY_VERIFY(stopButton() == nullptr);
+        QTRY_VERIFY(stopButton(*w) == nullptr);
 
         // The connection runs the next select, which opens as usual.
         ui.clearRecords();
@@ -164,7 +135,7 @@ private slots:
         const QString before = w->panelText(3);
         bool sawStop = false;
         QTimer watcher;
-        whileRunning(watcher, [&] { sawStop = true; });
+        whileRunning(watcher, *w, [&] { sawStop = true; });
         // 50 million pairs: well past the quiet wait, about a second.
         typeAndRun(QStringLiteral("select count(*) as n from big a, big b, (select x from big limit 50) c"));
         QVERIFY(sawStop);
@@ -172,7 +143,7 @@ private slots:
         QVERIFY(w->ADODXML.Active());
         QCOMPARE(w->ADODXML.Fields(0)->AsInteger(), 50000000);
         QCOMPARE(w->panelText(3), before);
-        QTRY_VERIFY(stopButton() == nullptr);
+        QTRY_VERIFY(stopButton(*w) == nullptr);
     }
 
     // Rows that stop coming part-way through the background fill: the window keeps
@@ -182,7 +153,7 @@ private slots:
     {
         QString panelWhileWaiting;
         QTimer watcher;
-        whileRunning(watcher, [&] {
+        whileRunning(watcher, *w, [&] {
             panelWhileWaiting = w->panelText(3);
             drive::press(Qt::Key_Escape);
         });
@@ -196,7 +167,7 @@ private slots:
         QCOMPARE(w->ADODXML.RecordCount(), 3000);
         QCOMPARE(w->DBGrid2->model()->rowCount(), 3000);
         QCOMPARE(w->panelText(3), gui::fillStoppedText(3000));
-        QTRY_VERIFY(stopButton() == nullptr);
+        QTRY_VERIFY(stopButton(*w) == nullptr);
     }
 
     // The edit is kept when its post is stopped, and the database keeps the old value;
@@ -218,7 +189,7 @@ private slots:
 
         QTimer watcher;
         bool sawStop = false;
-        whileRunning(watcher, [&] {
+        whileRunning(watcher, *w, [&] {
             sawStop = true;
             drive::press(Qt::Key_Escape);
         });

@@ -7,6 +7,7 @@
 #include "data/core/Field.h"
 #include "support/GuiDriver.h"
 #include "support/PgServer.h"
+#include "support/PgTables.h"
 #include "support/ScriptedUi.h"
 #include <QLineEdit>
 #include <QtTest>
@@ -23,20 +24,13 @@ private slots:
     {
         REQUIRE_PG_SERVER(server);
         pg = server;
-        QString err;
-        QVERIFY2(pg->exec(QStringLiteral(
-                     "CREATE TABLE 庫存 (編號 integer PRIMARY KEY, 品名 varchar(20) NOT NULL,"
-                     " 數量 integer CHECK (數量 >= 0));"
-                     "INSERT INTO 庫存 VALUES (1, '筆', 10), (2, '紙', 20), (3, '墨', 30);"),
-                 &err),
-                 qPrintable(err));
-        conn.setConnectionString(pg->adoConnectionString());
+        const QString failure = testsupport::createTables(conn, *pg, QStringLiteral(
+            "CREATE TABLE 庫存 (編號 integer PRIMARY KEY, 品名 varchar(20) NOT NULL,"
+            " 數量 integer CHECK (數量 >= 0));"
+            "INSERT INTO 庫存 VALUES (1, '筆', 10), (2, '紙', 20), (3, '墨', 30);"));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
-    void cleanupTestCase()
-    {
-        conn.Close();
-        testsupport::PgServer::shutdownShared();
-    }
+    void cleanupTestCase() { testsupport::closeAndStopShared(conn); }
 
     void refusedPostKeepsTypedValues_data()
     {

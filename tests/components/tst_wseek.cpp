@@ -7,13 +7,12 @@
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteDataset.h"
 #include <QFrame>
 #include <QLabel>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-#include <sqlite3.h>
 
 using namespace components;
 using seektest::execute;
@@ -25,62 +24,47 @@ const QString kNotANumber = QStringLiteral("輸入非數值字元");
 const QString kNotADate = QStringLiteral("輸入非日期字元");
 
 // 客戶: rows in an order where sorting by code changes which "B..." comes first.
-struct Customers {
-    QTemporaryDir dir;
-    data::Connection conn;
-    data::Dataset ds;
-
+struct Customers : testsupport::SqliteDataset {
     Customers()
+        : SqliteDataset(
+              QStringLiteral("seek.db"),
+              "CREATE TABLE 客戶 (客戶編號 INTEGER PRIMARY KEY, Name NVARCHAR(20), code NVARCHAR(8),"
+              " 生日 DATE, 金額 REAL CHECK (金額 >= 0), 備註 NVARCHAR(30), \"it's; \"\"odd\"\"\" NVARCHAR(10),"
+              " \"nick name's\" NVARCHAR(10));"
+              "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30.5, 'x', 'q;1', 'Ann2');"
+              "INSERT INTO 客戶 VALUES (2, 'bobby', 'B04', '2023-04-08', 40, 'y', 'q;2', 'Ann1');"
+              "INSERT INTO 客戶 VALUES (3, 'Alice', 'A01', '2020-01-05', 10.25, 'z', 'q;3', 'Kim');"
+              "INSERT INTO 客戶 VALUES (4, 'Bob', 'B02', '2021-02-06', 20, 'w', 'q;4', 'Amy');",
+              QStringLiteral("Select * From 客戶"))
     {
-        const QString file = dir.path() + QStringLiteral("/seek.db");
-        sqlite3 *db = nullptr;
-        sqlite3_open(file.toUtf8().constData(), &db);
-        const char *sql =
-            "CREATE TABLE 客戶 (客戶編號 INTEGER PRIMARY KEY, Name NVARCHAR(20), code NVARCHAR(8),"
-            " 生日 DATE, 金額 REAL CHECK (金額 >= 0), 備註 NVARCHAR(30), \"it's; \"\"odd\"\"\" NVARCHAR(10),"
-            " \"nick name's\" NVARCHAR(10));"
-            "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30.5, 'x', 'q;1', 'Ann2');"
-            "INSERT INTO 客戶 VALUES (2, 'bobby', 'B04', '2023-04-08', 40, 'y', 'q;2', 'Ann1');"
-            "INSERT INTO 客戶 VALUES (3, 'Alice', 'A01', '2020-01-05', 10.25, 'z', 'q;3', 'Kim');"
-            "INSERT INTO 客戶 VALUES (4, 'Bob', 'B02', '2021-02-06', 20, 'w', 'q;4', 'Amy');";
-        char *err = nullptr;
-        if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK)
-            qFatal("%s", err);
-        sqlite3_close(db);
-        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
-        ds.setConnection(&conn);
-        ds.setCommandText(QStringLiteral("Select * From 客戶"));
-        ds.Open();
     }
     int currentId() const { return ds.FieldByName(QStringLiteral("客戶編號"))->AsInteger(); }
 };
 
-// Columns whose names a ";"-list, a ","-list or trimming would get wrong, and dates.
-struct OddNames {
-    QTemporaryDir dir;
-    data::Connection conn;
-    data::Dataset ds;
+// The customers with a seek over them, on the fields `seekField` names.
+struct CustomerSeek : Customers {
+    TwSeek seek;
 
-    OddNames()
+    explicit CustomerSeek(const QString &seekField)
     {
-        const QString file = dir.path() + QStringLiteral("/odd.db");
-        sqlite3 *db = nullptr;
-        sqlite3_open(file.toUtf8().constData(), &db);
-        const char *sql =
-            "CREATE TABLE odd (id INTEGER PRIMARY KEY, \"a;b\" NVARCHAR(10), a NVARCHAR(10),"
-            " \" \" NVARCHAR(10), \" 前後 \" NVARCHAR(10), \"x,y\" NVARCHAR(10), \"]z[\" NVARCHAR(10),"
-            " d DATE, t DATETIME);"
-            "INSERT INTO odd VALUES (1, 'm', 'p', 's1', 'f1', 'c3', 'q3', '2024-03-09', '2024-03-09 10:20:30');"
-            "INSERT INTO odd VALUES (2, 'p', 'm', 's2', 'f2', 'c1', 'q1', '2023-11-20', '2023-11-20 00:00:00');"
-            "INSERT INTO odd VALUES (3, 'n', 'n', 's3', 'f3', 'c2', 'q2', '2022-01-05', '2022-01-05 23:59:59');";
-        char *err = nullptr;
-        if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK)
-            qFatal("%s", err);
-        sqlite3_close(db);
-        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
-        ds.setConnection(&conn);
-        ds.setCommandText(QStringLiteral("Select * From odd"));
-        ds.Open();
+        seek.setDataSet(&ds);
+        seek.setSeekField(seekField);
+    }
+};
+
+// Columns whose names a ";"-list, a ","-list or trimming would get wrong, and dates.
+struct OddNames : testsupport::SqliteDataset {
+    OddNames()
+        : SqliteDataset(
+              QStringLiteral("odd.db"),
+              "CREATE TABLE odd (id INTEGER PRIMARY KEY, \"a;b\" NVARCHAR(10), a NVARCHAR(10),"
+              " \" \" NVARCHAR(10), \" 前後 \" NVARCHAR(10), \"x,y\" NVARCHAR(10), \"]z[\" NVARCHAR(10),"
+              " d DATE, t DATETIME);"
+              "INSERT INTO odd VALUES (1, 'm', 'p', 's1', 'f1', 'c3', 'q3', '2024-03-09', '2024-03-09 10:20:30');"
+              "INSERT INTO odd VALUES (2, 'p', 'm', 's2', 'f2', 'c1', 'q1', '2023-11-20', '2023-11-20 00:00:00');"
+              "INSERT INTO odd VALUES (3, 'n', 'n', 's3', 'f3', 'c2', 'q2', '2022-01-05', '2022-01-05 23:59:59');",
+              QStringLiteral("Select * From odd"))
+    {
     }
     int currentId() const { return ds.FieldByName(QStringLiteral("id"))->AsInteger(); }
     data::Field *field(const QString &name) const
@@ -91,6 +75,16 @@ struct OddNames {
         return nullptr;
     }
 };
+
+// Types each text into the edit that has the focus, then Enter moves on (or searches
+// from the last edit).
+void enterEach(const QStringList &texts)
+{
+    for (const QString &text : texts) {
+        drive::type(text);
+        drive::press(Qt::Key_Return);
+    }
+}
 
 QStringList labelsOf(TfmSeek *dialog)
 {
@@ -157,12 +151,9 @@ private slots:
         QFETCH(QString, seekField);
         QFETCH(QStringList, labels);
         testsupport::ScriptedUiScope ui;
-        Customers c;
+        CustomerSeek c(seekField);
         c.ds.FieldByName(QStringLiteral("備註"))->setFieldKind(data::fkCalculated);
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(seekField);
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(labelsOf(dialog), labels);
             if (!labels.isEmpty())
                 QCOMPARE(drive::focused(), dialog->edit(1));
@@ -174,25 +165,22 @@ private slots:
             drive::press(Qt::Key_Escape);
             QVERIFY(!dialog->isVisible());
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
     }
 
     // With no seek field any search closes the dialog; Up has nowhere to go.
     void noSeekFields()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("nosuch;code"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("nosuch;code"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(dialog->count(), 0);
             drive::press(Qt::Key_Up);
             QVERIFY(dialog->isVisible());
             drive::press(Qt::Key_F9);
             QVERIFY(!dialog->isVisible());
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
         QVERIFY(ui.messages().isEmpty());
         QVERIFY(ui.questions().isEmpty());
     }
@@ -200,11 +188,8 @@ private slots:
     void integerEditRefusesLetters()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("客戶編號;Name"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("客戶編號;Name"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::type(QStringLiteral("12a"));
             drive::press(Qt::Key_Return); // checked, the focus stays
             QCOMPARE(ui.messageTexts(), QStringList{kNotANumber});
@@ -217,18 +202,15 @@ private slots:
             QVERIFY(dialog->isVisible());
             drive::press(Qt::Key_Escape);
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
         QVERIFY(ui.questions().isEmpty());
     }
 
     void emptyDateEditIsRefused()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;生日"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("Name;生日"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::type(QStringLiteral("Bob"));
             drive::press(Qt::Key_F9);
             QCOMPARE(ui.messageTexts(), QStringList{kNotADate});
@@ -236,23 +218,20 @@ private slots:
             QVERIFY(dialog->isVisible());
             drive::press(Qt::Key_Escape);
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
         QCOMPARE(c.currentId(), 1);
     }
 
     void allEditsEmptyClosesWithoutSearching()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
+        CustomerSeek c(QStringLiteral("Name;code"));
         c.ds.Last();
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::press(Qt::Key_F9);
             QVERIFY(!dialog->isVisible());
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
         QCOMPARE(c.currentId(), 4);
         QVERIFY(ui.questions().isEmpty());
     }
@@ -260,16 +239,13 @@ private slots:
     void onlyTheSecondFieldFilledSortsThenLocates()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code"));
-        QVERIFY(execute(seek, [&](TfmSeek *) {
+        CustomerSeek c(QStringLiteral("Name;code"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *) {
             drive::press(Qt::Key_Down);
             drive::type(QStringLiteral("B"));
             drive::press(Qt::Key_Return);
         }));
-        QVERIFY(seek.Found());
+        QVERIFY(c.seek.Found());
         // In read order "B" first meets B04 (bobby); in code order B02 (Bob).
         QCOMPARE(c.ds.Sort(), QStringLiteral("[code]"));
         QCOMPARE(c.currentId(), 4);
@@ -279,17 +255,14 @@ private slots:
     void twoFieldsFilledLocateOnBoth()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code"));
-        QVERIFY(execute(seek, [&](TfmSeek *) {
+        CustomerSeek c(QStringLiteral("Name;code"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *) {
             drive::type(QStringLiteral("Bo"));
             drive::press(Qt::Key_Down);
             drive::type(QStringLiteral("B0"));
             drive::press(Qt::Key_Down);
         }));
-        QVERIFY(seek.Found());
+        QVERIFY(c.seek.Found());
         QCOMPARE(c.ds.Sort(), QString());
         QCOMPARE(c.currentId(), 4); // "bobby" does not begin with "Bo"
     }
@@ -305,11 +278,8 @@ private slots:
         QFETCH(bool, goOn);
         testsupport::ScriptedUiScope ui;
         ui.queueAnswers({goOn});
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("Name;code"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::type(QStringLiteral("Zed"));
             drive::press(Qt::Key_Down);
             drive::press(Qt::Key_Down); // from the last edit: search
@@ -325,7 +295,7 @@ private slots:
             drive::press(Qt::Key_F9);
             QVERIFY(!dialog->isVisible());
         }));
-        QCOMPARE(seek.Found(), goOn);
+        QCOMPARE(c.seek.Found(), goOn);
         QCOMPARE(c.currentId(), goOn ? 3 : 1);
     }
 
@@ -349,11 +319,8 @@ private slots:
         QFETCH(bool, searched);
         QFETCH(int, focusedTag);
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code;金額"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("Name;code;金額"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::type(QStringLiteral("Ali"));
             for (int key : keys)
                 drive::press(Qt::Key(key));
@@ -364,7 +331,7 @@ private slots:
             }
             QVERIFY(!dialog->isVisible());
         }));
-        QCOMPARE(seek.Found(), searched);
+        QCOMPARE(c.seek.Found(), searched);
         QCOMPARE(c.currentId(), searched ? 3 : 1);
         QVERIFY(ui.messages().isEmpty());
     }
@@ -385,14 +352,11 @@ private slots:
         QFETCH(int, width);
         QFETCH(bool, centred);
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code"));
-        seek.setLeft(left);
-        seek.setTop(top);
-        seek.setWidth(width);
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("code"));
+        c.seek.setLeft(left);
+        c.seek.setTop(top);
+        c.seek.setWidth(width);
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             const QSize screen = dialog->screen()->geometry().size();
             const QSize size = dialog->frameGeometry().size(); // width and height are the outer size
             // code: display width 8, an edit 85 wide; the tool bar is narrower.
@@ -416,12 +380,9 @@ private slots:
     void editFollowsDisplayWidth()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code"));
+        CustomerSeek c(QStringLiteral("code"));
         QCOMPARE(c.ds.FieldByName(QStringLiteral("code"))->DisplayWidth(), 8);
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             SeekEdit *edit = dialog->edit(1);
             QCOMPARE(edit->width(), 85);
             QCOMPARE(edit->pos(), QPoint(20, 50));
@@ -432,38 +393,75 @@ private slots:
         }));
     }
 
-    void chineseFieldNameOpensAndFinds()
+    // What is typed into the one edit is searched: its field's own name labels it, the
+    // edit shapes the text as configured, and Enter or the tick button searches.
+    void typedValueIsFound_data()
     {
+        QTest::addColumn<QString>("seekField");
+        QTest::addColumn<int>("charCase");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QString>("editMask"); // empty: left as it is
+        QTest::addColumn<QString>("inputMask");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("tickButton"); // otherwise Enter
+        QTest::addColumn<int>("foundId");
+        const int partial = data::loPartialKey;
+        QTest::newRow("Chinese field name") << "客戶編號" << int(ecNormal) << partial << "" << "" << "3" << "3"
+                                            << false << 3;
+        // exact and case-sensitive: only "A01" matches
+        QTest::newRow("char case forces letters") << "code" << int(ecUpperCase) << 0 << "" << "" << "a01" << "A01"
+                                                  << false << 3;
+        QTest::newRow("date edit uses the date mask") << "生日" << int(ecNormal) << partial << "!9999/99/99;1;_"
+                                                      << "0000/00/00;_" << "20210206" << "2021/02/06" << false << 4;
+        QTest::newRow("tick button searches") << "Name" << int(ecNormal) << partial << "" << "" << "Car" << "Car"
+                                              << true << 1;
+    }
+    void typedValueIsFound()
+    {
+        QFETCH(QString, seekField);
+        QFETCH(int, charCase);
+        QFETCH(int, options);
+        QFETCH(QString, editMask);
+        QFETCH(QString, inputMask);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(bool, tickButton);
+        QFETCH(int, foundId);
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("客戶編號"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
-            QCOMPARE(dialog->label(1)->text(), QStringLiteral("客戶編號"));
-            QCOMPARE(focusedEdit()->fieldName(), QStringLiteral("客戶編號"));
-            drive::type(QStringLiteral("3"));
-            drive::press(Qt::Key_Return);
+        CustomerSeek c(seekField);
+        c.seek.setCharCase(TEditCharCase(charCase));
+        c.seek.setLocateOptions(options);
+        if (!editMask.isEmpty())
+            c.seek.setEditMask(editMask);
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
+            QCOMPARE(dialog->label(1)->text(), seekField);
+            QCOMPARE(focusedEdit()->fieldName(), seekField);
+            QCOMPARE(focusedEdit()->inputMask(), inputMask);
+            drive::type(typed);
+            QCOMPARE(focusedEdit()->text(), shown);
+            QCOMPARE(focusedEdit()->value(), shown);
+            if (tickButton)
+                QTest::mouseClick(dialog->spdSeek, Qt::LeftButton);
+            else
+                drive::press(Qt::Key_Return);
         }));
-        QVERIFY(seek.Found());
-        QCOMPARE(c.currentId(), 3);
+        QVERIFY(c.seek.Found());
+        QCOMPARE(c.currentId(), foundId);
     }
 
     void questionButtonsAndF10()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code"));
-        seek.Question() << QStringLiteral("CODE");
+        CustomerSeek c(QStringLiteral("Name;code"));
+        c.seek.Question() << QStringLiteral("CODE");
         QStringList calls;
-        seek.OnQuestionClick = [&](QObject *sender, QToolButton *button, SeekEdit *edit) {
+        c.seek.OnQuestionClick = [&](QObject *sender, QToolButton *button, SeekEdit *edit) {
             calls << QStringLiteral("%1 %2 %3").arg(qobject_cast<TfmSeek *>(sender) ? "dialog" : "?",
                                                     button->objectName(), edit->fieldName());
             edit->setText(QStringLiteral("A01"));
         };
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(dialog->questionButton(1), nullptr);
             QToolButton *button = dialog->questionButton(2);
             QVERIFY(button);
@@ -480,19 +478,16 @@ private slots:
             QCOMPARE(calls.size(), 2);
             drive::press(Qt::Key_F9);
         }));
-        QVERIFY(seek.Found());
+        QVERIFY(c.seek.Found());
         QCOMPARE(c.currentId(), 3);
     }
 
     void questionButtonsNeedAHandler()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code"));
-        seek.Question() << QStringLiteral("code");
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("code"));
+        c.seek.Question() << QStringLiteral("code");
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(dialog->questionButton(1), nullptr);
             drive::press(Qt::Key_Escape);
         }));
@@ -503,65 +498,23 @@ private slots:
         testsupport::ScriptedUiScope ui;
         RecordingIme ime;
         setImeSwitch(&ime);
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name;code;客戶編號"));
-        seek.setImeNameList({QString(), QStringLiteral("1")});
-        seek.setImeName(QStringLiteral("注音"));
-        QVERIFY(execute(seek, [&](TfmSeek *) { drive::press(Qt::Key_Escape); }));
-        seek.setImeName(QString());
-        QVERIFY(execute(seek, [&](TfmSeek *) { drive::press(Qt::Key_Escape); }));
+        CustomerSeek c(QStringLiteral("Name;code;客戶編號"));
+        c.seek.setImeNameList({QString(), QStringLiteral("1")});
+        c.seek.setImeName(QStringLiteral("注音"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *) { drive::press(Qt::Key_Escape); }));
+        c.seek.setImeName(QString());
+        QVERIFY(execute(c.seek, [&](TfmSeek *) { drive::press(Qt::Key_Escape); }));
         setImeSwitch(nullptr);
         QCOMPARE(ime.uses, QStringList{"edSeek2=注音"});
-    }
-
-    void charCaseForcesLetters()
-    {
-        testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code"));
-        seek.setCharCase(ecUpperCase);
-        seek.setLocateOptions(0); // exact and case-sensitive: only "A01" matches
-        QVERIFY(execute(seek, [&](TfmSeek *) {
-            drive::type(QStringLiteral("a01"));
-            QCOMPARE(focusedEdit()->text(), QStringLiteral("A01"));
-            drive::press(Qt::Key_Return);
-        }));
-        QVERIFY(seek.Found());
-        QCOMPARE(c.currentId(), 3);
-    }
-
-    void dateEditUsesTheDateMask()
-    {
-        testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("生日"));
-        seek.setEditMask(QStringLiteral("!9999/99/99;1;_"));
-        QVERIFY(execute(seek, [&](TfmSeek *) {
-            QCOMPARE(focusedEdit()->inputMask(), QStringLiteral("0000/00/00;_"));
-            drive::type(QStringLiteral("20210206"));
-            QCOMPARE(focusedEdit()->value(), QStringLiteral("2021/02/06"));
-            drive::press(Qt::Key_Return);
-        }));
-        QVERIFY(seek.Found());
-        QCOMPARE(c.currentId(), 4);
     }
 
     void fieldEditMaskOnOtherFields()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
+        CustomerSeek c(QStringLiteral("code;生日"));
         c.ds.FieldByName(QStringLiteral("code"))->setEditMask(QStringLiteral(">L00;0;_"));
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code;生日"));
-        seek.setEditMask(QString()); // no mask for dates
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        c.seek.setEditMask(QString()); // no mask for dates
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(dialog->edit(1)->inputMask(), QStringLiteral(">A99;_"));
             QCOMPARE(dialog->edit(2)->inputMask(), QString());
             drive::type(QStringLiteral("b02"));
@@ -573,11 +526,8 @@ private slots:
     void looksAsDesigned()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("code"));
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("查詢"));
             QCOMPARE(dialog->palette().color(QPalette::Window), QColor(0x80, 0, 0));
             QCOMPARE(dialog->palette().color(QPalette::WindowText), QColor(Qt::yellow));
@@ -592,7 +542,7 @@ private slots:
             QTest::mouseClick(dialog->spdExit, Qt::LeftButton);
             QVERIFY(!dialog->isVisible());
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
     }
 
     void locateOptions_data()
@@ -615,16 +565,10 @@ private slots:
         QFETCH(int, id);
         testsupport::ScriptedUiScope ui;
         ui.queueAnswers({false});
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("name"));
-        seek.setLocateOptions(options);
-        QVERIFY(execute(seek, [&](TfmSeek *) {
-            drive::type(typed);
-            drive::press(Qt::Key_Return);
-        }));
-        QCOMPARE(seek.Found(), id != 0);
+        CustomerSeek c(QStringLiteral("name"));
+        c.seek.setLocateOptions(options);
+        QVERIFY(execute(c.seek, [&](TfmSeek *) { enterEach({typed}); }));
+        QCOMPARE(c.seek.Found(), id != 0);
         QCOMPARE(c.currentId(), id != 0 ? id : 1);
         QCOMPARE(ui.questions().size(), id != 0 ? 0 : 1);
     }
@@ -650,19 +594,13 @@ private slots:
         QFETCH(int, id);
         QFETCH(QString, sort);
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(seekField);
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(seekField);
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             QCOMPARE(dialog->count(), typed.size());
-            for (const QString &text : typed) {
-                drive::type(text);
-                drive::press(Qt::Key_Return);
-            }
+            enterEach(typed);
         }));
         QCOMPARE(ui.messageTexts(), QStringList());
-        QVERIFY(seek.Found());
+        QVERIFY(c.seek.Found());
         QCOMPARE(c.currentId(), id);
         QCOMPARE(c.ds.Sort(), sort);
     }
@@ -672,13 +610,10 @@ private slots:
     void locateErrorIsReportedAndTheDialogStays()
     {
         testsupport::ScriptedUiScope ui;
-        Customers c;
+        CustomerSeek c(QStringLiteral("Name"));
         c.ds.Edit();
         c.ds.FieldByName(QStringLiteral("金額"))->setValue(-1.0);
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::type(QStringLiteral("Bob"));
             drive::press(Qt::Key_Return);
             QVERIFY(dialog->isVisible());
@@ -690,7 +625,7 @@ private slots:
             QCOMPARE(drive::focused(), dialog->edit(1));
             drive::press(Qt::Key_Escape);
         }));
-        QCOMPARE(seek.Found(), false);
+        QCOMPARE(c.seek.Found(), false);
         QVERIFY(ui.questions().isEmpty());
     }
 
@@ -709,13 +644,10 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, requests);
         testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("code"));
-        seek.setHelpContext(topic);
-        seek.setHelpFile(file);
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
+        CustomerSeek c(QStringLiteral("code"));
+        c.seek.setHelpContext(topic);
+        c.seek.setHelpFile(file);
+        QVERIFY(execute(c.seek, [&](TfmSeek *dialog) {
             drive::press(Qt::Key_F1);
             QVERIFY(dialog->isVisible());
             QCOMPARE(ui.helpRequests().size(), requests);
@@ -727,21 +659,6 @@ private slots:
             QCOMPARE(drive::focused(), dialog->edit(1));
             drive::press(Qt::Key_Escape);
         }));
-    }
-
-    void tickButtonSearches()
-    {
-        testsupport::ScriptedUiScope ui;
-        Customers c;
-        TwSeek seek;
-        seek.setDataSet(&c.ds);
-        seek.setSeekField(QStringLiteral("Name"));
-        QVERIFY(execute(seek, [&](TfmSeek *dialog) {
-            drive::type(QStringLiteral("Car"));
-            QTest::mouseClick(dialog->spdSeek, Qt::LeftButton);
-        }));
-        QVERIFY(seek.Found());
-        QCOMPARE(c.currentId(), 1);
     }
 
     // Fields handed over themselves, or named by text, whatever their names hold: each
@@ -793,10 +710,7 @@ private slots:
         }
         QVERIFY(execute(seek, [&](TfmSeek *dialog) {
             QCOMPARE(labelsOf(dialog), labels);
-            for (const QString &text : typed) {
-                drive::type(text);
-                drive::press(Qt::Key_Return);
-            }
+            enterEach(typed);
         }));
         QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
         QVERIFY(seek.Found());
@@ -848,10 +762,7 @@ private slots:
         TwSeek seek;
         seek.setDataSet(&o.ds);
         seek.setSeekField(field);
-        QVERIFY(execute(seek, [&](TfmSeek *) {
-            drive::type(typed);
-            drive::press(Qt::Key_Return);
-        }));
+        QVERIFY(execute(seek, [&](TfmSeek *) { enterEach({typed}); }));
         QVERIFY(ui.questions().isEmpty());
         QVERIFY(seek.Found());
         QCOMPARE(o.currentId(), foundId);

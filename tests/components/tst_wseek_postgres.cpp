@@ -6,6 +6,7 @@
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
 #include "support/PgServer.h"
+#include "support/PgTables.h"
 #include "support/ScriptedUi.h"
 
 using namespace components;
@@ -33,22 +34,15 @@ private slots:
     {
         REQUIRE_PG_SERVER(server);
         pg = server;
-        QString err;
-        QVERIFY2(pg->exec(QStringLiteral(
-                     "CREATE TABLE 客戶 (客戶編號 integer PRIMARY KEY, \"Name\" varchar(20),"
-                     " code varchar(8), 生日 date, 數量 integer);"
-                     "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30),"
-                     " (2, 'bobby', 'B04', '2023-04-08', 40), (3, 'Alice', 'A01', '2020-01-05', 10),"
-                     " (4, 'Bob', 'B02', '2021-02-06', 20), (5, '王小明', 'W05', '2019-12-31', 50);"),
-                 &err),
-                 qPrintable(err));
-        conn.setConnectionString(pg->adoConnectionString());
+        const QString failure = testsupport::createTables(conn, *pg, QStringLiteral(
+            "CREATE TABLE 客戶 (客戶編號 integer PRIMARY KEY, \"Name\" varchar(20),"
+            " code varchar(8), 生日 date, 數量 integer);"
+            "INSERT INTO 客戶 VALUES (1, 'Carol', 'C03', '2022-03-07', 30),"
+            " (2, 'bobby', 'B04', '2023-04-08', 40), (3, 'Alice', 'A01', '2020-01-05', 10),"
+            " (4, 'Bob', 'B02', '2021-02-06', 20), (5, '王小明', 'W05', '2019-12-31', 50);"));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
-    void cleanupTestCase()
-    {
-        conn.Close();
-        testsupport::PgServer::shutdownShared();
-    }
+    void cleanupTestCase() { testsupport::closeAndStopShared(conn); }
 
     void locates_data()
     {

@@ -6,13 +6,13 @@
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
 #include "support/ScriptedUi.h"
+#include "support/SqliteDataset.h"
 #include <QFrame>
 #include <QLabel>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-#include <sqlite3.h>
 
 using namespace components;
 using seektest::execute;
@@ -21,27 +21,14 @@ namespace {
 
 constexpr QSize kScreen(1280, 800);
 
-struct WideFields {
-    QTemporaryDir dir;
-    data::Connection conn;
-    data::Dataset ds;
-
+struct WideFields : testsupport::SqliteDataset {
     WideFields()
+        : SqliteDataset(QStringLiteral("wide.db"),
+                        "CREATE TABLE wide (n8 NVARCHAR(8), n20 NVARCHAR(20), n300 NVARCHAR(300),"
+                        " n4000 NVARCHAR(4000));"
+                        "INSERT INTO wide VALUES ('a', 'b', 'c', 'd');",
+                        QStringLiteral("Select * From wide"))
     {
-        const QString file = dir.path() + QStringLiteral("/wide.db");
-        sqlite3 *db = nullptr;
-        sqlite3_open(file.toUtf8().constData(), &db);
-        const char *sql = "CREATE TABLE wide (n8 NVARCHAR(8), n20 NVARCHAR(20), n300 NVARCHAR(300),"
-                          " n4000 NVARCHAR(4000));"
-                          "INSERT INTO wide VALUES ('a', 'b', 'c', 'd');";
-        char *err = nullptr;
-        if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK)
-            qFatal("%s", err);
-        sqlite3_close(db);
-        conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + file);
-        ds.setConnection(&conn);
-        ds.setCommandText(QStringLiteral("Select * From wide"));
-        ds.Open();
     }
 };
 

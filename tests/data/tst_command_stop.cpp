@@ -10,6 +10,7 @@
 #include "data/core/Field.h"
 #include "support/PgServer.h"
 #include "support/SlowSqlite.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/SqliteScript.h"
 #include "support/TdsPeer.h"
 #include <QTemporaryDir>
@@ -187,7 +188,7 @@ class TestCommandStop : public QObject {
                                            tdsColumn(QStringLiteral("PK_NAME"), tds::ColumnType::NVarChar)},
                                           {{"Sales", "dbo", "t", "id", 1, "PK_t"}}));
         peer.onQuery(tdsWork.quickRow, tds::Reply::rows({tdsColumn(QStringLiteral("n"), tds::ColumnType::Int)}, {{42}}));
-        conn.setConnectionString(peer.connectionString(QStringLiteral("Sales"), QStringLiteral("sa"), QStringLiteral("secret")));
+        conn.setConnectionString(testsupport::saConnectionString(peer, QStringLiteral("Sales")));
         openWithoutStopping();
         peer.clearReceived();
         return &tdsWork;
@@ -212,8 +213,7 @@ class TestCommandStop : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
         conn.setCommandWait(&wait);
     }
     void cleanupTestCase()

@@ -6,54 +6,38 @@
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
 #include "data/core/Field.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QtTest>
 
 using namespace data;
 using namespace tds;
+using testsupport::requestTexts;
+using testsupport::tdsColumn;
 
 namespace {
 
 constexpr int kRows = 3000;
-
-Column col(const QString &name, ColumnType type, int size = 50)
-{
-    Column c;
-    c.name = name;
-    c.type = type;
-    c.size = size;
-    return c;
-}
 
 Reply bigTable()
 {
     QList<QVariantList> rows;
     for (int i = 1; i <= kRows; ++i)
         rows.append({i, QStringLiteral("名稱%1").arg(i)});
-    Column id = col(QStringLiteral("id"), ColumnType::Int);
+    Column id = tdsColumn(QStringLiteral("id"), ColumnType::Int);
     id.nullable = false;
-    return Reply::rows({id, col(QStringLiteral("name"), ColumnType::NVarChar, 40)}, rows);
+    return Reply::rows({id, tdsColumn(QStringLiteral("name"), ColumnType::NVarChar, 40)}, rows);
 }
 
 // sp_pkeys: TABLE_QUALIFIER, TABLE_OWNER, TABLE_NAME, COLUMN_NAME, KEY_SEQ, PK_NAME.
 Reply bigTableKey()
 {
-    return Reply::rows({col(QStringLiteral("TABLE_QUALIFIER"), ColumnType::NVarChar, 128),
-                        col(QStringLiteral("TABLE_OWNER"), ColumnType::NVarChar, 128),
-                        col(QStringLiteral("TABLE_NAME"), ColumnType::NVarChar, 128),
-                        col(QStringLiteral("COLUMN_NAME"), ColumnType::NVarChar, 128),
-                        col(QStringLiteral("KEY_SEQ"), ColumnType::Int), col(QStringLiteral("PK_NAME"), ColumnType::NVarChar, 128)},
+    return Reply::rows({tdsColumn(QStringLiteral("TABLE_QUALIFIER"), ColumnType::NVarChar, 128),
+                        tdsColumn(QStringLiteral("TABLE_OWNER"), ColumnType::NVarChar, 128),
+                        tdsColumn(QStringLiteral("TABLE_NAME"), ColumnType::NVarChar, 128),
+                        tdsColumn(QStringLiteral("COLUMN_NAME"), ColumnType::NVarChar, 128),
+                        tdsColumn(QStringLiteral("KEY_SEQ"), ColumnType::Int), tdsColumn(QStringLiteral("PK_NAME"), ColumnType::NVarChar, 128)},
                        {{"Sales", "dbo", "大表", "id", 1, "PK_大表"}});
-}
-
-QStringList texts(const QList<Request> &requests)
-{
-    QStringList out;
-    for (const Request &r : requests)
-        out << (r.kind == Request::Batch ? QStringLiteral("batch: ")
-                : r.kind == Request::Rpc ? QStringLiteral("rpc: ")
-                                         : QStringLiteral("tran: ")) + r.text;
-    return out;
 }
 
 } // namespace
@@ -73,8 +57,7 @@ class TestDatasetFillTds : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
         Dataset::setFillBudgets({10, {}}, {10, {}});
     }
     void cleanupTestCase()
@@ -89,9 +72,7 @@ private slots:
         peer.clearScript();
         peer.onQuery(QStringLiteral("Select * From 大表"), bigTable());
         peer.onProcedure(QStringLiteral("sp_pkeys"), bigTableKey());
-        conn.setProvider(QStringLiteral("SQLOLEDB.1"));
-        conn.setConnectionString(peer.connectionString(QStringLiteral("Sales"), QStringLiteral("sa"), QStringLiteral("secret")));
-        conn.Open();
+        testsupport::openAsSa(conn, peer);
         peer.clearReceived();
     }
 
@@ -106,7 +87,7 @@ private slots:
         QVERIFY(!ds.Fetching());
         QCOMPARE(ds.RecordCount(), kRows);
         QCOMPARE(ds.valueAt(kRows - 1, 1).toString(), QStringLiteral("名稱3000"));
-        QCOMPARE(texts(peer.receivedStatements()),
+        QCOMPARE(requestTexts(peer.receivedStatements()),
                  QStringList({"batch: Select * From 大表", "batch: UPDATE 其他 SET x = 1"}));
     }
 
@@ -120,7 +101,7 @@ private slots:
         for (int row = 0; row < kRows; row += 499)
             QCOMPARE(ds.valueAt(row, 0).toLongLong(), row + 1);
         // Nothing asked for the key while the rows arrived.
-        QCOMPARE(texts(peer.receivedStatements()), QStringList({"batch: Select * From 大表"}));
+        QCOMPARE(requestTexts(peer.receivedStatements()), QStringList({"batch: Select * From 大表"}));
     }
 
     void postWhileFillingReadsTheRestThenAsksTheKey()
@@ -133,7 +114,7 @@ private slots:
         ds.Post();
         QVERIFY(!ds.Fetching());
         QCOMPARE(ds.State(), dsBrowse);
-        const QStringList sent = texts(peer.receivedStatements());
+        const QStringList sent = requestTexts(peer.receivedStatements());
         QVERIFY2(sent.size() >= 3, qPrintable(sent.join('\n')));
         QCOMPARE(sent.at(0), QStringLiteral("batch: Select * From 大表"));
         QCOMPARE(sent.at(1), QStringLiteral("rpc: sp_pkeys"));
@@ -143,7 +124,7 @@ private slots:
 
     void stopFreesTheConnection()
     {
-        peer.onQuery(QStringLiteral("SELECT 1"), Reply::rows({col(QStringLiteral("one"), ColumnType::Int)}, {{1}}));
+        peer.onQuery(QStringLiteral("SELECT 1"), Reply::rows({tdsColumn(QStringLiteral("one"), ColumnType::Int)}, {{1}}));
         Dataset ds;
         open(ds);
         const int kept = ds.RecordCount();

@@ -8,6 +8,7 @@
 #include "data/core/Dataset.h"
 #include "data/core/RowWriter.h"
 #include "support/PgServer.h"
+#include "support/PgTables.h"
 #include "support/ResultHelpers.h"
 #include <QTemporaryDir>
 
@@ -32,25 +33,18 @@ private slots:
     {
         REQUIRE_PG_SERVER(server);
         pg = server;
-        QString err;
-        QVERIFY2(pg->exec(QStringLiteral(
-                     "CREATE TABLE 客戶 (編號 integer PRIMARY KEY, 名稱 varchar(40) NOT NULL UNIQUE,"
-                     " 餘額 numeric(12,2), 生日 date, 照片 bytea);"
-                     "CREATE INDEX 客戶名稱索引 ON 客戶 (名稱, 編號);"
-                     "CREATE TABLE 無鍵 (名稱 text, 數量 integer);"
-                     "CREATE VIEW 客戶檢視 AS SELECT 編號, 名稱 FROM 客戶;"
-                     "INSERT INTO 客戶 VALUES (1, '王小明', 100.50, '1980-02-29', '\\x00ff'),"
-                     " (2, '陳大文', NULL, NULL, NULL), (3, 'Ann', 7.25, '2001-01-01', NULL);"
-                     "INSERT INTO 無鍵 VALUES ('甲', 1), ('甲', 1);"),
-                 &err),
-                 qPrintable(err));
-        conn.setConnectionString(pg->adoConnectionString());
+        const QString failure = testsupport::createTables(conn, *pg, QStringLiteral(
+            "CREATE TABLE 客戶 (編號 integer PRIMARY KEY, 名稱 varchar(40) NOT NULL UNIQUE,"
+            " 餘額 numeric(12,2), 生日 date, 照片 bytea);"
+            "CREATE INDEX 客戶名稱索引 ON 客戶 (名稱, 編號);"
+            "CREATE TABLE 無鍵 (名稱 text, 數量 integer);"
+            "CREATE VIEW 客戶檢視 AS SELECT 編號, 名稱 FROM 客戶;"
+            "INSERT INTO 客戶 VALUES (1, '王小明', 100.50, '1980-02-29', '\\x00ff'),"
+            " (2, '陳大文', NULL, NULL, NULL), (3, 'Ann', 7.25, '2001-01-01', NULL);"
+            "INSERT INTO 無鍵 VALUES ('甲', 1), ('甲', 1);"));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
-    void cleanupTestCase()
-    {
-        conn.Close();
-        testsupport::PgServer::shutdownShared();
-    }
+    void cleanupTestCase() { testsupport::closeAndStopShared(conn); }
 
     // Amounts past a double's 15 digits: typed into a numeric(19,4) column, and posted by
     // the row writer as currency (as a dataset holding currency posts them) into numeric

@@ -4,29 +4,15 @@
 #include "data/core/ConnectionString.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Providers.h"
+#include "support/LoopbackPorts.h"
 #include <QFileInfo>
 #include <QtTest>
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace data;
+using testsupport::closedPort;
 
 namespace {
-
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 const QString kTail = QStringLiteral(";TDS_Version=7.4;ClientCharset=UTF-8");
 

@@ -7,12 +7,10 @@
 #include "data/odbc/OdbcSession.h"
 #include "data/core/Providers.h"
 #include "data/core/SchemaLayouts.h"
+#include "support/LoopbackPorts.h"
 #include "support/PgServer.h"
 #include <QtTest>
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "support/ResultHelpers.h"
 
@@ -25,30 +23,6 @@ const ColumnInfo *info(const ResultSet &rs, const QString &name)
 {
     const int c = columnIndex(rs, name);
     return c < 0 ? nullptr : &rs.columns[size_t(c)];
-}
-
-DatabaseError errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e;
-    }
-    return DatabaseError(QStringLiteral("<no error>"));
-}
-
-// A local TCP port with nobody listening.
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 QVariant none()

@@ -5,7 +5,9 @@
 #include "data/core/Connection.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
+#include "support/ResultHelpers.h"
 #include "support/SqlBrowserResponder.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QElapsedTimer>
 #include <QtTest>
@@ -15,18 +17,9 @@
 
 using namespace data;
 using namespace tds;
+using testsupport::errorOf;
 
 namespace {
-
-DatabaseError errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e;
-    }
-    return DatabaseError(QStringLiteral("<no error>"));
-}
 
 // A loopback TCP port that takes connections into its backlog and never answers.
 class SilentListener {
@@ -114,8 +107,7 @@ class TstSqlServerLogins : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
         peer.setDatabases({QStringLiteral("master"), QStringLiteral("Sales")});
     }
     void cleanupTestCase() { peer.stop(); }

@@ -7,31 +7,22 @@
 #include "data/core/DatabaseError.h"
 #include "data/core/Field.h"
 #include "data/core/SchemaLayouts.h"
+#include "support/ResultHelpers.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QtTest>
 
 using namespace data;
 using namespace tds;
+using testsupport::errorOf;
+using testsupport::openAsSa;
 
 namespace {
 
-DatabaseError errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e;
-    }
-    return DatabaseError(QStringLiteral("<no error>"));
-}
-
+// Catalog columns: NVARCHAR(128) unless told otherwise.
 Column col(const char *name, ColumnType type = ColumnType::NVarChar, int size = 128)
 {
-    Column c;
-    c.name = QString::fromUtf8(name);
-    c.type = type;
-    c.size = size;
-    return c;
+    return testsupport::tdsColumn(QString::fromUtf8(name), type, size);
 }
 
 QList<Column> cols(std::initializer_list<const char *> names, ColumnType type = ColumnType::NVarChar)
@@ -176,13 +167,6 @@ class TstSqlServerRowsets : public QObject {
     TdsPeer peer;
     std::unique_ptr<Connection> conn; // outlives the test's datasets, which point at it
 
-    void open(Connection &c)
-    {
-        c.setProvider(QStringLiteral("SQLOLEDB.1"));
-        c.setConnectionString(peer.connectionString(QStringLiteral("Sales"), QStringLiteral("sa"), QStringLiteral("secret")));
-        c.Open();
-    }
-
     void scriptCatalog()
     {
         peer.onProcedure(QStringLiteral("sp_tables"), tablesReply());
@@ -227,7 +211,7 @@ class TstSqlServerRowsets : public QObject {
     {
         if (!conn) {
             conn = std::make_unique<Connection>();
-            open(*conn);
+            openAsSa(*conn, peer);
         }
         peer.clearReceived();
         const std::vector<QVariant> r(restrictions.begin(), restrictions.end());
@@ -242,8 +226,7 @@ class TstSqlServerRowsets : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
     }
     void cleanupTestCase() { peer.stop(); }
     void init()

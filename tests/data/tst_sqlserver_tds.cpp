@@ -7,39 +7,26 @@
 #include "data/core/Dataset.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Field.h"
+#include "support/ResultHelpers.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QtTest>
 
 using namespace data;
 using namespace tds;
+using testsupport::errorOf;
+using testsupport::openAsSa;
+using testsupport::requestTexts;
+using testsupport::tdsColumn;
 
 namespace {
-
-DatabaseError errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e;
-    }
-    return DatabaseError(QStringLiteral("<no error>"));
-}
-
-Column col(const QString &name, ColumnType type, int size = 50)
-{
-    Column c;
-    c.name = name;
-    c.type = type;
-    c.size = size;
-    return c;
-}
 
 // sp_tables: TABLE_QUALIFIER, TABLE_OWNER, TABLE_NAME, TABLE_TYPE, REMARKS.
 Reply tablesReply()
 {
-    return Reply::rows({col("TABLE_QUALIFIER", ColumnType::NVarChar, 128), col("TABLE_OWNER", ColumnType::NVarChar, 128),
-                        col("TABLE_NAME", ColumnType::NVarChar, 128), col("TABLE_TYPE", ColumnType::VarChar, 32),
-                        col("REMARKS", ColumnType::VarChar, 254)},
+    return Reply::rows({tdsColumn("TABLE_QUALIFIER", ColumnType::NVarChar, 128), tdsColumn("TABLE_OWNER", ColumnType::NVarChar, 128),
+                        tdsColumn("TABLE_NAME", ColumnType::NVarChar, 128), tdsColumn("TABLE_TYPE", ColumnType::VarChar, 32),
+                        tdsColumn("REMARKS", ColumnType::VarChar, 254)},
                        {{"Sales", "dbo", "客戶", "TABLE", QVariant()},
                         {"Sales", "dbo", "T", "TABLE", QVariant()},
                         {"Sales", "sys", "trace_xe_action_map", "SYSTEM TABLE", QVariant()},
@@ -51,14 +38,14 @@ Reply columnsReply()
 {
     QList<Column> cols;
     for (const char *n : {"TABLE_QUALIFIER", "TABLE_OWNER", "TABLE_NAME", "COLUMN_NAME"})
-        cols << col(n, ColumnType::NVarChar, 128);
-    cols << col("DATA_TYPE", ColumnType::Int) << col("TYPE_NAME", ColumnType::NVarChar, 128)
-         << col("PRECISION", ColumnType::Int) << col("LENGTH", ColumnType::Int) << col("SCALE", ColumnType::Int)
-         << col("RADIX", ColumnType::Int) << col("NULLABLE", ColumnType::Int) << col("REMARKS", ColumnType::VarChar, 254)
-         << col("COLUMN_DEF", ColumnType::NVarChar, 4000) << col("SQL_DATA_TYPE", ColumnType::Int)
-         << col("SQL_DATETIME_SUB", ColumnType::Int) << col("CHAR_OCTET_LENGTH", ColumnType::Int)
-         << col("ORDINAL_POSITION", ColumnType::Int) << col("IS_NULLABLE", ColumnType::VarChar, 254)
-         << col("SS_DATA_TYPE", ColumnType::Int);
+        cols << tdsColumn(n, ColumnType::NVarChar, 128);
+    cols << tdsColumn("DATA_TYPE", ColumnType::Int) << tdsColumn("TYPE_NAME", ColumnType::NVarChar, 128)
+         << tdsColumn("PRECISION", ColumnType::Int) << tdsColumn("LENGTH", ColumnType::Int) << tdsColumn("SCALE", ColumnType::Int)
+         << tdsColumn("RADIX", ColumnType::Int) << tdsColumn("NULLABLE", ColumnType::Int) << tdsColumn("REMARKS", ColumnType::VarChar, 254)
+         << tdsColumn("COLUMN_DEF", ColumnType::NVarChar, 4000) << tdsColumn("SQL_DATA_TYPE", ColumnType::Int)
+         << tdsColumn("SQL_DATETIME_SUB", ColumnType::Int) << tdsColumn("CHAR_OCTET_LENGTH", ColumnType::Int)
+         << tdsColumn("ORDINAL_POSITION", ColumnType::Int) << tdsColumn("IS_NULLABLE", ColumnType::VarChar, 254)
+         << tdsColumn("SS_DATA_TYPE", ColumnType::Int);
     auto row = [](const char *name, int type, const char *typeName, int precision, int length, QVariant scale,
                   int nullable, QVariant def, int ordinal) {
         return QVariantList{"Sales", "dbo", "T", QString::fromUtf8(name), type, typeName, precision, length, scale, 10,
@@ -74,9 +61,9 @@ Reply columnsReply()
 // sp_pkeys: TABLE_QUALIFIER, TABLE_OWNER, TABLE_NAME, COLUMN_NAME, KEY_SEQ, PK_NAME.
 Reply pkeysReply(const QString &table = QStringLiteral("T"))
 {
-    return Reply::rows({col("TABLE_QUALIFIER", ColumnType::NVarChar, 128), col("TABLE_OWNER", ColumnType::NVarChar, 128),
-                        col("TABLE_NAME", ColumnType::NVarChar, 128), col("COLUMN_NAME", ColumnType::NVarChar, 128),
-                        col("KEY_SEQ", ColumnType::Int), col("PK_NAME", ColumnType::NVarChar, 128)},
+    return Reply::rows({tdsColumn("TABLE_QUALIFIER", ColumnType::NVarChar, 128), tdsColumn("TABLE_OWNER", ColumnType::NVarChar, 128),
+                        tdsColumn("TABLE_NAME", ColumnType::NVarChar, 128), tdsColumn("COLUMN_NAME", ColumnType::NVarChar, 128),
+                        tdsColumn("KEY_SEQ", ColumnType::Int), tdsColumn("PK_NAME", ColumnType::NVarChar, 128)},
                        {{"Sales", "dbo", table, "id", 1, "PK_T"}});
 }
 
@@ -85,12 +72,12 @@ Reply statisticsReply()
 {
     QList<Column> cols;
     for (const char *n : {"TABLE_QUALIFIER", "TABLE_OWNER", "TABLE_NAME"})
-        cols << col(n, ColumnType::NVarChar, 128);
-    cols << col("NON_UNIQUE", ColumnType::Int) << col("INDEX_QUALIFIER", ColumnType::NVarChar, 128)
-         << col("INDEX_NAME", ColumnType::NVarChar, 128) << col("TYPE", ColumnType::Int)
-         << col("SEQ_IN_INDEX", ColumnType::Int) << col("COLUMN_NAME", ColumnType::NVarChar, 128)
-         << col("COLLATION", ColumnType::VarChar, 1) << col("CARDINALITY", ColumnType::Int)
-         << col("PAGES", ColumnType::Int) << col("FILTER_CONDITION", ColumnType::VarChar, 128);
+        cols << tdsColumn(n, ColumnType::NVarChar, 128);
+    cols << tdsColumn("NON_UNIQUE", ColumnType::Int) << tdsColumn("INDEX_QUALIFIER", ColumnType::NVarChar, 128)
+         << tdsColumn("INDEX_NAME", ColumnType::NVarChar, 128) << tdsColumn("TYPE", ColumnType::Int)
+         << tdsColumn("SEQ_IN_INDEX", ColumnType::Int) << tdsColumn("COLUMN_NAME", ColumnType::NVarChar, 128)
+         << tdsColumn("COLLATION", ColumnType::VarChar, 1) << tdsColumn("CARDINALITY", ColumnType::Int)
+         << tdsColumn("PAGES", ColumnType::Int) << tdsColumn("FILTER_CONDITION", ColumnType::VarChar, 128);
     return Reply::rows(cols, {{"Sales", "dbo", "T", QVariant(), QVariant(), QVariant(), 0, QVariant(), QVariant(),
                                QVariant(), 12, 1, QVariant()},
                               {"Sales", "dbo", "T", 1, "T", "IX_T_名稱", 3, 1, "name", "A", 12, 1, QVariant()},
@@ -103,28 +90,18 @@ const QDateTime kCreated(QDate(2024, 2, 29), QTime(13, 45, 30, 500));
 // "Select * From T": every column type the peer speaks, Chinese text and NULLs.
 Reply tableT()
 {
-    Column id = col("id", ColumnType::Int);
+    Column id = tdsColumn("id", ColumnType::Int);
     id.nullable = false;
-    Column amount = col("amount", ColumnType::Decimal);
+    Column amount = tdsColumn("amount", ColumnType::Decimal);
     amount.precision = 18;
     amount.scale = 2;
-    return Reply::rows({id, col("name", ColumnType::NVarChar, 50), col("備註", ColumnType::VarChar, 40), amount,
-                        col("rate", ColumnType::Float), col("total", ColumnType::BigInt), col("active", ColumnType::Bit),
-                        col("created", ColumnType::DateTime), col("photo", ColumnType::VarBinary, 16)},
+    return Reply::rows({id, tdsColumn("name", ColumnType::NVarChar, 50), tdsColumn("備註", ColumnType::VarChar, 40), amount,
+                        tdsColumn("rate", ColumnType::Float), tdsColumn("total", ColumnType::BigInt), tdsColumn("active", ColumnType::Bit),
+                        tdsColumn("created", ColumnType::DateTime), tdsColumn("photo", ColumnType::VarBinary, 16)},
                        {{1, "王小明", "台北市信義區", "1234.50", 0.125, Q_INT64_C(9007199254740993), true, kCreated,
                          QByteArray::fromHex("00ff10")},
                         {2, "李四", QVariant(), "-0.05", QVariant(), QVariant(), false, QVariant(), QVariant()},
                         {3, QVariant(), "", QVariant(), -1.5, Q_INT64_C(-1), QVariant(), QVariant(), QByteArray()}});
-}
-
-QStringList texts(const QList<Request> &requests)
-{
-    QStringList out;
-    for (const Request &r : requests)
-        out << (r.kind == Request::Batch ? QStringLiteral("batch: ")
-                : r.kind == Request::Rpc ? QStringLiteral("rpc: ")
-                                         : QStringLiteral("tran: ")) + r.text;
-    return out;
 }
 
 } // namespace
@@ -134,18 +111,24 @@ class TstSqlServerTds : public QObject {
 
     TdsPeer peer;
 
-    void open(Connection &c, const QString &database = QStringLiteral("Sales"))
+    // Opens table T for editing: read, keyed by sp_pkeys, every UPDATE answered with
+    // `update`; the requests received so far are forgotten.
+    void openTForEditing(Connection &c, Dataset &d, const Reply &update)
     {
-        c.setProvider(QStringLiteral("SQLOLEDB.1"));
-        c.setConnectionString(peer.connectionString(database, QStringLiteral("sa"), QStringLiteral("secret")));
-        c.Open();
+        peer.onQuery(QStringLiteral("Select * From T"), tableT());
+        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
+        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), update);
+        openAsSa(c, peer);
+        d.setConnection(&c);
+        d.setCommandText(QStringLiteral("Select * From T"));
+        d.Open();
+        peer.clearReceived();
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(peer.start());
-        peer.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(peer));
     }
     void cleanupTestCase() { peer.stop(); }
     void init()
@@ -158,7 +141,7 @@ private slots:
     {
         Connection c;
         QSignalSpy connected(&c, &Connection::AfterConnect);
-        open(c);
+        openAsSa(c, peer);
         QVERIFY(c.Connected());
         QCOMPARE(connected.count(), 1);
         QCOMPARE(c.DefaultDatabase(), QStringLiteral("Sales"));
@@ -166,7 +149,7 @@ private slots:
         // LOGINACK's program name and version, as the driver reports them.
         QCOMPARE(c.session().serverVersion(), QStringLiteral("Microsoft SQL Server 16.00.1000"));
         // The login itself sends no statements of the layer's own.
-        QCOMPARE(texts(peer.receivedStatements()), QStringList());
+        QCOMPARE(requestTexts(peer.receivedStatements()), QStringList());
     }
 
     void loginFailure_data()
@@ -194,7 +177,7 @@ private slots:
     {
         peer.onProcedure(QStringLiteral("sp_tables"), tablesReply());
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         QStringList names{QStringLiteral("stale")};
         c.GetTableNames(names);
         QCOMPARE(names, QStringList({"客戶", "T", "v_客戶"}));
@@ -209,7 +192,7 @@ private slots:
     {
         peer.onProcedure(QStringLiteral("sp_columns"), columnsReply());
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         QStringList names;
         c.GetFieldNames(QStringLiteral("T"), names);
         QCOMPARE(names, QStringList({"id", "name", "備註", "amount"}));
@@ -226,13 +209,13 @@ private slots:
         peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
         peer.onProcedure(QStringLiteral("sp_statistics"), statisticsReply());
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         QStringList names;
         c.GetIndexNames(QStringLiteral("T"), names);
         // Unique indexes first, each index once.
         QCOMPARE(names, QStringList({"PK_T", "IX_T_名稱"}));
         const auto sent = peer.receivedStatements();
-        QCOMPARE(texts(sent), QStringList({"rpc: sp_pkeys", "rpc: sp_statistics"}));
+        QCOMPARE(requestTexts(sent), QStringList({"rpc: sp_pkeys", "rpc: sp_statistics"}));
         QCOMPARE(sent[0].paramNames, QStringList({"@table_name"}));
         QCOMPARE(sent[0].param("table_name").toString(), QStringLiteral("T"));
         QCOMPARE(sent[1].param("table_name").toString(), QStringLiteral("T"));
@@ -275,7 +258,7 @@ private slots:
         peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
         peer.onProcedure(QStringLiteral("sp_statistics"), statisticsReply());
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         Dataset d;
         const std::vector<QVariant> r(restrictions.begin(), restrictions.end());
         const DatabaseError e = errorOf([&] { c.OpenSchema(rowset, restrictions.isEmpty() ? nullptr : &r, d); });
@@ -299,7 +282,7 @@ private slots:
         peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
         peer.onProcedure(QStringLiteral("sp_statistics"), statisticsReply());
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         Dataset d;
         const std::vector<QVariant> table{QVariant(), QVariant(), QStringLiteral("T")};
         c.OpenSchema(QStringLiteral("COLUMNS"), &table, d);
@@ -331,7 +314,7 @@ private slots:
         peer.onQuery(QStringLiteral("Select * From T"), tableT());
         peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         Dataset d;
         d.setConnection(&c);
         d.setCommandText(QStringLiteral("Select * From T"));
@@ -375,22 +358,15 @@ private slots:
 
         // Writable: one table, its key read with sp_pkeys.
         QVERIFY2(d.CanModify(), qPrintable(d.ReadOnlyReason()));
-        QCOMPARE(texts(peer.receivedStatements()), QStringList({"batch: Select * From T", "rpc: sp_pkeys"}));
+        QCOMPARE(requestTexts(peer.receivedStatements()), QStringList({"batch: Select * From T", "rpc: sp_pkeys"}));
         QCOMPARE(peer.receivedStatements()[1].param("table_name").toString(), QStringLiteral("T"));
     }
 
     void editPosted()
     {
-        peer.onQuery(QStringLiteral("Select * From T"), tableT());
-        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
-        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
         Connection c;
-        open(c);
         Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("Select * From T"));
-        d.Open();
-        peer.clearReceived();
+        openTForEditing(c, d, Reply::count(1));
         d.Edit();
         d.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("王大明"));
         d.FieldByName(QStringLiteral("備註"))->Clear();
@@ -403,7 +379,7 @@ private slots:
         // One parameterised UPDATE identified by the key (plus the changed columns'
         // original values), inside its own transaction.
         const auto sent = peer.receivedStatements();
-        QCOMPARE(texts(sent), QStringList({"tran: BEGIN TRANSACTION",
+        QCOMPARE(requestTexts(sent), QStringList({"tran: BEGIN TRANSACTION",
                                            "rpc: UPDATE [T] SET [name] = @P1, [備註] = @P2 WHERE [id] = @P3 AND [name] = @P4 AND [備註] = @P5",
                                            "tran: COMMIT AND BEGIN", "tran: ROLLBACK"}));
         const Request &update = sent[1];
@@ -444,16 +420,9 @@ private slots:
         QFETCH(QVariant, value);
         QFETCH(QString, declaration);
         QFETCH(QVariant, sent);
-        peer.onQuery(QStringLiteral("Select * From T"), tableT());
-        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
-        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
         Connection c;
-        open(c);
         Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("Select * From T"));
-        d.Open();
-        peer.clearReceived();
+        openTForEditing(c, d, Reply::count(1));
         d.FieldByName(field)->setValue(value);
         const DatabaseError e = errorOf([&] { d.Post(); });
         QVERIFY2(e.message() == QLatin1String("<no error>"), qPrintable(e.message()));
@@ -489,16 +458,16 @@ private slots:
     {
         QFETCH(QString, storedBack);
         QFETCH(QString, error);
-        Column id = col("id", ColumnType::Int);
+        Column id = tdsColumn("id", ColumnType::Int);
         id.nullable = false;
         peer.onQuery(QStringLiteral("Select * From M"),
-                     Reply::rows({id, col("price", ColumnType::Money)}, {{1, "922337203685477.5807"}, {2, "-0.0001"}}));
+                     Reply::rows({id, tdsColumn("price", ColumnType::Money)}, {{1, "922337203685477.5807"}, {2, "-0.0001"}}));
         peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply(QStringLiteral("M")));
         peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::count(1));
         peer.onQuery(QRegularExpression(QStringLiteral("^SELECT \\[price\\] FROM \\[M\\]")),
-                     Reply::rows({col("price", ColumnType::Money)}, {{storedBack}}));
+                     Reply::rows({tdsColumn("price", ColumnType::Money)}, {{storedBack}}));
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         Dataset d;
         d.setConnection(&c);
         d.setCommandText(QStringLiteral("Select * From M"));
@@ -516,12 +485,12 @@ private slots:
         QCOMPARE(sent.value(1).params, QVariantList({"12345678901234.5678", 1, "922337203685477.5807"}));
         if (error.isEmpty()) {
             QVERIFY2(e.message() == QLatin1String("<no error>"), qPrintable(e.message()));
-            QCOMPARE(texts(sent), QStringList({"tran: BEGIN TRANSACTION", update, reread, "tran: COMMIT AND BEGIN",
+            QCOMPARE(requestTexts(sent), QStringList({"tran: BEGIN TRANSACTION", update, reread, "tran: COMMIT AND BEGIN",
                                                "tran: ROLLBACK"}));
             QCOMPARE(d.State(), dsBrowse);
         } else {
             QCOMPARE(e.message(), error);
-            QCOMPARE(texts(sent), QStringList({"tran: BEGIN TRANSACTION", update, reread, "tran: ROLLBACK AND BEGIN",
+            QCOMPARE(requestTexts(sent), QStringList({"tran: BEGIN TRANSACTION", update, reread, "tran: ROLLBACK AND BEGIN",
                                                "tran: ROLLBACK"}));
             QCOMPARE(d.State(), dsEdit);
         }
@@ -530,18 +499,11 @@ private slots:
 
     void serverErrorDuringPostKeepsEditing()
     {
-        peer.onQuery(QStringLiteral("Select * From T"), tableT());
-        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
         const QString text = QStringLiteral("The UPDATE statement conflicted with the CHECK constraint \"CK_T_amount\". "
                                             "The conflict occurred in database \"Sales\", table \"dbo.T\", column 'amount'.");
-        peer.onQuery(QRegularExpression(QStringLiteral("^UPDATE ")), Reply::error(547, 16, 0, text));
         Connection c;
-        open(c);
         Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("Select * From T"));
-        d.Open();
-        peer.clearReceived();
+        openTForEditing(c, d, Reply::error(547, 16, 0, text));
         d.Edit();
         d.FieldByName(QStringLiteral("amount"))->setAsString(QStringLiteral("-1"));
         const DatabaseError e = errorOf([&] { d.Post(); });
@@ -552,7 +514,7 @@ private slots:
         // The transaction is rolled back (the driver then leaves manual-commit mode,
         // which rolls back the empty transaction it had begun).
         const auto sent = peer.receivedStatements();
-        QCOMPARE(texts(sent), QStringList({"tran: BEGIN TRANSACTION",
+        QCOMPARE(requestTexts(sent), QStringList({"tran: BEGIN TRANSACTION",
                                            "rpc: UPDATE [T] SET [amount] = @P1 WHERE [id] = @P2 AND [amount] = @P3",
                                            "tran: ROLLBACK AND BEGIN", "tran: ROLLBACK"}));
         QCOMPARE(sent[1].params, QVariantList({"-1", 1, "1234.50"}));
@@ -567,9 +529,9 @@ private slots:
     void commandTimeoutCancels()
     {
         peer.onQuery(QStringLiteral("WAITFOR DELAY '00:10:00'"), Reply::hang());
-        peer.onQuery(QStringLiteral("SELECT 1"), Reply::rows({col("n", ColumnType::Int)}, {{1}}));
+        peer.onQuery(QStringLiteral("SELECT 1"), Reply::rows({tdsColumn("n", ColumnType::Int)}, {{1}}));
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.setCommandTimeout(1);
@@ -591,7 +553,7 @@ private slots:
     void namesQuotedAndBuiltCommandsKeptToOneStatement()
     {
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         const ProviderSession &s = c.session();
         QCOMPARE(s.quoteIdentifier(QStringLiteral("a]b")), QStringLiteral("[a]]b]"));
         QCOMPARE(s.quoteIdentifier(QStringLiteral("t;DELETE FROM victim")), QStringLiteral("[t;DELETE FROM victim]"));
@@ -615,15 +577,15 @@ private slots:
                            StatementScope::OneStatement);
         QCOMPARE(errorOf([&] { cmd.Execute(); }).message(),
                  QStringLiteral("命令只能含一個 SQL 陳述式：") + cmd.CommandText());
-        QCOMPARE(texts(peer.receivedStatements()), QStringList());
+        QCOMPARE(requestTexts(peer.receivedStatements()), QStringList());
     }
 
     void useBatchChangesDatabase()
     {
         peer.onQuery(QStringLiteral("SELECT name FROM sys.tables"),
-                     Reply::rows({col("name", ColumnType::NVarChar, 128)}, {{"歸檔"}}));
+                     Reply::rows({tdsColumn("name", ColumnType::NVarChar, 128)}, {{"歸檔"}}));
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.SQL() << QStringLiteral("Use [Archive 2023]");
@@ -634,7 +596,7 @@ private slots:
         next.SQL() << QStringLiteral("SELECT name FROM sys.tables");
         next.Open();
         const auto sent = peer.receivedStatements();
-        QCOMPARE(texts(sent), QStringList({"batch: Use [Archive 2023]", "batch: SELECT name FROM sys.tables"}));
+        QCOMPARE(requestTexts(sent), QStringList({"batch: Use [Archive 2023]", "batch: SELECT name FROM sys.tables"}));
         QCOMPARE(sent[0].database, QStringLiteral("Sales"));
         QCOMPARE(sent[1].database, QStringLiteral("Archive 2023"));
     }
@@ -649,10 +611,10 @@ private slots:
     {
         QFETCH(bool, rows);
         const QString batch = QStringLiteral("SET NOCOUNT ON\r\nSELECT name, dbid\r\nFROM master..sysdatabases\r\nORDER BY name");
-        peer.onQuery(batch, Reply::rows({col("name", ColumnType::NVarChar, 128), col("dbid", ColumnType::Int)},
+        peer.onQuery(batch, Reply::rows({tdsColumn("name", ColumnType::NVarChar, 128), tdsColumn("dbid", ColumnType::Int)},
                                         {{"master", 1}, {"銷售", 5}}));
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.SQL() << QStringLiteral("SET NOCOUNT ON") << QStringLiteral("SELECT name, dbid")
@@ -675,13 +637,13 @@ private slots:
     // from the results without columns.
     void severalResults()
     {
-        Reply reply = Reply::rows({col("spid", ColumnType::Int), col("loginame", ColumnType::NVarChar, 128)},
+        Reply reply = Reply::rows({tdsColumn("spid", ColumnType::Int), tdsColumn("loginame", ColumnType::NVarChar, 128)},
                                   {{51, "sa"}, {52, "會計"}});
-        reply.resultSets.append(tds::ResultSet{{col("n", ColumnType::BigInt)}, {{Q_INT64_C(7)}}});
+        reply.resultSets.append(tds::ResultSet{{tdsColumn("n", ColumnType::BigInt)}, {{Q_INT64_C(7)}}});
         reply.rowCount = 3;
         peer.onQuery(QStringLiteral("EXEC sp_who"), reply);
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.SQL() << QStringLiteral("EXEC sp_who");
@@ -700,11 +662,11 @@ private slots:
         for (int i = 0; i < 3000; ++i)
             rows.append({i, QStringLiteral("第%1列資料").arg(i), i % 7 == 0 ? QVariant() : QVariant(i * 0.5)});
         peer.onQuery(QStringLiteral("SELECT * FROM 大表"),
-                     Reply::rows({col("n", ColumnType::Int), col("text", ColumnType::NVarChar, 100),
-                                  col("half", ColumnType::Float)},
+                     Reply::rows({tdsColumn("n", ColumnType::Int), tdsColumn("text", ColumnType::NVarChar, 100),
+                                  tdsColumn("half", ColumnType::Float)},
                                  rows));
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.SQL() << QStringLiteral("SELECT * FROM 大表");
@@ -731,7 +693,7 @@ private slots:
         QFETCH(QString, message);
         peer.onQuery(QStringLiteral("DBCC SHRINKDATABASE (Nope)"), Reply::error(number, severity, 1, message));
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.SQL() << QStringLiteral("DBCC SHRINKDATABASE (Nope)");
@@ -743,7 +705,7 @@ private slots:
     void unscriptedRequestFails()
     {
         Connection c;
-        open(c);
+        openAsSa(c, peer);
         CommandQuery q;
         q.setConnection(&c);
         q.SQL() << QStringLiteral("SELECT * FROM nowhere");

@@ -6,6 +6,7 @@
 #include "exchange/BatchExportLog.h"
 #include "exchange/ExportError.h"
 #include "exchange/TableBatchExport.h"
+#include "support/FileBytes.h"
 #include "support/TimeLocale.h"
 #include <QDir>
 #include <QFile>
@@ -13,15 +14,11 @@
 #include <QtTest>
 #include <sqlite3.h>
 
+using testsupport::readAll;
+
 namespace {
 
 [[maybe_unused]] const bool kTaiwanTime = testsupport::useTimeLocale("zh_TW.UTF-8");
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray cp950(const char *utf8)
 {

@@ -4,6 +4,7 @@
 #include "platform/Big5Codec.h"
 #include "platform/FileAttributes.h"
 #include "platform/IniFile.h"
+#include "support/FileBytes.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,21 +12,10 @@
 #include <sys/stat.h>
 
 using platform::IniFile;
+using testsupport::readAll;
+using testsupport::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 mode_t modeOf(const QString &path)
 {

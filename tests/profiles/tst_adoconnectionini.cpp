@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 #include "profiles/ADOConnectionINI.h"
 #include "support/FailAlone.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedUi.h"
 #include <QFile>
 #include <QRandomGenerator>
@@ -17,21 +18,10 @@
 #include <sys/stat.h>
 
 using profiles::TADOConnectionINI;
+using testsupport::readAll;
+using testsupport::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 struct stat statOf(const QString &path)
 {

@@ -4,6 +4,7 @@
 #include "profiles/gui/DataLinkDialog.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QPushButton>
 #include <QTabBar>
@@ -30,11 +31,10 @@ private slots:
         tds::TdsPeer server;
         if (serverHasCertificate)
             QVERIFY(server.enableTls());
-        QVERIFY(server.start());
-        server.setPassword(QStringLiteral("sa"), QStringLiteral("secret"));
+        QVERIFY(testsupport::startWithSaLogin(server));
 
         TDataLinkDialog dlg;
-        dlg.SetConnectionString(server.connectionString(QStringLiteral("master"), QStringLiteral("sa"), QStringLiteral("secret")));
+        dlg.SetConnectionString(testsupport::saConnectionString(server, QStringLiteral("master")));
         QVERIFY(drive::showActive(&dlg));
         QTabBar *tabs = dlg.Pages->findChild<QTabBar *>();
         QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(TDataLinkDialog::AllPage).center());

@@ -13,6 +13,32 @@ class TestProfilePg : public QObject {
 private:
     testsupport::PgServer *pg = nullptr;
 
+    // `conn` written as the default profile "pg" in `folder`, then read back by a fresh
+    // store into `fresh`. The default profile name the reader found.
+    static QString storeAndReload(data::Connection &conn, const QString &folder, data::Connection &fresh)
+    {
+        profiles::TADOConnectionINI store;
+        store.setInitialDir(folder);
+        store.setADOConnection(&conn);
+        store.setDefaultADOConnection(QStringLiteral("pg"));
+        store.WriteProfile();
+        profiles::TADOConnectionINI reader;
+        reader.setInitialDir(folder);
+        reader.setADOConnection(&fresh);
+        reader.LoadProfile();
+        return reader.DefaultADOConnection();
+    }
+
+    // The connection opens and lists the table the test made.
+    static void expectTheTestTable(data::Connection &fresh)
+    {
+        fresh.Open();
+        QStringList tables;
+        fresh.GetTableNames(tables);
+        QVERIFY2(tables.contains(QStringLiteral("profile_t")), qPrintable(tables.join(',')));
+        fresh.Close();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -35,25 +61,11 @@ private slots:
                                          .arg(pg->host())
                                          .arg(pg->port())
                                          .arg(pg->database(), pg->user()));
-            profiles::TADOConnectionINI store;
-            store.setInitialDir(dir.path());
-            store.setADOConnection(&conn);
-            store.setDefaultADOConnection(QStringLiteral("pg"));
-            store.WriteProfile();
-
             data::Connection fresh;
-            profiles::TADOConnectionINI reader;
-            reader.setInitialDir(dir.path());
-            reader.setADOConnection(&fresh);
-            reader.LoadProfile();
-            QCOMPARE(reader.DefaultADOConnection(), QStringLiteral("pg"));
+            QCOMPARE(storeAndReload(conn, dir.path(), fresh), QStringLiteral("pg"));
             QCOMPARE(fresh.Provider(), QStringLiteral("MSDASQL.1"));
             QCOMPARE(data::ConnectionString(fresh.ConnectionString()).value(QStringLiteral("Password")), QStringLiteral("unused"));
-            fresh.Open();
-            QStringList tables;
-            fresh.GetTableNames(tables);
-            QVERIFY2(tables.contains(QStringLiteral("profile_t")), qPrintable(tables.join(',')));
-            fresh.Close();
+            expectTheTestTable(fresh);
         });
     }
 
@@ -75,26 +87,13 @@ private slots:
             cs.set(QStringLiteral("Password"), password);
             data::Connection conn;
             conn.setConnectionString(cs.toString());
-            profiles::TADOConnectionINI store;
-            store.setInitialDir(dir.path());
-            store.setADOConnection(&conn);
-            store.setDefaultADOConnection(QStringLiteral("pg"));
-            store.WriteProfile();
-
             data::Connection fresh;
-            profiles::TADOConnectionINI reader;
-            reader.setInitialDir(dir.path());
-            reader.setADOConnection(&fresh);
-            reader.LoadProfile();
+            QCOMPARE(storeAndReload(conn, dir.path(), fresh), QStringLiteral("pg"));
             const data::ConnectionString back(fresh.ConnectionString());
             QCOMPARE(back.value(QStringLiteral("Extended Properties")), odbc);
             QCOMPARE(back.value(QStringLiteral("Password")), password);
             QCOMPARE(back.value(QStringLiteral("User ID")), pg->user());
-            fresh.Open();
-            QStringList tables;
-            fresh.GetTableNames(tables);
-            QVERIFY2(tables.contains(QStringLiteral("profile_t")), qPrintable(tables.join(',')));
-            fresh.Close();
+            expectTheTestTable(fresh);
         });
     }
 };

@@ -10,6 +10,7 @@
 #include "schema/GridDisplaySettings.h"
 #include "schema/ReFieldDisplayLabel.h"
 #include "schema/ReSchemaVisible.h"
+#include "support/FileBytes.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedUi.h"
 #include <QDir>
@@ -51,17 +52,14 @@ struct Db {
         ds.setCommandText(QStringLiteral("Select * From siColumns"));
         ds.Open();
     }
-    void writeIni(const QByteArray &text)
+    // `ds` opened on the table and shown by `grid`, as the window's XML page does.
+    void openInGrid(data::Dataset &ds, components::TwDBGrid &grid)
     {
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
+        grid.setDataSet(&ds);
+        open(ds);
     }
-    QByteArray iniText()
-    {
-        QFile f(ini);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void writeIni(const QByteArray &text) { testsupport::writeAll(ini, text); }
+    QByteArray iniText() { return testsupport::readAll(ini); }
 };
 
 struct RunnerScope {
@@ -121,8 +119,7 @@ void TestGridDisplaySettings::hiddenColumnsSurviveRestart()
     {
         data::Dataset ds;
         components::TwDBGrid grid;
-        grid.setDataSet(&ds);
-        db.open(ds);
+        db.openInGrid(ds, grid);
         ds.Fields(1)->setVisible(false); // hidden before the dialog opens
         grid.LayoutChanged();
         int runs = 0;
@@ -162,8 +159,7 @@ void TestGridDisplaySettings::hiddenColumnsSurviveRestart()
     // A new run: a fresh dataset and grid, the same file.
     data::Dataset ds;
     components::TwDBGrid grid;
-    grid.setDataSet(&ds);
-    db.open(ds);
+    db.openInGrid(ds, grid);
     ApplySchemaVisibility(&ds, db.ini, QStringLiteral("siColumns"));
     grid.LayoutChanged();
     QVERIFY(!grid.isColumnHidden(0));
@@ -200,8 +196,7 @@ void TestGridDisplaySettings::tableNamedLikeRowsetSection()
     Db db;
     data::Dataset ds;
     components::TwDBGrid grid;
-    grid.setDataSet(&ds);
-    db.open(ds);
+    db.openInGrid(ds, grid);
     ds.Fields(2)->setVisible(false);
     ds.Fields(1)->setDisplayLabel(QStringLiteral("姓名"));
     N12Click(&grid, db.ini, QStringLiteral("siColumns"));
@@ -225,8 +220,7 @@ void TestGridDisplaySettings::labelDialog()
     Db db;
     data::Dataset ds;
     components::TwDBGrid grid;
-    grid.setDataSet(&ds);
-    db.open(ds);
+    db.openInGrid(ds, grid);
     RunnerScope scope([&](QDialog *d) -> int {
         // QCOMPARE returns from the inner lambda only.
         [&] {
@@ -278,8 +272,7 @@ void TestGridDisplaySettings::labelDialogOnlyAfterTableListOpen()
     Db db;
     data::Dataset ds;
     components::TwDBGrid grid;
-    grid.setDataSet(&ds);
-    db.open(ds);
+    db.openInGrid(ds, grid);
     int runs = 0;
     RunnerScope scope([&](QDialog *) { ++runs; return 0; });
     DBGrid2DblClick(&grid, false);
@@ -319,8 +312,7 @@ void TestGridDisplaySettings::readOnlyFileFailsOnFirstWrite()
     {
         data::Dataset ds;
         components::TwDBGrid grid;
-        grid.setDataSet(&ds);
-        db.open(ds);
+        db.openInGrid(ds, grid);
         const QString missing = db.dir.path() + QStringLiteral("/no/such/folder/ADO_OpenSchema.Ini");
         try {
             N10Click(&grid, missing, QStringLiteral("T"));
@@ -335,8 +327,7 @@ void TestGridDisplaySettings::readOnlyFileFailsOnFirstWrite()
     QFile::setPermissions(db.ini, QFile::ReadOwner);
     data::Dataset ds;
     components::TwDBGrid grid;
-    grid.setDataSet(&ds);
-    db.open(ds);
+    db.openInGrid(ds, grid);
     ds.Fields(0)->setVisible(false);
     try {
         N12Click(&grid, db.ini, QStringLiteral("siColumns"));

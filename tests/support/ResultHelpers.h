@@ -38,6 +38,17 @@ inline QStringList columnTexts(const data::ResultSet &rs, const QString &column)
     return out;
 }
 
+// The DatabaseError f throws; one whose message is "<no error>" when it throws none.
+inline data::DatabaseError errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const data::DatabaseError &e) {
+        return e;
+    }
+    return data::DatabaseError(QStringLiteral("<no error>"));
+}
+
 // The message of the DatabaseError f throws, or "<no error>".
 inline QString errorTextOf(const std::function<void()> &f)
 {
