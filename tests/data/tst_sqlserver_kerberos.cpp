@@ -5,6 +5,7 @@
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
 #include "support/KerberosKdc.h"
+#include "support/ResultHelpers.h"
 #include "support/TdsPeer.h"
 #include <QElapsedTimer>
 #include <QThread>
@@ -13,18 +14,9 @@
 using namespace data;
 using namespace tds;
 using testsupport::KerberosKdc;
+using testsupport::errorOf;
 
 namespace {
-
-DatabaseError errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DatabaseError &e) {
-        return e;
-    }
-    return DatabaseError(QStringLiteral("<no error>"));
-}
 
 class EnvironmentValue {
 public:
