@@ -58,6 +58,7 @@ int failedWith(int status, const QString &message)
 
 int main(int argc, char **argv)
 {
+    cli::guardStandardStreams();
     QCoreApplication app(argc, argv);
     // The window's name: the settings folder of an installed program is named after it,
     // so both programs read the same profile file.
