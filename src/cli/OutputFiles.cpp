@@ -23,8 +23,11 @@ QString folderOption(const QCommandLineParser &parser)
 {
     const QString dir = parser.value(QStringLiteral("dir"));
     const QString folder = dir.isEmpty() ? platform::outputFolder() : QFileInfo(dir).absoluteFilePath();
-    if (!QFileInfo(folder).isDir())
+    const QFileInfo info(folder);
+    if (!info.exists())
         throw WorkFailure{QStringLiteral("目錄不存在：%1").arg(folder)};
+    if (!info.isDir())
+        throw WorkFailure{QStringLiteral("不是目錄 (是一個檔案)：%1").arg(folder)};
     return QDir::cleanPath(folder);
 }
 
