@@ -49,6 +49,7 @@ bool executed(data::CommandQuery &query, const QStringList &lines, data::Stateme
 
 QString databaseOption(Invocation &call)
 {
+    refuseArguments(call.parser);
     const QString name = call.parser.value(QStringLiteral("database"));
     return name.isEmpty() ? call.connection().DefaultDatabase() : name;
 }
