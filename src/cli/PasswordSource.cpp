@@ -14,13 +14,18 @@ namespace {
 
 const QString kPassword = QStringLiteral("Password");
 constexpr int kStopPollMs = 50;
+// Far beyond any password; a device such as /dev/zero would otherwise be read until
+// memory runs out.
+constexpr qint64 kMaxPasswordBytes = 4096;
 
 QString firstLineOf(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw WorkFailure{QStringLiteral("無法讀取密碼檔 %1：%2").arg(path, file.errorString())};
-    QByteArray line = file.readLine();
+    QByteArray line = file.readLine(kMaxPasswordBytes + 2); // room for the line's end
+    if (line.size() > kMaxPasswordBytes && !line.endsWith('\n'))
+        throw WorkFailure{QStringLiteral("密碼檔 %1 的第一行超過 %2 位元組，不是密碼").arg(path).arg(kMaxPasswordBytes)};
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);
