@@ -109,6 +109,11 @@ private slots:
             << QStringList{"export", "a;b", "--dir", dir.filePath("gone"), c, db} << 1 << "目錄不存在";
         QTest::newRow("folder is a file")
             << QStringList{"export", "a;b", "--dir", dir.filePath("plain.file"), c, db} << 1 << "不是目錄 (是一個檔案)";
+        QTest::newRow("tables with a name") << QStringList{"tables", "a;b", c, db} << 2 << "多餘的引數：a;b";
+        QTest::newRow("backup with a database name") << QStringList{"backup", "other", c, db} << 2 << "多餘的引數：other";
+        QTest::newRow("shrink with a database name") << QStringList{"shrink", "other", c, db} << 2 << "多餘的引數：other";
+        QTest::newRow("password file without a line's end")
+            << QStringList{"tables", c, db, "--password-file", "/dev/zero"} << 1 << "不是密碼";
         QTest::newRow("two tables, one file name")
             << QStringList{"export", "a/b", "a_b", "--dir", dir.path(), c, clashDb} << 1
             << "表格 \"a/b\" 與 \"a_b\" 會寫入同一個檔案";
