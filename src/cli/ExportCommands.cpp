@@ -103,7 +103,7 @@ Command exportCommand()
     return {QStringLiteral("export"),
             QStringLiteral("TABLE… [--format xml|txt|xls] [--dir DIR]"),
             QStringLiteral("將表格匯出成檔案 (與視窗表格匯出的檔案相同)，每個表格一個檔案，檔名列於標準輸出"),
-            {kFormat, {QStringLiteral("dir"), QStringLiteral("檔案寫入的目錄 (預設為視窗程式的匯出目錄)"), QStringLiteral("DIR")}},
+            {kFormat, kDirOption},
             exportTables};
 }
 

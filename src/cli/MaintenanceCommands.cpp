@@ -56,13 +56,7 @@ QString databaseOption(Invocation &call)
 
 void reindex(Invocation &call)
 {
-    const QStringList names = call.parser.positionalArguments();
-    const bool all = call.parser.isSet(QStringLiteral("all"));
-    if (all == !names.isEmpty())
-        throw UsageError{QStringLiteral("請指定 --all 或表格名稱 (擇一)")};
-    const std::vector<data::ListedTable> listed = listedTables(call.connection());
-    const QList<data::ListedTable> tables =
-        all ? QList<data::ListedTable>(listed.begin(), listed.end()) : resolveTables(call.connection(), names);
+    const QList<data::ListedTable> tables = chosenTables(call);
     data::CommandQuery query;
     query.setConnection(&call.connection());
     bool failed = false;

@@ -9,6 +9,9 @@
 
 namespace cli {
 
+const QCommandLineOption kDirOption{QStringLiteral("dir"), QStringLiteral("檔案寫入的目錄 (預設為視窗程式的匯出目錄)"),
+                                    QStringLiteral("DIR")};
+
 exchange::ExportFormat formatOption(const QCommandLineParser &parser)
 {
     const QString name = parser.value(QStringLiteral("format"));
