@@ -71,11 +71,11 @@ int main(int argc, char **argv)
     } catch (const cli::UsageError &e) {
         return failedWith(cli::kExitUsage, QStringLiteral("用法錯誤：") + e.message);
     } catch (const cli::Stopped &e) {
-        return failedWith(cli::kExitStopped, e.message);
+        return failedWith(cli::stoppedExitStatus(), e.message);
     } catch (const cli::WorkFailure &e) {
         return failedWith(cli::kExitFailure, e.message);
     } catch (const data::CommandStopped &e) {
-        return failedWith(cli::kExitStopped, e.message());
+        return failedWith(cli::stoppedExitStatus(), e.message());
     } catch (const data::DatabaseError &e) {
         return failedWith(cli::kExitFailure, e.message());
     } catch (const exchange::ExportError &e) {

@@ -364,8 +364,20 @@ private slots:
     }
 
     // Ctrl+C in the middle of a statement: SQLite is interrupted, nothing is written.
+    // A service manager's SIGTERM and a closed terminal's SIGHUP stop it the same way,
+    // with the shell's status for the signal.
+    void interruptStopsTheStatement_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+    }
     void interruptStopsTheStatement()
     {
+        QFETCH(int, signal);
+        QFETCH(int, status);
         const QString file = dir.filePath(QStringLiteral("long.xml"));
         QProcess p;
         p.start(clitest::cliProgram(), {QStringLiteral("query"),
@@ -374,9 +386,9 @@ private slots:
                                         QStringLiteral("--out"), file, QStringLiteral("--connect"), db});
         QVERIFY(p.waitForStarted());
         QTest::qWait(1500);
-        ::kill(pid_t(p.processId()), SIGINT);
+        ::kill(pid_t(p.processId()), signal);
         const clitest::CliResult r = clitest::finish(p, 60000);
-        QVERIFY2(r.exitCode == 130 && r.err.contains(QStringLiteral("命令已停止")), qPrintable(r.describe()));
+        QVERIFY2(r.exitCode == status && r.err.contains(QStringLiteral("命令已停止")), qPrintable(r.describe()));
         QVERIFY(!QFile::exists(file));
     }
 
