@@ -323,6 +323,7 @@ private slots:
             {{"--ini", ini, "--profile", "other"}, clitest::cliProgram(), 1, "沒有可用的連接設定 \"other\""},
             {{"--ini", ini, "--profile", "noprovider"}, clitest::cliProgram(), 1, "沒有提供者"},
             {{"--ini", dir.filePath("none.ini")}, clitest::cliProgram(), 1, "找不到連接設定檔"},
+            {{"--ini", folder}, clitest::cliProgram(), 1, "無法讀取連接設定檔"},
         };
         for (const auto &c : cases) {
             const clitest::CliResult r = runCli(QStringList{QStringLiteral("tables")} + c.args, 60000, c.program);
