@@ -15,22 +15,10 @@ namespace cli {
 
 namespace {
 
-QList<data::ListedTable> batchTables(Invocation &call)
-{
-    const QStringList names = call.parser.positionalArguments();
-    const bool all = call.parser.isSet(QStringLiteral("all"));
-    if (all == !names.isEmpty())
-        throw UsageError{QStringLiteral("請指定 --all 或表格名稱 (擇一)")};
-    if (!all)
-        return resolveTables(call.connection(), names);
-    const std::vector<data::ListedTable> listed = listedTables(call.connection());
-    return QList<data::ListedTable>(listed.begin(), listed.end());
-}
-
 void exportBatch(Invocation &call)
 {
     const QString folder = folderOption(call.parser);
-    const QList<data::ListedTable> tables = batchTables(call);
+    const QList<data::ListedTable> tables = chosenTables(call);
     data::Dataset dataset;
     dataset.setConnection(&call.connection());
     exchange::BatchExportSteps steps;
@@ -55,7 +43,7 @@ Command batchXmlCommand()
             QStringLiteral("(--all | TABLE…) [--dir DIR]"),
             QStringLiteral("批次將表格轉成 XML 檔，並寫出轉檔時間記錄 \"XML轉檔所需時間.Txt\""),
             {{QStringLiteral("all"), QStringLiteral("轉出所有表格及檢視表")},
-             {QStringLiteral("dir"), QStringLiteral("檔案寫入的目錄 (預設為視窗程式的匯出目錄)"), QStringLiteral("DIR")}},
+             kDirOption},
             exportBatch};
 }
 

@@ -48,6 +48,10 @@ Command batchXmlCommand();
 Command rowsetCommand();
 std::vector<Command> maintenanceCommands();
 
+// UsageError for a command that takes no names but was given some ("backup mydb"
+// would otherwise back up the current database instead).
+void refuseArguments(const QCommandLineParser &parser);
+
 // The option's value, or UsageError when a required one is missing.
 QString requiredValue(QCommandLineParser &parser, const QString &option);
 

@@ -34,6 +34,13 @@ const Command *commandNamed(const QString &name)
     return nullptr;
 }
 
+void refuseArguments(const QCommandLineParser &parser)
+{
+    const QStringList extra = parser.positionalArguments();
+    if (!extra.isEmpty())
+        throw UsageError{QStringLiteral("多餘的引數：%1").arg(extra.join(QLatin1Char(' ')))};
+}
+
 QString requiredValue(QCommandLineParser &parser, const QString &option)
 {
     const QString value = parser.value(option);

@@ -6,6 +6,7 @@
 #include "platform/ProgramFolders.h"
 #include "profiles/ADOConnectionINI.h"
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -48,6 +49,11 @@ QString fromProfile(const QCommandLineParser &parser)
     const QString name = parser.value(QStringLiteral("profile"));
     if (!QFileInfo::exists(ini))
         throw WorkFailure{QStringLiteral("找不到連接設定檔：%1").arg(ini)};
+    // The store reads an unreadable file as an empty one: say why instead of "no profile".
+    if (QFileInfo(ini).isDir())
+        throw WorkFailure{QStringLiteral("無法讀取連接設定檔 %1：是一個目錄").arg(ini)};
+    if (QFile readable(ini); !readable.open(QIODevice::ReadOnly))
+        throw WorkFailure{QStringLiteral("無法讀取連接設定檔 %1：%2").arg(ini, readable.errorString())};
     if (!store.ReadNamedProfile(name))
         throw WorkFailure{QStringLiteral("連接設定檔 %1 中沒有可用的連接設定 \"%2\"").arg(ini, store.DefaultADOConnection())};
     if (store.LastReadProblem() != profiles::ProfileProblem::None)

@@ -1,5 +1,9 @@
 #include "Console.h"
+#include "Failures.h"
+#include <QtGlobal>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace cli {
@@ -16,15 +20,28 @@ void write(FILE *stream, const QString &text)
 
 } // namespace
 
+void guardStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            ::open("/dev/null", O_RDONLY); // takes the lowest free descriptor: this one
+}
+
 bool stderrIsTerminal()
 {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+// A result that never reached its reader (closed descriptor, full disk behind a
+// redirection) is a failed command, not a quiet success.
 void printLine(const QString &line)
 {
     write(stdout, line + QLatin1Char('\n'));
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno;
+        std::clearerr(stdout);
+        throw WorkFailure{QStringLiteral("無法寫入標準輸出：%1").arg(qt_error_string(error))};
+    }
 }
 
 void printMessage(const QString &text)

@@ -6,7 +6,11 @@
 
 namespace cli {
 
-void printLine(const QString &line);   // standard output
+// A closed standard stream gets a descriptor that refuses writes, before any file is
+// opened: otherwise the next file opened (the database, an export) would take its
+// number and receive what is printed.
+void guardStandardStreams();
+void printLine(const QString &line);   // standard output; WorkFailure when it fails
 void printMessage(const QString &text); // standard error, "adoschema: " before it
 void showProgress(const QString &text);
 void endProgress();

@@ -10,12 +10,17 @@ namespace cli {
 
 namespace {
 
-std::atomic<bool> stopFlag{false};
+// The first stop signal that came; 0 while none has. A cron job's or a service
+// manager's SIGTERM and a closed terminal's SIGHUP stop as Ctrl+C does, so they too
+// leave no half-written file and a terminal with its echo on.
+std::atomic<int> stopSignal{0};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void onInterrupt(int)
+extern "C" void onStopSignal(int signal)
 {
-    stopFlag.store(true);
-    std::signal(SIGINT, SIG_DFL); // the next Ctrl+C ends the program
+    int none = 0;
+    stopSignal.compare_exchange_strong(none, signal);
+    std::signal(signal, SIG_DFL); // the same signal again ends the program at once
 }
 
 constexpr std::chrono::milliseconds kPollInterval{20};
@@ -38,12 +43,19 @@ public:
 
 void installStopHandler()
 {
-    std::signal(SIGINT, onInterrupt);
+    for (const int signal : kStopSignals)
+        std::signal(signal, onStopSignal);
 }
 
 bool stopRequested()
 {
-    return stopFlag.load();
+    return stopSignal.load() != 0;
+}
+
+int stoppedExitStatus()
+{
+    const int signal = stopSignal.load();
+    return 128 + (signal != 0 ? signal : SIGINT);
 }
 
 void throwIfStopped()

@@ -9,8 +9,10 @@
 
 namespace cli {
 
-void installStopHandler();
+void installStopHandler(); // SIGINT, SIGTERM and SIGHUP
 bool stopRequested();
+// 128 + the stop signal's number, as a shell reports a program it ended: 130 for Ctrl+C.
+int stoppedExitStatus();
 // Throws Stopped when a stop was requested (between tables, before a file).
 void throwIfStopped();
 

@@ -12,6 +12,7 @@
 #include "exchange/ExportTarget.h"
 #include "platform/PlainFileName.h"
 #include <QFileInfo>
+#include <QHash>
 
 namespace cli {
 
@@ -28,6 +29,31 @@ QString exportPath(const QString &folder, const data::ListedTable &table, exchan
     return target.filePath(exchange::extensionOf(format));
 }
 
+struct TableFile {
+    data::ListedTable table;
+    QString path;
+};
+
+// One file per table. Names the file name cannot tell apart ("a/b" and "a_b", long
+// names cut to the same length) would overwrite each other's file: refused before any
+// file is written. A table named twice is exported once.
+QList<TableFile> tableFiles(const QList<data::ListedTable> &tables, const QString &folder, exchange::ExportFormat format)
+{
+    QList<TableFile> files;
+    QHash<QString, QString> tableOfPath;
+    for (const data::ListedTable &t : tables) {
+        const QString path = exportPath(folder, t, format);
+        const QString earlier = tableOfPath.value(path, t.label);
+        if (earlier != t.label)
+            throw WorkFailure{QStringLiteral("表格 \"%1\" 與 \"%2\" 會寫入同一個檔案 %3，未匯出任何檔案：請分開匯出")
+                                  .arg(earlier, t.label, path)};
+        if (!tableOfPath.contains(path))
+            files.append({t, path});
+        tableOfPath.insert(path, t.label);
+    }
+    return files;
+}
+
 void exportTables(Invocation &call)
 {
     const QStringList names = call.parser.positionalArguments();
@@ -36,17 +62,17 @@ void exportTables(Invocation &call)
     const exchange::ExportFormat format = formatOption(call.parser);
     const QString folder = folderOption(call.parser);
     data::Connection &connection = call.connection();
-    const QList<data::ListedTable> tables = resolveTables(connection, names);
+    const QList<TableFile> files = tableFiles(resolveTables(connection, names), folder, format);
     data::Dataset dataset;
     dataset.setConnection(&connection);
-    for (qsizetype i = 0; i < tables.size(); ++i) {
+    for (qsizetype i = 0; i < files.size(); ++i) {
         throwIfStopped();
-        showProgress(QStringLiteral("匯出中：[%1] 第 %2 / %3 個表格").arg(tables.at(i).label).arg(i + 1).arg(tables.size()));
+        showProgress(QStringLiteral("匯出中：[%1] 第 %2 / %3 個表格").arg(files.at(i).table.label).arg(i + 1).arg(files.size()));
         dataset.Close();
-        dataset.setCommandText(data::selectAllFrom(connection.session(), tables.at(i).table),
+        dataset.setCommandText(data::selectAllFrom(connection.session(), files.at(i).table.table),
                                data::StatementScope::OneStatement);
         dataset.Open();
-        writeDataset(format, exportPath(folder, tables.at(i), format), dataset);
+        writeDataset(format, files.at(i).path, dataset);
     }
 }
 
@@ -77,7 +103,7 @@ Command exportCommand()
     return {QStringLiteral("export"),
             QStringLiteral("TABLE… [--format xml|txt|xls] [--dir DIR]"),
             QStringLiteral("將表格匯出成檔案 (與視窗表格匯出的檔案相同)，每個表格一個檔案，檔名列於標準輸出"),
-            {kFormat, {QStringLiteral("dir"), QStringLiteral("檔案寫入的目錄 (預設為視窗程式的匯出目錄)"), QStringLiteral("DIR")}},
+            {kFormat, kDirOption},
             exportTables};
 }
 

@@ -14,13 +14,12 @@ struct WorkFailure {
     QString message;
 };
 
-// Ctrl+C stopped the work (exit status 130).
+// Ctrl+C stopped the work (exit status 130; 143 for SIGTERM, 129 for SIGHUP).
 struct Stopped {
     QString message;
 };
 
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitStopped = 130;
 
 } // namespace cli

@@ -49,19 +49,14 @@ bool executed(data::CommandQuery &query, const QStringList &lines, data::Stateme
 
 QString databaseOption(Invocation &call)
 {
+    refuseArguments(call.parser);
     const QString name = call.parser.value(QStringLiteral("database"));
     return name.isEmpty() ? call.connection().DefaultDatabase() : name;
 }
 
 void reindex(Invocation &call)
 {
-    const QStringList names = call.parser.positionalArguments();
-    const bool all = call.parser.isSet(QStringLiteral("all"));
-    if (all == !names.isEmpty())
-        throw UsageError{QStringLiteral("請指定 --all 或表格名稱 (擇一)")};
-    const std::vector<data::ListedTable> listed = listedTables(call.connection());
-    const QList<data::ListedTable> tables =
-        all ? QList<data::ListedTable>(listed.begin(), listed.end()) : resolveTables(call.connection(), names);
+    const QList<data::ListedTable> tables = chosenTables(call);
     data::CommandQuery query;
     query.setConnection(&call.connection());
     bool failed = false;

@@ -9,6 +9,9 @@
 
 namespace cli {
 
+const QCommandLineOption kDirOption{QStringLiteral("dir"), QStringLiteral("檔案寫入的目錄 (預設為視窗程式的匯出目錄)"),
+                                    QStringLiteral("DIR")};
+
 exchange::ExportFormat formatOption(const QCommandLineParser &parser)
 {
     const QString name = parser.value(QStringLiteral("format"));
@@ -23,8 +26,11 @@ QString folderOption(const QCommandLineParser &parser)
 {
     const QString dir = parser.value(QStringLiteral("dir"));
     const QString folder = dir.isEmpty() ? platform::outputFolder() : QFileInfo(dir).absoluteFilePath();
-    if (!QFileInfo(folder).isDir())
+    const QFileInfo info(folder);
+    if (!info.exists())
         throw WorkFailure{QStringLiteral("目錄不存在：%1").arg(folder)};
+    if (!info.isDir())
+        throw WorkFailure{QStringLiteral("不是目錄 (是一個檔案)：%1").arg(folder)};
     return QDir::cleanPath(folder);
 }
 

@@ -10,6 +10,8 @@ namespace cli {
 
 // --format xml|txt|xls (xml when absent); UsageError for any other.
 exchange::ExportFormat formatOption(const QCommandLineParser &parser);
+// --dir DIR, the folder the export commands write to.
+extern const QCommandLineOption kDirOption;
 // --dir, or the window's default export folder; WorkFailure when it is no folder.
 QString folderOption(const QCommandLineParser &parser);
 

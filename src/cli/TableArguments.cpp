@@ -1,4 +1,5 @@
 #include "TableArguments.h"
+#include "Command.h"
 #include "Failures.h"
 #include "data/core/Connection.h"
 
@@ -45,6 +46,18 @@ QList<data::ListedTable> resolveTables(data::Connection &connection, const QStri
     if (!missing.isEmpty())
         throw WorkFailure{QStringLiteral("找不到表格：%1").arg(missing.join(QStringLiteral("、")))};
     return found;
+}
+
+QList<data::ListedTable> chosenTables(Invocation &call)
+{
+    const QStringList names = call.parser.positionalArguments();
+    const bool all = call.parser.isSet(QStringLiteral("all"));
+    if (all == !names.isEmpty())
+        throw UsageError{QStringLiteral("請指定 --all 或表格名稱 (擇一)")};
+    if (!all)
+        return resolveTables(call.connection(), names);
+    const std::vector<data::ListedTable> listed = listedTables(call.connection());
+    return QList<data::ListedTable>(listed.begin(), listed.end());
 }
 
 } // namespace cli

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <vector>
 
+class QCommandLineParser;
 namespace data { class Connection; }
 
 namespace cli {
@@ -15,5 +16,10 @@ namespace cli {
 std::vector<data::ListedTable> listedTables(data::Connection &connection);
 // Every name resolved, or WorkFailure naming those not found before any work is done.
 QList<data::ListedTable> resolveTables(data::Connection &connection, const QStringList &names);
+
+class Invocation;
+// (--all | TABLE…): every listed table, or the named ones. UsageError for both or
+// neither, before the connection is opened.
+QList<data::ListedTable> chosenTables(Invocation &call);
 
 } // namespace cli

@@ -16,6 +16,7 @@ void printNames(const QString &title, const QStringList &names)
 
 void listTables(Invocation &call)
 {
+    refuseArguments(call.parser);
     data::Connection &connection = call.connection();
     const bool fields = call.parser.isSet(QStringLiteral("fields"));
     const bool indexes = call.parser.isSet(QStringLiteral("indexes"));

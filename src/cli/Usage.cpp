@@ -14,7 +14,7 @@ const QString kConnectionHelp = QStringLiteral(
     "  --password-file FILE          由檔案第一行讀取密碼 (命令列上不接受密碼)\n");
 
 const QString kExitHelp = QStringLiteral(
-    "結束狀態：0 成功，1 工作失敗，2 用法錯誤，130 以 Ctrl+C 停止。\n"
+    "結束狀態：0 成功，1 工作失敗，2 用法錯誤，130 以 Ctrl+C 停止 (SIGTERM 為 143，SIGHUP 為 129)。\n"
     "結果寫到標準輸出，訊息寫到標準錯誤輸出。");
 
 } // namespace

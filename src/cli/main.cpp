@@ -58,6 +58,7 @@ int failedWith(int status, const QString &message)
 
 int main(int argc, char **argv)
 {
+    cli::guardStandardStreams();
     QCoreApplication app(argc, argv);
     // The window's name: the settings folder of an installed program is named after it,
     // so both programs read the same profile file.
@@ -70,11 +71,11 @@ int main(int argc, char **argv)
     } catch (const cli::UsageError &e) {
         return failedWith(cli::kExitUsage, QStringLiteral("用法錯誤：") + e.message);
     } catch (const cli::Stopped &e) {
-        return failedWith(cli::kExitStopped, e.message);
+        return failedWith(cli::stoppedExitStatus(), e.message);
     } catch (const cli::WorkFailure &e) {
         return failedWith(cli::kExitFailure, e.message);
     } catch (const data::CommandStopped &e) {
-        return failedWith(cli::kExitStopped, e.message());
+        return failedWith(cli::stoppedExitStatus(), e.message());
     } catch (const data::DatabaseError &e) {
         return failedWith(cli::kExitFailure, e.message());
     } catch (const exchange::ExportError &e) {

@@ -150,7 +150,7 @@ void writeCompoundFile(const QString &path, const QString &streamName, std::stri
     auto fail = [&file] {
         const QString reason = platform::saveFailureReason(file, errno);
         file.cancelWriting();
-        throw ExportError(QStringLiteral("Unable to write to %1: %2").arg(file.fileName(), reason));
+        throw ExportError(QStringLiteral("無法寫入檔案 %1：%2").arg(file.fileName(), reason));
     };
     if (!platform::openForSave(file))
         fail();

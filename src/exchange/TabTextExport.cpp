@@ -175,7 +175,7 @@ private:
     {
         const QString reason = platform::saveFailureReason(file_, errno);
         file_.cancelWriting();
-        throw ExportError(QStringLiteral("Unable to write to %1: %2").arg(file_.fileName(), reason));
+        throw ExportError(QStringLiteral("無法寫入檔案 %1：%2").arg(file_.fileName(), reason));
     }
 
     QSaveFile file_;

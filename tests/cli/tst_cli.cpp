@@ -8,6 +8,7 @@
 #include "exchange/TableBatchExport.h"
 #include "platform/PlainFileName.h"
 #include "profiles/ADOConnectionINI.h"
+#include "support/SmallDisk.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -54,6 +55,7 @@ class TestCli : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
     QString db;
+    QString clashDb; // "a/b" and "a_b": one file name for two tables
     data::Connection connection;
 
     QString out(const QString &name)
@@ -68,6 +70,14 @@ private slots:
     {
         db = dir.filePath(QStringLiteral("shop.db"));
         QVERIFY(execSql(db, hostileScript()));
+        clashDb = dir.filePath(QStringLiteral("clash.db"));
+        QVERIFY(execSql(clashDb, QStringLiteral("CREATE TABLE \"a/b\" (x); INSERT INTO \"a/b\" VALUES (1);"
+                                                "CREATE TABLE a_b (y); INSERT INTO a_b VALUES (2);"
+                                                "CREATE TABLE wide (id INTEGER PRIMARY KEY, v TEXT);"
+                                                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+                                                " INSERT INTO wide SELECT i, printf('%0100d', i) FROM n;")));
+        QFile plain(dir.filePath(QStringLiteral("plain.file")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
         connection.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + db);
         connection.Open();
     }
@@ -97,6 +107,16 @@ private slots:
         QTest::newRow("database's own text") << QStringList{"query", "select * from nosuch", c, db} << 1 << "no such table: nosuch";
         QTest::newRow("folder missing")
             << QStringList{"export", "a;b", "--dir", dir.filePath("gone"), c, db} << 1 << "目錄不存在";
+        QTest::newRow("folder is a file")
+            << QStringList{"export", "a;b", "--dir", dir.filePath("plain.file"), c, db} << 1 << "不是目錄 (是一個檔案)";
+        QTest::newRow("tables with a name") << QStringList{"tables", "a;b", c, db} << 2 << "多餘的引數：a;b";
+        QTest::newRow("backup with a database name") << QStringList{"backup", "other", c, db} << 2 << "多餘的引數：other";
+        QTest::newRow("shrink with a database name") << QStringList{"shrink", "other", c, db} << 2 << "多餘的引數：other";
+        QTest::newRow("password file without a line's end")
+            << QStringList{"tables", c, db, "--password-file", "/dev/zero"} << 1 << "不是密碼";
+        QTest::newRow("two tables, one file name")
+            << QStringList{"export", "a/b", "a_b", "--dir", dir.path(), c, clashDb} << 1
+            << "表格 \"a/b\" 與 \"a_b\" 會寫入同一個檔案";
     }
     void usage()
     {
@@ -107,6 +127,48 @@ private slots:
         QVERIFY2(r.exitCode == status && r.err.contains(message), qPrintable(r.describe()));
         QVERIFY2(!r.err.contains(QStringLiteral("topsecret")), qPrintable(r.err));
         QVERIFY(QDir(dir.path()).entryList({"*.xml", "*.Txt"}).isEmpty());
+    }
+
+    // Standard output closed or on a full disk: the results are lost, so the command
+    // fails with the system's reason, whatever the command.
+    void unwritableOutputFails_data()
+    {
+        QTest::addColumn<QString>("redirection");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("full disk") << ">/dev/full" << "";
+        QTest::newRow("closed") << ">&-" << "Bad file descriptor";
+    }
+    void unwritableOutputFails()
+    {
+        QFETCH(QString, redirection);
+        QFETCH(QString, reason);
+        const QString program = clitest::cliProgram();
+        for (const QString &args : {QStringLiteral("--help"), QStringLiteral("tables --connect '%1'").arg(db)}) {
+            const clitest::CliResult r = runCli({QStringLiteral("-c"), QStringLiteral("'%1' %2 %3").arg(program, args, redirection)},
+                                                60000, QStringLiteral("/bin/sh"));
+            QVERIFY2(r.exitCode == 1 && r.err.contains(QStringLiteral("無法寫入標準輸出：") + reason), qPrintable(args + r.describe()));
+        }
+    }
+
+    // A full disk: one line in Chinese with the system's reason, and nothing left on it.
+    void fullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("xml") << QStringList{"export", "wide", "--format", "xml", "--dir"};
+        QTest::newRow("txt") << QStringList{"export", "wide", "--format", "txt", "--dir"};
+        QTest::newRow("xls") << QStringList{"export", "wide", "--format", "xls", "--dir"};
+        QTest::newRow("batch") << QStringList{"batch-xml", "wide", "--dir"};
+    }
+    void fullDiskLeavesNothing()
+    {
+        QFETCH(QStringList, args);
+        SmallDisk disk(64);
+        if (!disk.mounted())
+            QSKIP("cannot mount a tmpfs here (not root?)");
+        const clitest::CliResult r = runCli(args + QStringList{disk.path(QString()), QStringLiteral("--connect"), clashDb});
+        QVERIFY2(r.exitCode == 1 && r.err.startsWith(QStringLiteral("adoschema: 無法寫入檔案 ")) && r.err.count(QLatin1Char('\n')) == 1,
+                 qPrintable(r.describe()));
+        QVERIFY2(disk.files().isEmpty(), qPrintable(disk.files().join(QLatin1Char(' '))));
     }
 
     void helpAndVersion()
@@ -261,6 +323,7 @@ private slots:
             {{"--ini", ini, "--profile", "other"}, clitest::cliProgram(), 1, "沒有可用的連接設定 \"other\""},
             {{"--ini", ini, "--profile", "noprovider"}, clitest::cliProgram(), 1, "沒有提供者"},
             {{"--ini", dir.filePath("none.ini")}, clitest::cliProgram(), 1, "找不到連接設定檔"},
+            {{"--ini", folder}, clitest::cliProgram(), 1, "無法讀取連接設定檔"},
         };
         for (const auto &c : cases) {
             const clitest::CliResult r = runCli(QStringList{QStringLiteral("tables")} + c.args, 60000, c.program);
@@ -281,9 +344,41 @@ private slots:
         QVERIFY2(r.exitCode == 0 && r.out.contains(QStringLiteral("XML轉檔中：[a;b] 第 1 / 1 個表格")), qPrintable(r.describe()));
     }
 
+    // Ctrl+C at the password prompt (on a pseudo-terminal from script(1)) ends the
+    // program at once, with the terminal's echo back on.
+    void interruptAtThePasswordPrompt()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("script(1) (util-linux) is not installed");
+        const QString command = QStringLiteral("'%1' tables --connect 'Provider=SQLite.1;Data Source=%2;User ID=u';"
+                                               " echo status=$?; stty -a")
+                                    .arg(clitest::cliProgram(), db);
+        QProcess p;
+        p.start(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+        QByteArray seen;
+        QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains(QStringLiteral("密碼：").toUtf8()), 20000);
+        p.write("\x03"); // the terminal's interrupt character
+        const clitest::CliResult r = clitest::finish(p, 30000);
+        const QString all = QString::fromUtf8(seen) + r.out;
+        QVERIFY2(all.contains(QStringLiteral("status=130")) && all.contains(QStringLiteral("已停止輸入密碼")), qPrintable(all));
+        QVERIFY2(QRegularExpression(QStringLiteral("[ ;]echo ")).match(all).hasMatch(), qPrintable(all)); // not "-echo"
+    }
+
     // Ctrl+C in the middle of a statement: SQLite is interrupted, nothing is written.
+    // A service manager's SIGTERM and a closed terminal's SIGHUP stop it the same way,
+    // with the shell's status for the signal.
+    void interruptStopsTheStatement_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+    }
     void interruptStopsTheStatement()
     {
+        QFETCH(int, signal);
+        QFETCH(int, status);
         const QString file = dir.filePath(QStringLiteral("long.xml"));
         QProcess p;
         p.start(clitest::cliProgram(), {QStringLiteral("query"),
@@ -292,9 +387,9 @@ private slots:
                                         QStringLiteral("--out"), file, QStringLiteral("--connect"), db});
         QVERIFY(p.waitForStarted());
         QTest::qWait(1500);
-        ::kill(pid_t(p.processId()), SIGINT);
+        ::kill(pid_t(p.processId()), signal);
         const clitest::CliResult r = clitest::finish(p, 60000);
-        QVERIFY2(r.exitCode == 130 && r.err.contains(QStringLiteral("命令已停止")), qPrintable(r.describe()));
+        QVERIFY2(r.exitCode == status && r.err.contains(QStringLiteral("命令已停止")), qPrintable(r.describe()));
         QVERIFY(!QFile::exists(file));
     }
 

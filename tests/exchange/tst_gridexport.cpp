@@ -513,13 +513,13 @@ void TestGridExport::writeFailureShowsTheFileError()
     QVERIFY(f.show());
     drive::press(Qt::Key_E, Qt::ControlModifier);
     QCOMPARE(ui.messages().size(), 1);
-    QVERIFY2(ui.lastMessage().text.startsWith(QStringLiteral("Unable to write to ") + missing + QStringLiteral("/out.xls: ")),
+    QVERIFY2(ui.lastMessage().text.startsWith(QStringLiteral("無法寫入檔案 ") + missing + QStringLiteral("/out.xls：")),
              qPrintable(ui.lastMessage().text));
     // The text export's file error reaches the grid's error report.
     drive::press(Qt::Key_P, Qt::ControlModifier);
     QCOMPARE(ui.messages().size(), 2);
     QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
-    QVERIFY2(ui.lastMessage().text.startsWith(QStringLiteral("Unable to write to ") + missing + QStringLiteral("/out.Txt: ")),
+    QVERIFY2(ui.lastMessage().text.startsWith(QStringLiteral("無法寫入檔案 ") + missing + QStringLiteral("/out.Txt：")),
              qPrintable(ui.lastMessage().text));
     QCOMPARE(ui.beeps(), 0);
     QVERIFY(!QDir(missing).exists());

@@ -216,7 +216,7 @@ private slots:
             other.save(missing);
             QFAIL("saved into a missing folder");
         } catch (const ExportError &e) {
-            QVERIFY2(e.message().startsWith(QStringLiteral("Unable to write to ") + missing + QStringLiteral(": ")), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(QStringLiteral("無法寫入檔案 ") + missing + QStringLiteral("：")), qPrintable(e.message()));
         }
         QVERIFY(!QFile::exists(missing));
         QFile f(file);
