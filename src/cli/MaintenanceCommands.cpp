@@ -120,18 +120,6 @@ void backup(Invocation &call)
         folder, maintenance::regionalDateTime(start), maintenance::regionalDateTime(QDateTime::currentDateTime()))));
 }
 
-std::vector<maintenance::ScriptColumn> columnsOf(data::CommandQuery &query)
-{
-    std::vector<maintenance::ScriptColumn> columns;
-    data::Field *name = query.FieldByName(QStringLiteral("COLUMN_NAME"));
-    data::Field *type = query.FieldByName(QStringLiteral("TYPE_NAME"));
-    data::Field *length = query.FieldByName(QStringLiteral("LENGTH"));
-    data::Field *nullable = query.FieldByName(QStringLiteral("NULLABLE"));
-    for (query.First(); !query.Eof(); query.Next())
-        columns.push_back({name->AsString(), type->AsString(), length->AsString(), nullable->AsInteger() != 0});
-    return columns;
-}
-
 void script(Invocation &call)
 {
     const QStringList names = call.parser.positionalArguments();
@@ -146,7 +134,7 @@ void script(Invocation &call)
     query.SQL() = QStringList{maintenance::columnsStatement(table.table)};
     query.setScope(data::StatementScope::OneStatement);
     query.Open();
-    const QStringList lines = maintenance::tableScript(table, columnsOf(query));
+    const QStringList lines = maintenance::tableScript(table, maintenance::scriptColumnsOf(query));
     query.Close();
     maintenance::saveScriptFile(QFileInfo(out).absoluteFilePath(), lines);
     printLine(QFileInfo(out).absoluteFilePath());

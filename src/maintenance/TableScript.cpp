@@ -11,6 +11,18 @@
 
 namespace maintenance {
 
+std::vector<ScriptColumn> scriptColumnsOf(data::CommandQuery &spColumns)
+{
+    std::vector<ScriptColumn> columns;
+    data::Field *name = spColumns.FieldByName(QStringLiteral("COLUMN_NAME"));
+    data::Field *type = spColumns.FieldByName(QStringLiteral("TYPE_NAME"));
+    data::Field *length = spColumns.FieldByName(QStringLiteral("LENGTH"));
+    data::Field *nullable = spColumns.FieldByName(QStringLiteral("NULLABLE"));
+    for (spColumns.First(); !spColumns.Eof(); spColumns.Next())
+        columns.push_back({name->AsString(), type->AsString(), length->AsString(), nullable->AsInteger() != 0});
+    return columns;
+}
+
 namespace {
 
 const QString kColumnIndent = QStringLiteral("      ");

@@ -13,6 +13,7 @@
 // it. A table or column name that is no plain identifier ("a b", "O'Brien", "select") is
 // written in brackets so the script creates that very table. A table listed outside the
 // login's default schema is written schema.name, each part on its own.
+#include "data/core/CommandQuery.h"
 #include "data/core/TableName.h"
 #include <QByteArray>
 #include <QString>
@@ -28,6 +29,9 @@ struct ScriptColumn {
     QString length;   // LENGTH
     bool nullable = true; // NULLABLE is not 0
 };
+
+// The rows of an opened sp_columns result, first to last.
+std::vector<ScriptColumn> scriptColumnsOf(data::CommandQuery &spColumns);
 
 QStringList tableScript(const QString &table, const std::vector<ScriptColumn> &columns);
 QStringList tableScript(const data::ListedTable &table, const std::vector<ScriptColumn> &columns);

@@ -4,6 +4,7 @@
 #include "data/core/Connection.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
+#include "support/EnvironmentValue.h"
 #include "support/KerberosKdc.h"
 #include "support/ResultHelpers.h"
 #include "support/TdsPeer.h"
@@ -14,29 +15,10 @@
 using namespace data;
 using namespace tds;
 using testsupport::KerberosKdc;
+using testsupport::EnvironmentValue;
 using testsupport::errorOf;
 
 namespace {
-
-class EnvironmentValue {
-public:
-    EnvironmentValue(const char *name, const QByteArray &value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~EnvironmentValue()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char *name_;
-    QByteArray old_;
-    bool had_;
-};
 
 const QString kUserPassword = QStringLiteral("Winter-2026 中");
 

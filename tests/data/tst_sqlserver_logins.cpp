@@ -5,6 +5,7 @@
 #include "data/core/Connection.h"
 #include "data/core/DatabaseError.h"
 #include "data/core/Dataset.h"
+#include "support/EnvironmentValue.h"
 #include "support/ResultHelpers.h"
 #include "support/SqlBrowserResponder.h"
 #include "support/SqlServerPeerSetup.h"
@@ -17,6 +18,7 @@
 
 using namespace data;
 using namespace tds;
+using testsupport::EnvironmentValue;
 using testsupport::errorOf;
 
 namespace {
@@ -50,26 +52,6 @@ int closedPort()
     SilentListener l;
     return l.port();
 }
-
-class EnvironmentValue {
-public:
-    EnvironmentValue(const char *name, const QByteArray &value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~EnvironmentValue()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char *name_;
-    QByteArray old_;
-    bool had_;
-};
 
 } // namespace
 

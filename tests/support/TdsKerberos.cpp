@@ -1,5 +1,6 @@
 #include "TdsKerberos.h"
 #include <QStringList>
+#include "data/odbc/GssStatusText.h"
 #include <gssapi/gssapi.h>
 #include <gssapi/gssapi_ext.h>
 
@@ -7,24 +8,9 @@ namespace tds {
 
 namespace {
 
-QString gssText(OM_uint32 status, int type)
-{
-    QStringList parts;
-    OM_uint32 context = 0;
-    do {
-        OM_uint32 minor = 0;
-        gss_buffer_desc text = GSS_C_EMPTY_BUFFER;
-        if (gss_display_status(&minor, status, type, GSS_C_NO_OID, &context, &text) != GSS_S_COMPLETE)
-            break;
-        parts << QString::fromUtf8(static_cast<const char *>(text.value), qsizetype(text.length));
-        gss_release_buffer(&minor, &text);
-    } while (context != 0);
-    return parts.join(QLatin1String(": "));
-}
-
 QString gssError(OM_uint32 major, OM_uint32 minor)
 {
-    return gssText(major, GSS_C_GSS_CODE) + QLatin1String(" / ") + gssText(minor, GSS_C_MECH_CODE);
+    return data::gssStatusText(major, GSS_C_GSS_CODE) + QLatin1String(" / ") + data::gssStatusText(minor, GSS_C_MECH_CODE);
 }
 
 QString displayName(gss_name_t name)

@@ -86,18 +86,6 @@ QString backupFolderOf(data::CommandQuery &query, const QString &database)
     return maintenance::backupFolder(query.FieldByName(QStringLiteral("filename"))->AsString());
 }
 
-std::vector<maintenance::ScriptColumn> columnsOf(data::CommandQuery &query)
-{
-    std::vector<maintenance::ScriptColumn> columns;
-    data::Field *name = query.FieldByName(QStringLiteral("COLUMN_NAME"));
-    data::Field *type = query.FieldByName(QStringLiteral("TYPE_NAME"));
-    data::Field *length = query.FieldByName(QStringLiteral("LENGTH"));
-    data::Field *nullable = query.FieldByName(QStringLiteral("NULLABLE"));
-    for (query.First(); !query.Eof(); query.Next())
-        columns.push_back({name->AsString(), type->AsString(), length->AsString(), nullable->AsInteger() != 0});
-    return columns;
-}
-
 } // namespace
 
 void Tfm_ADO_Schema::nReindexTableClick()
@@ -178,7 +166,7 @@ void Tfm_ADO_Schema::nCreateTableClick()
     ClosesQuery closes{adotqCommand};
     setStatements(adotqCommand, {maintenance::columnsStatement(table.table)}, data::StatementScope::OneStatement);
     adotqCommand.Open();
-    *FScriptLines = maintenance::tableScript(table, columnsOf(adotqCommand));
+    *FScriptLines = maintenance::tableScript(table, maintenance::scriptColumnsOf(adotqCommand));
 
     SaveDialog1.filter = QStringLiteral("SQL|*.sql");
     SaveDialog1.defaultName = maintenance::scriptFileName(table.label);

@@ -1,4 +1,5 @@
 #include "data/odbc/SqlServerLogin.h"
+#include "data/odbc/GssStatusText.h"
 #include <gssapi/gssapi.h>
 #include <gssapi/gssapi_krb5.h>
 #include <netdb.h>
@@ -48,21 +49,6 @@ void readAddress(SqlServerLogin &login)
     if (host.isEmpty() || host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
         host = QStringLiteral("127.0.0.1");
     login.host = host;
-}
-
-QString gssText(OM_uint32 status, int type)
-{
-    QStringList parts;
-    OM_uint32 context = 0;
-    do {
-        OM_uint32 minor = 0;
-        gss_buffer_desc text = GSS_C_EMPTY_BUFFER;
-        if (gss_display_status(&minor, status, type, GSS_C_NO_OID, &context, &text) != GSS_S_COMPLETE)
-            break;
-        parts << QString::fromUtf8(static_cast<const char *>(text.value), qsizetype(text.length));
-        gss_release_buffer(&minor, &text);
-    } while (context != 0);
-    return parts.join(QLatin1String(": "));
 }
 
 // ---- failed logins ------------------------------------------------------------------
@@ -192,8 +178,8 @@ DatabaseError noTicket(const QString &why)
 
 QString gssReason(OM_uint32 major, OM_uint32 minor)
 {
-    const QString why = minor != 0 ? gssText(minor, GSS_C_MECH_CODE) : QString();
-    return why.isEmpty() ? gssText(major, GSS_C_GSS_CODE) : why;
+    const QString why = minor != 0 ? gssStatusText(minor, GSS_C_MECH_CODE) : QString();
+    return why.isEmpty() ? gssStatusText(major, GSS_C_GSS_CODE) : why;
 }
 
 void requireTicketGrantingTicket()
