@@ -161,40 +161,44 @@ ParamType putBinary(const QVariant &v, ParamBuffer &p)
             SQLULEN(std::max<qsizetype>(bytes.size(), 1))};
 }
 
+SQL_DATE_STRUCT dateStruct(const QDate &d)
+{
+    SQL_DATE_STRUCT ds{};
+    ds.year = SQLSMALLINT(d.year());
+    ds.month = SQLUSMALLINT(d.month());
+    ds.day = SQLUSMALLINT(d.day());
+    return ds;
+}
+
+SQL_TIME_STRUCT timeStruct(const QTime &t)
+{
+    SQL_TIME_STRUCT ts{};
+    ts.hour = SQLUSMALLINT(t.hour());
+    ts.minute = SQLUSMALLINT(t.minute());
+    ts.second = SQLUSMALLINT(t.second());
+    return ts;
+}
+
 ParamType putDateTime(const QVariant &v, ParamBuffer &p)
 {
     const QDateTime dt = v.toDateTime();
-    SQL_TIMESTAMP_STRUCT ts{};
-    ts.year = SQLSMALLINT(dt.date().year());
-    ts.month = SQLUSMALLINT(dt.date().month());
-    ts.day = SQLUSMALLINT(dt.date().day());
-    ts.hour = SQLUSMALLINT(dt.time().hour());
-    ts.minute = SQLUSMALLINT(dt.time().minute());
-    ts.second = SQLUSMALLINT(dt.time().second());
-    ts.fraction = SQLUINTEGER(dt.time().msec()) * 1000000u;
+    const SQL_DATE_STRUCT d = dateStruct(dt.date());
+    const SQL_TIME_STRUCT t = timeStruct(dt.time());
+    const SQL_TIMESTAMP_STRUCT ts{d.year, d.month, d.day, t.hour, t.minute, t.second,
+                                  SQLUINTEGER(dt.time().msec()) * 1000000u};
     putValue(p, ts);
     return {SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3};
 }
 
 ParamType putDate(const QVariant &v, ParamBuffer &p)
 {
-    const QDate d = v.toDate();
-    SQL_DATE_STRUCT ds{};
-    ds.year = SQLSMALLINT(d.year());
-    ds.month = SQLUSMALLINT(d.month());
-    ds.day = SQLUSMALLINT(d.day());
-    putValue(p, ds);
+    putValue(p, dateStruct(v.toDate()));
     return {SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10};
 }
 
 ParamType putTime(const QVariant &v, ParamBuffer &p)
 {
-    const QTime t = v.toTime();
-    SQL_TIME_STRUCT ts{};
-    ts.hour = SQLUSMALLINT(t.hour());
-    ts.minute = SQLUSMALLINT(t.minute());
-    ts.second = SQLUSMALLINT(t.second());
-    putValue(p, ts);
+    putValue(p, timeStruct(v.toTime()));
     return {SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8};
 }
 
