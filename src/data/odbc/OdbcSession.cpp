@@ -557,12 +557,6 @@ template <class Work> auto OdbcSession::stoppable(Handle &st, Work work)
     }
 }
 
-std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &params, int timeoutSeconds,
-                                              StatementScope scope)
-{
-    return openQuery(sql, params, timeoutSeconds, scope, FetchBudget{});
-}
-
 std::unique_ptr<ResultSet> OdbcSession::openQuery(const QString &sql, const Params &params, int timeoutSeconds,
                                                   StatementScope scope, const FetchBudget &first)
 {

@@ -28,9 +28,6 @@ public:
 
     // With OneStatement the text is read before it is sent (StatementText.h): the
     // driver passes a batch to the server as it stands.
-    std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
-                                     int timeoutSeconds = 0,
-                                     StatementScope scope = StatementScope::Batch) override;
     std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,
                                          StatementScope scope, const FetchBudget &first) override;
     long long execute(const QString &sql, const Params &params = {},
