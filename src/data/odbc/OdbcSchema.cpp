@@ -247,11 +247,7 @@ qint64 oleDbNullCollation(SQLUINTEGER odbc)
 
 std::unique_ptr<ResultSet> OdbcSession::openSchema(const QString &rowset, const std::vector<QVariant> &restrictions)
 {
-    using Reader = std::unique_ptr<ResultSet> (OdbcSession::*)(const std::vector<QVariant> &);
-    static const struct {
-        const char *rowset;
-        Reader read;
-    } kCatalogRowsets[] = {
+    static const SchemaReader<OdbcSession> kCatalogRowsets[] = {
         {"TABLES", &OdbcSession::schemaTables},
         {"COLUMNS", &OdbcSession::schemaColumns},
         {"INDEXES", &OdbcSession::schemaIndexes},
@@ -266,10 +262,9 @@ std::unique_ptr<ResultSet> OdbcSession::openSchema(const QString &rowset, const 
     };
     static const char *const kInformationSchemaRowsets[] = {"SCHEMATA", "TABLE_CONSTRAINTS", "KEY_COLUMN_USAGE",
                                                             "CHECK_CONSTRAINTS", "VIEWS"};
+    if (const auto *reader = findSchemaReader(rowset, kCatalogRowsets))
+        return (this->*reader->read)(restrictions);
     const QString name = rowset.trimmed().toUpper();
-    for (const auto &entry : kCatalogRowsets)
-        if (name == QLatin1String(entry.rowset))
-            return (this->*entry.read)(restrictions);
     for (const char *view : kInformationSchemaRowsets)
         if (name == QLatin1String(view))
             return schemaFromInformationSchema(name, restrictions);
