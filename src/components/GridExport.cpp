@@ -17,6 +17,7 @@
 #include "platform/UiServices.h"
 #include <QCoreApplication>
 #include <QDateTime>
+#include <optional>
 
 namespace components {
 
@@ -29,6 +30,19 @@ using exchange::kXmlExtension;
 bool browsingWithRecords(const data::Dataset *ds)
 {
     return ds && ds->State() == data::dsBrowse && !ds->IsEmpty();
+}
+
+// Text and spreadsheet files hold every row of a browsed, non-empty result: the rows are
+// fetched and the grid's export target set for fileName. Nothing when there is nothing
+// to write.
+std::optional<exchange::ExportTarget> prepareRowsExport(TwDBGrid &grid, const QString &fileName)
+{
+    data::Dataset *ds = grid.DataSet();
+    if (!browsingWithRecords(ds))
+        return std::nullopt;
+    ds->RequireAllRows();
+    grid.SetExportTarget(fileName);
+    return exchange::ExportTarget{grid.ExportDir(), grid.ExportName()};
 }
 
 // The grid's columns as the export rule sees them (exchange/ExportColumns.h).
@@ -69,27 +83,23 @@ void TwDBGrid::SetExportTarget(const QString &fileName)
 
 bool TwDBGrid::ExportToText(const QString &fileName)
 {
-    data::Dataset *ds = DataSet();
-    if (!browsingWithRecords(ds))
+    const std::optional<exchange::ExportTarget> target = prepareRowsExport(*this, fileName);
+    if (!target)
         return false;
-    ds->RequireAllRows(); // the file holds every row of the result
-    SetExportTarget(fileName);
-    const exchange::ExportTarget target{FExportDir, FExportName};
     const exchange::TextExportResult result =
-        exchange::writeTabText(target.filePath(kTextExtension), *ds, exchange::textColumnsOf(shownColumns(*this)),
+        exchange::writeTabText(target->filePath(kTextExtension), *DataSet(), exchange::textColumnsOf(shownColumns(*this)),
                                exchange::linesEndWithTab(shownColumns(*this)));
-    showExportDone(this, target, kTextExtension, result.valuesWithReplacements);
+    showExportDone(this, *target, kTextExtension, result.valuesWithReplacements);
     return true;
 }
 
 bool TwDBGrid::ExportToSpreadsheet(const QString &fileName)
 {
-    data::Dataset *ds = DataSet();
-    if (!browsingWithRecords(ds))
+    const std::optional<exchange::ExportTarget> prepared = prepareRowsExport(*this, fileName);
+    if (!prepared)
         return false;
-    ds->RequireAllRows(); // the file holds every row of the result
-    SetExportTarget(fileName);
-    const exchange::ExportTarget target{FExportDir, FExportName};
+    const exchange::ExportTarget &target = *prepared;
+    data::Dataset *ds = DataSet();
     const std::vector<exchange::SheetColumn> columns = exchange::sheetColumnsOf(shownColumns(*this));
     try {
         exchange::Worksheet::checkFits(exchange::kSheetHeaderRows + ds->RecordCount(), qint64(columns.size()));

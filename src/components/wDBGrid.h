@@ -216,10 +216,14 @@ protected:
 private:
     // Key-down steps 0 to 3 (GridKeyMap.cpp).
     void keyDown(int &key, Qt::KeyboardModifiers shift);
+    void limitJumpToLast(int &key, Qt::KeyboardModifiers &shift);
+    void mapDataEntryKey(int &key, Qt::KeyboardModifiers shift);
+    void selectFirstWritableColumn();
     void baseKeyDown(int &key, Qt::KeyboardModifiers shift);
     void leftWalk();
     void rightWalk();
     void shiftTabWalk();
+    void walkColumns(int step, bool askField);
     void firstLastColumn(bool last);
     // Key-press: Enter sequence and character case (GridEnterSequence.cpp).
     void keyPress(QChar &key);

@@ -156,7 +156,16 @@ void Tfm_ADO_Schema::createPages()
     page(TabSheet5, "TabSheet5", QStringLiteral("XML資料集"));
     page(TabSheet6, "TabSheet6", QStringLiteral("網路"));
 
-    // Page 0: placed by hand; FormShow sizes the two lists for the window's width.
+    createTableNamesPage();
+    createIndexPage();
+    createGridPages();
+    createSqlPage();
+    createNetworkPage();
+}
+
+// Page 0: placed by hand; FormShow sizes the two lists for the window's width.
+void Tfm_ADO_Schema::createTableNamesPage()
+{
     btnADOConnection = new QPushButton(kConnectCaption, TabSheet1);
     btnADOConnection->setObjectName(QStringLiteral("btnADOConnection"));
     btnADOConnection->setGeometry(kMargin, kMargin, 140, 30);
@@ -179,17 +188,23 @@ void Tfm_ADO_Schema::createPages()
     lbxFieldName->setObjectName(QStringLiteral("lbxFieldName"));
     lbxFieldName->setSelectionMode(QAbstractItemView::SingleSelection);
     lbxFieldName->setGeometry(320, kLabelTop + kLabelHeight + 10, 300, 300);
+}
 
-    // Page 1: the index list fills the page.
+// Page 1: the index list fills the page.
+void Tfm_ADO_Schema::createIndexPage()
+{
     lbxIndexFile = new QListWidget(TabSheet2);
     lbxIndexFile->setObjectName(QStringLiteral("lbxIndexFile"));
     lbxIndexFile->setSelectionMode(QAbstractItemView::SingleSelection);
     auto *indexLayout = new QVBoxLayout(TabSheet2);
     indexLayout->setContentsMargins(0, 0, 0, 0);
     indexLayout->addWidget(lbxIndexFile);
+}
 
-    // Pages 2 and 4: the Schema grid selects whole rows and is never typed into; the XML
-    // grid keeps the grid's default options, so its rows are edited in place.
+// Pages 2 and 4: the Schema grid selects whole rows and is never typed into; the XML
+// grid keeps the grid's default options, so its rows are edited in place.
+void Tfm_ADO_Schema::createGridPages()
+{
     auto grid = [](QWidget *sheet, const char *name, data::Dataset *dataset,
                    components::TDBGridOptions options, int rowHeight) {
         auto *view = new components::TwDBGrid(sheet);
@@ -208,8 +223,11 @@ void Tfm_ADO_Schema::createPages()
                        dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit,
                    24);
     DBGrid2 = grid(TabSheet5, "DBGrid2", &ADODXML, kDefaultGridOptions, 20);
+}
 
-    // Page 3: the SQL editor over a bottom panel holding the run button.
+// Page 3: the SQL editor over a bottom panel holding the run button.
+void Tfm_ADO_Schema::createSqlPage()
+{
     redSQLText = new QTextEdit(TabSheet4);
     redSQLText->setObjectName(QStringLiteral("redSQLText"));
     redSQLText->setAcceptRichText(false);
@@ -223,8 +241,11 @@ void Tfm_ADO_Schema::createPages()
     sqlLayout->setContentsMargins(0, 0, 0, 0);
     sqlLayout->addWidget(redSQLText, 1);
     sqlLayout->addWidget(Panel1);
+}
 
-    // Page 5: the network tree over a bottom panel with the broadcast controls.
+// Page 5: the network tree over a bottom panel with the broadcast controls.
+void Tfm_ADO_Schema::createNetworkPage()
+{
     gbxNet = new QGroupBox(QStringLiteral("網路"), TabSheet6);
     gbxNet->setObjectName(QStringLiteral("gbxNet"));
     tvNet = new QTreeWidget(gbxNet);

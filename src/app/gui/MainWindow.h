@@ -210,6 +210,11 @@ protected:
 
 private:
     void createPages();
+    void createTableNamesPage();
+    void createIndexPage();
+    void createGridPages(); // the Schema and XML pages
+    void createSqlPage();
+    void createNetworkPage();
     void createStatusBar();
     void createRecordPicker(); // RecordPickerSetup.cpp
     void buildMainMenu();          // MainMenu.cpp

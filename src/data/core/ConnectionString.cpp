@@ -142,4 +142,14 @@ ConnectionString ConnectionString::resolveDataLinkFile() const
     return resolved;
 }
 
+QString firstOf(const ConnectionString &cs, std::initializer_list<const char *> names)
+{
+    for (const char *n : names) {
+        const QString v = cs.value(QLatin1String(n));
+        if (!v.trimmed().isEmpty())
+            return v.trimmed();
+    }
+    return QString();
+}
+
 } // namespace data

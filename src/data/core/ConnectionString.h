@@ -4,6 +4,7 @@
 #include "data/core/DataLinkFile.h"
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -35,5 +36,9 @@ public:
 private:
     std::vector<std::pair<QString, QString>> items_;
 };
+
+// The first non-blank value among synonym names ("Initial Catalog", "Database"), trimmed;
+// empty when none has one.
+QString firstOf(const ConnectionString &cs, std::initializer_list<const char *> names);
 
 } // namespace data

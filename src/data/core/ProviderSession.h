@@ -105,20 +105,21 @@ public:
 
     // Runs one batch and fetches the first result set completely. A batch without rows
     // gives an empty column list and rowsAffected. timeoutSeconds 0 = no limit.
+    // Providers read it as openQuery without a budget.
     virtual std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
                                              int timeoutSeconds = 0,
-                                             StatementScope scope = StatementScope::Batch) = 0;
+                                             StatementScope scope = StatementScope::Batch)
+    {
+        return openQuery(sql, params, timeoutSeconds, scope, FetchBudget{});
+    }
     // The same, but fetches only the first rows within `first` and leaves the rest in
     // ResultSet::pending. Only a result that is the last thing its batch runs stays
     // pending (the statements after it must run now); providers that cannot resume a
-    // fetch give the whole result, without pending.
+    // fetch give the whole result, without pending. An unlimited budget reads the whole
+    // result, as query does.
     virtual std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params,
                                                  int timeoutSeconds, StatementScope scope,
-                                                 const FetchBudget &first)
-    {
-        (void)first;
-        return query(sql, params, timeoutSeconds, scope);
-    }
+                                                 const FetchBudget &first) = 0;
     // Runs the text and drops any rows; returns the rows affected (-1 if unknown).
     virtual long long execute(const QString &sql, const Params &params = {},
                               int timeoutSeconds = 0,

@@ -40,6 +40,25 @@ private:
     std::unique_ptr<ResultSet> result_;
 };
 
+// A provider's schema rowsets, one row each: the rowset's name and the session's reader.
+template <class Session>
+struct SchemaReader {
+    const char *rowset;
+    std::unique_ptr<ResultSet> (Session::*read)(const std::vector<QVariant> &restrictions);
+};
+
+// The reader for rowset as OpenSchema names it (any case, blanks around); nullptr when
+// the provider has none.
+template <class Session, size_t N>
+const SchemaReader<Session> *findSchemaReader(const QString &rowset, const SchemaReader<Session> (&readers)[N])
+{
+    const QString name = rowset.trimmed().toUpper();
+    for (const SchemaReader<Session> &reader : readers)
+        if (name == QLatin1String(reader.rowset))
+            return &reader;
+    return nullptr;
+}
+
 // DBTYPE codes used in DATA_TYPE columns.
 enum DbType {
     DBTYPE_EMPTY = 0, DBTYPE_I2 = 2, DBTYPE_I4 = 3, DBTYPE_R4 = 4, DBTYPE_R8 = 5,

@@ -29,17 +29,6 @@ void addPair(QStringList &parts, const QString &name, const QString &value)
     parts << name + QLatin1Char('=') + odbcValue(value);
 }
 
-// The first non-empty value among synonyms.
-QString firstOf(const ConnectionString &cs, std::initializer_list<const char *> names)
-{
-    for (const char *n : names) {
-        const QString v = cs.value(QLatin1String(n));
-        if (!v.trimmed().isEmpty())
-            return v.trimmed();
-    }
-    return QString();
-}
-
 // Keys of an ODBC connection string, upper-cased (values in braces may hold ";").
 QSet<QString> odbcKeys(const QString &odbc)
 {

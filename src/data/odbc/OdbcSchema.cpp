@@ -6,6 +6,7 @@
 #include "data/core/SchemaLayouts.h"
 #include <algorithm>
 #include <optional>
+#include <span>
 
 namespace data {
 
@@ -110,47 +111,172 @@ bool isDateTime(int dbType)
 constexpr qint64 kFlagWrite = 0x4, kFlagFixed = 0x10, kFlagNullable = 0x20, kFlagMaybeNull = 0x40,
                  kFlagLong = 0x80, kFlagMayDefer = 0x2, kFlagRowVer = 0x200;
 
+
+bool yes(const QVariant &v)
+{
+    return v.toString().trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+}
+
+QVariant flag(const QVariant &v) // ODBC smallint flag to a Boolean, NULL staying NULL
+{
+    const auto n = number(v);
+    return n ? QVariant(*n != 0) : QVariant();
+}
+
+// How a rowset column's value is taken from a row of a catalog function's result.
+enum class From {
+    Value,    // the text, NULL staying NULL
+    Text,     // the text, NULL as empty text
+    Number,   // an integer; NULL or anything else as NULL
+    Yes,      // "YES" as true
+    Flag,     // an ODBC smallint flag as a Boolean, NULL staying NULL
+    Nullable, // an ODBC nullability code: true unless SQL_NO_NULLS (NULL: true)
+    Given,    // whether there is a value at all
+    Catalog,  // not from the row: the catalog the caller settled for it
+};
+
+struct Pick {
+    const char *column;
+    size_t at;
+    From from;
+};
+
+using NamedValues = std::vector<std::pair<QString, QVariant>>;
+
+QVariant pickedValue(const std::vector<QVariant> &row, const Pick &pick, const QVariant &catalog)
+{
+    const QVariant v = pick.at < row.size() ? row[pick.at] : QVariant();
+    switch (pick.from) {
+    case From::Value: return orNull(v);
+    case From::Text: return v.toString();
+    case From::Number: return numberOrNull(v);
+    case From::Yes: return yes(v);
+    case From::Flag: return flag(v);
+    case From::Nullable: return number(v).value_or(1) != SQL_NO_NULLS;
+    case From::Given: return v.isValid();
+    case From::Catalog: return catalog;
+    }
+    return QVariant();
+}
+
+// The values of one rowset row, column by column as the picks say.
+NamedValues picked(const std::vector<QVariant> &row, std::span<const Pick> picks,
+                   const QVariant &catalog = QVariant())
+{
+    NamedValues values;
+    values.reserve(picks.size());
+    for (const Pick &pick : picks)
+        values.emplace_back(QLatin1String(pick.column), pickedValue(row, pick, catalog));
+    return values;
+}
+
+// The row's catalog; a source without catalogs names the current database instead of
+// none (current is empty for a source with catalogs).
+QVariant catalogOrCurrent(const QVariant &rowCatalog, const QString &current)
+{
+    QVariant catalog = orNull(rowCatalog);
+    if ((catalog.isNull() || catalog.toString().isEmpty()) && !current.isEmpty())
+        catalog = current;
+    return catalog;
+}
+
+// The row's catalog, or the current database when the driver names none.
+QVariant catalogOrDefault(const QVariant &rowCatalog, OdbcSession &session)
+{
+    return rowCatalog.toString().isEmpty() ? QVariant(session.defaultDatabase()) : rowCatalog;
+}
+
+// The arguments of a per-table catalog function for one table.
+struct TableArgs {
+    Arg cat, sch, tab;
+};
+
+TableArgs tableArgs(const QString &catalog, const QString &schema, const QString &name)
+{
+    TableArgs a;
+    if (!catalog.isEmpty())
+        a.cat.text = catalog;
+    if (!schema.isEmpty())
+        a.sch.text = schema;
+    a.tab.text = name;
+    return a;
+}
+
+// Whether a row's value passes restriction r[i], applied here (none: every row does).
+bool sameName(const QVariant &rowValue, const std::vector<QVariant> &r, size_t i, Qt::CaseSensitivity cs)
+{
+    return !given(r, i) || rowValue.toString().compare(textAt(r, i), cs) == 0;
+}
+
 struct IndexRow {
-    std::vector<std::pair<QString, QVariant>> values;
+    NamedValues values;
     bool unique = false;
     int type = 1;
     QString catalog, schema, name;
     qint64 ordinal = 0;
 };
 
+// OLE DB order: unique indexes first, then type, catalog, schema, name, key position.
+bool indexOrder(const IndexRow &a, const IndexRow &b)
+{
+    if (a.unique != b.unique)
+        return a.unique;
+    if (a.type != b.type)
+        return a.type < b.type;
+    if (a.catalog != b.catalog)
+        return a.catalog < b.catalog;
+    if (a.schema != b.schema)
+        return a.schema < b.schema;
+    if (a.name != b.name)
+        return a.name < b.name;
+    return a.ordinal < b.ordinal;
+}
+
+// How the source orders NULLs (SQL_NULL_COLLATION), in OLE DB terms.
+qint64 oleDbNullCollation(SQLUINTEGER odbc)
+{
+    switch (odbc & 0xFFFF) {
+    case SQL_NC_END: return 1;
+    case SQL_NC_HIGH: return 2;
+    case SQL_NC_START: return 8;
+    default: return 4; // NC_LOW
+    }
+}
+
 } // namespace
 
 std::unique_ptr<ResultSet> OdbcSession::openSchema(const QString &rowset, const std::vector<QVariant> &restrictions)
 {
+    static const SchemaReader<OdbcSession> kCatalogRowsets[] = {
+        {"TABLES", &OdbcSession::schemaTables},
+        {"COLUMNS", &OdbcSession::schemaColumns},
+        {"INDEXES", &OdbcSession::schemaIndexes},
+        {"PRIMARY_KEYS", &OdbcSession::schemaPrimaryKeys},
+        {"CATALOGS", &OdbcSession::schemaCatalogs},
+        {"STATISTICS", &OdbcSession::schemaStatistics},
+        {"PROCEDURES", &OdbcSession::schemaProcedures},
+        {"PROCEDURE_PARAMETERS", &OdbcSession::schemaProcedureParameters},
+        {"TABLE_PRIVILEGES", &OdbcSession::schemaTablePrivileges},
+        {"COLUMN_PRIVILEGES", &OdbcSession::schemaColumnPrivileges},
+        {"PROVIDER_TYPES", &OdbcSession::schemaProviderTypes},
+    };
+    static const char *const kInformationSchemaRowsets[] = {"SCHEMATA", "TABLE_CONSTRAINTS", "KEY_COLUMN_USAGE",
+                                                            "CHECK_CONSTRAINTS", "VIEWS"};
+    if (const auto *reader = findSchemaReader(rowset, kCatalogRowsets))
+        return (this->*reader->read)(restrictions);
     const QString name = rowset.trimmed().toUpper();
-    if (name == QLatin1String("TABLES"))
-        return schemaTables(restrictions);
-    if (name == QLatin1String("COLUMNS"))
-        return schemaColumns(restrictions);
-    if (name == QLatin1String("INDEXES"))
-        return schemaIndexes(restrictions);
-    if (name == QLatin1String("PRIMARY_KEYS"))
-        return schemaPrimaryKeys(restrictions);
-    if (name == QLatin1String("CATALOGS"))
-        return schemaCatalogs(restrictions);
-    if (name == QLatin1String("STATISTICS"))
-        return schemaStatistics(restrictions);
-    if (name == QLatin1String("PROCEDURES"))
-        return schemaProcedures(restrictions);
-    if (name == QLatin1String("PROCEDURE_PARAMETERS"))
-        return schemaProcedureParameters(restrictions);
-    if (name == QLatin1String("TABLE_PRIVILEGES"))
-        return schemaTablePrivileges(restrictions);
-    if (name == QLatin1String("COLUMN_PRIVILEGES"))
-        return schemaColumnPrivileges(restrictions);
-    if (name == QLatin1String("PROVIDER_TYPES"))
-        return schemaProviderTypes(restrictions);
-    if (name == QLatin1String("SCHEMATA") || name == QLatin1String("TABLE_CONSTRAINTS") ||
-        name == QLatin1String("KEY_COLUMN_USAGE") || name == QLatin1String("CHECK_CONSTRAINTS") ||
-        name == QLatin1String("VIEWS"))
-        return schemaFromInformationSchema(name, restrictions);
+    for (const char *view : kInformationSchemaRowsets)
+        if (name == QLatin1String(view))
+            return schemaFromInformationSchema(name, restrictions);
     throw DatabaseError(QStringLiteral("ODBC 資料來源不提供結構描述資料列集 %1。")
                             .arg(rowset));
+}
+
+std::optional<QString> OdbcSession::patternAt(const std::vector<QVariant> &r, size_t i) const
+{
+    if (!given(r, i))
+        return std::nullopt;
+    return patternArgument(textAt(r, i));
 }
 
 QString OdbcSession::patternArgument(const QString &value) const
@@ -274,6 +400,17 @@ std::optional<std::vector<OdbcSession::TableRef>> OdbcSession::restrictedTables(
 
 // ---- TABLES -------------------------------------------------------------------------
 
+namespace {
+
+constexpr Pick kTablesColumns[] = {
+    {"TABLE_CATALOG", 0, From::Catalog},
+    {"TABLE_SCHEMA", 1, From::Value},
+    {"TABLE_NAME", 2, From::Text},
+    {"DESCRIPTION", 4, From::Value},
+};
+
+} // namespace
+
 std::unique_ptr<ResultSet> OdbcSession::schemaTables(const std::vector<QVariant> &r)
 {
     SchemaRowsetBuilder builder(QStringLiteral("TABLES"));
@@ -284,10 +421,8 @@ std::unique_ptr<ResultSet> OdbcSession::schemaTables(const std::vector<QVariant>
         else if (textAt(r, 0) != defaultDatabase())
             return builder.finish();
     }
-    if (given(r, 1))
-        sch.text = patternArgument(textAt(r, 1));
-    if (given(r, 2))
-        tab.text = patternArgument(textAt(r, 2));
+    sch.text = patternAt(r, 1);
+    tab.text = patternAt(r, 2);
     if (given(r, 3))
         type.text = textAt(r, 3);
     Handle st = newStatement(0);
@@ -302,19 +437,79 @@ std::unique_ptr<ResultSet> OdbcSession::schemaTables(const std::vector<QVariant>
         const QString tableType = row.at(3).toString().trimmed().toUpper();
         if (given(r, 3) && tableType.compare(textAt(r, 3).trimmed(), Qt::CaseInsensitive) != 0)
             continue;
-        QVariant catalog = orNull(row.at(0));
-        if ((catalog.isNull() || catalog.toString().isEmpty()) && !current.isEmpty())
-            catalog = current;
-        builder.addRow({{QStringLiteral("TABLE_CATALOG"), catalog},
-                        {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
-                        {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
-                        {QStringLiteral("TABLE_TYPE"), tableType},
-                        {QStringLiteral("DESCRIPTION"), orNull(row.at(4))}});
+        NamedValues values = picked(row.values, kTablesColumns, catalogOrCurrent(row.at(0), current));
+        values.emplace_back(QStringLiteral("TABLE_TYPE"), tableType);
+        builder.addRow(values);
     }
     return builder.finish();
 }
 
 // ---- COLUMNS ------------------------------------------------------------------------
+
+namespace {
+
+constexpr Pick kColumnsColumns[] = {
+    {"TABLE_CATALOG", 0, From::Catalog},
+    {"TABLE_SCHEMA", 1, From::Value},
+    {"TABLE_NAME", 2, From::Text},
+    {"COLUMN_NAME", 3, From::Value},
+    {"ORDINAL_POSITION", 16, From::Number},
+    {"IS_NULLABLE", 10, From::Nullable},
+    {"DESCRIPTION", 11, From::Value},
+};
+
+// The stored default text; SQL Server's comes wrapped in one pair of parentheses.
+QVariant columnDefault(const QVariant &stored, bool sqlServer)
+{
+    QVariant def = orNull(stored);
+    if (sqlServer && def.isValid()) {
+        const QString t = def.toString();
+        if (t.startsWith(QLatin1Char('(')) && t.endsWith(QLatin1Char(')')))
+            def = t.mid(1, t.size() - 2);
+    }
+    return def;
+}
+
+qint64 columnFlags(int sqlType, int dbType, bool nullable, bool rowVersion)
+{
+    const bool isLong = sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY;
+    const bool fixedChar = sqlType == SQL_CHAR || sqlType == SQL_WCHAR || sqlType == SQL_BINARY;
+    qint64 flags = 0;
+    if (isLong)
+        flags |= kFlagLong | kFlagMayDefer;
+    if (fixedChar || (!isCharacter(dbType) && !isLong))
+        flags |= kFlagFixed;
+    if (nullable)
+        flags |= kFlagNullable | kFlagMaybeNull;
+    flags |= rowVersion ? kFlagRowVer : kFlagWrite;
+    return flags;
+}
+
+// The length, precision and scale columns that apply to the column's type.
+void addColumnSizes(NamedValues &values, int dbType, const std::vector<QVariant> &row)
+{
+    const auto at = [&](size_t i) { return i < row.size() ? row[i] : QVariant(); };
+    const auto columnSize = number(at(6));
+    const auto digits = number(at(8));
+    QVariant maxLength, octetLength, precision, scale, datetimePrecision;
+    if (isCharacter(dbType)) {
+        maxLength = columnSize ? QVariant(*columnSize) : QVariant();
+        octetLength = numberOrNull(at(15));
+    }
+    if (isNumeric(dbType) && columnSize)
+        precision = *columnSize;
+    if ((dbType == DBTYPE_NUMERIC || dbType == DBTYPE_DECIMAL) && digits)
+        scale = *digits;
+    if (isDateTime(dbType) && digits)
+        datetimePrecision = *digits;
+    values.insert(values.end(), {{QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), maxLength},
+                                 {QStringLiteral("CHARACTER_OCTET_LENGTH"), octetLength},
+                                 {QStringLiteral("NUMERIC_PRECISION"), precision},
+                                 {QStringLiteral("NUMERIC_SCALE"), scale},
+                                 {QStringLiteral("DATETIME_PRECISION"), datetimePrecision}});
+}
+
+} // namespace
 
 std::unique_ptr<ResultSet> OdbcSession::schemaColumns(const std::vector<QVariant> &r)
 {
@@ -326,10 +521,8 @@ std::unique_ptr<ResultSet> OdbcSession::schemaColumns(const std::vector<QVariant
         else if (textAt(r, 0) != defaultDatabase())
             return builder.finish();
     }
-    if (given(r, 1))
-        sch.text = patternArgument(textAt(r, 1));
-    if (given(r, 2))
-        tab.text = patternArgument(textAt(r, 2));
+    sch.text = patternAt(r, 1);
+    tab.text = patternAt(r, 2);
     // The column restriction is applied here: some drivers number the columns of the
     // restricted result instead of giving each its place in the table.
     Handle st = newStatement(0);
@@ -339,73 +532,93 @@ std::unique_ptr<ResultSet> OdbcSession::schemaColumns(const std::vector<QVariant
                                   QStringLiteral("SQLColumns"));
     const QString current = supportsCatalogs() ? QString() : defaultDatabase();
     for (const auto &row : rows) {
-        if (!catalogMatches(row.at(0), r))
-            continue;
-        if (given(r, 3) && row.at(3).toString().compare(textAt(r, 3), nameCase()) != 0)
-            continue;
-        const int sqlType = int(number(row.at(4)).value_or(0));
-        const QString typeName = row.at(5).toString();
-        const QString lowerName = typeName.toLower();
-        int dbType = dbTypeOfSql(sqlType, typeName);
-        const bool rowVersion = dialect() == Dialect::SqlServer && dbType == DBTYPE_BYTES &&
-                                (lowerName == QLatin1String("timestamp") || lowerName == QLatin1String("rowversion"));
-        const auto columnSize = number(row.at(6));
-        const auto digits = number(row.at(8));
-        const auto nullableCode = number(row.at(10));
-        const bool nullable = nullableCode.value_or(1) != SQL_NO_NULLS;
-        QVariant def = orNull(row.at(12));
-        if (dialect() == Dialect::SqlServer && def.isValid()) {
-            // The stored default text comes wrapped in one pair of parentheses.
-            const QString t = def.toString();
-            if (t.startsWith(QLatin1Char('(')) && t.endsWith(QLatin1Char(')')))
-                def = t.mid(1, t.size() - 2);
-        }
-        const bool isLong = sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY;
-        const bool fixedChar = sqlType == SQL_CHAR || sqlType == SQL_WCHAR || sqlType == SQL_BINARY;
-        qint64 flags = 0;
-        if (isLong)
-            flags |= kFlagLong | kFlagMayDefer;
-        if (fixedChar || (!isCharacter(dbType) && !isLong))
-            flags |= kFlagFixed;
-        if (nullable)
-            flags |= kFlagNullable | kFlagMaybeNull;
-        flags |= rowVersion ? kFlagRowVer : kFlagWrite;
-
-        QVariant catalog = orNull(row.at(0));
-        if ((catalog.isNull() || catalog.toString().isEmpty()) && !current.isEmpty())
-            catalog = current;
-        QVariant maxLength, octetLength, precision, scale, datetimePrecision;
-        if (isCharacter(dbType)) {
-            maxLength = columnSize ? QVariant(*columnSize) : QVariant();
-            octetLength = numberOrNull(row.at(15));
-        }
-        if (isNumeric(dbType) && columnSize)
-            precision = *columnSize;
-        if ((dbType == DBTYPE_NUMERIC || dbType == DBTYPE_DECIMAL) && digits)
-            scale = *digits;
-        if (isDateTime(dbType) && digits)
-            datetimePrecision = *digits;
-        builder.addRow({{QStringLiteral("TABLE_CATALOG"), catalog},
-                        {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
-                        {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
-                        {QStringLiteral("COLUMN_NAME"), orNull(row.at(3))},
-                        {QStringLiteral("ORDINAL_POSITION"), numberOrNull(row.at(16))},
-                        {QStringLiteral("COLUMN_HASDEFAULT"), def.isValid()},
-                        {QStringLiteral("COLUMN_DEFAULT"), def},
-                        {QStringLiteral("COLUMN_FLAGS"), flags},
-                        {QStringLiteral("IS_NULLABLE"), nullable},
-                        {QStringLiteral("DATA_TYPE"), qint64(dbType)},
-                        {QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), maxLength},
-                        {QStringLiteral("CHARACTER_OCTET_LENGTH"), octetLength},
-                        {QStringLiteral("NUMERIC_PRECISION"), precision},
-                        {QStringLiteral("NUMERIC_SCALE"), scale},
-                        {QStringLiteral("DATETIME_PRECISION"), datetimePrecision},
-                        {QStringLiteral("DESCRIPTION"), orNull(row.at(11))}});
+        if (catalogMatches(row.at(0), r) && sameName(row.at(3), r, 3, nameCase()))
+            builder.addRow(columnsRow(row, current));
     }
     return builder.finish();
 }
 
+std::vector<std::pair<QString, QVariant>> OdbcSession::columnsRow(const CatalogRow &row, const QString &current) const
+{
+    const int sqlType = int(number(row.at(4)).value_or(0));
+    const QString typeName = row.at(5).toString();
+    const QString lowerName = typeName.toLower();
+    const int dbType = dbTypeOfSql(sqlType, typeName);
+    const bool sqlServer = dialect() == Dialect::SqlServer;
+    const bool rowVersion = sqlServer && dbType == DBTYPE_BYTES &&
+                            (lowerName == QLatin1String("timestamp") || lowerName == QLatin1String("rowversion"));
+    const bool nullable = number(row.at(10)).value_or(1) != SQL_NO_NULLS;
+    const QVariant def = columnDefault(row.at(12), sqlServer);
+    NamedValues values = picked(row.values, kColumnsColumns, catalogOrCurrent(row.at(0), current));
+    values.insert(values.end(), {{QStringLiteral("COLUMN_HASDEFAULT"), def.isValid()},
+                                 {QStringLiteral("COLUMN_DEFAULT"), def},
+                                 {QStringLiteral("COLUMN_FLAGS"), columnFlags(sqlType, dbType, nullable, rowVersion)},
+                                 {QStringLiteral("DATA_TYPE"), qint64(dbType)}});
+    addColumnSizes(values, dbType, row.values);
+    return values;
+}
+
 // ---- INDEXES ------------------------------------------------------------------------
+
+namespace {
+
+constexpr Pick kIndexesColumns[] = {
+    {"TABLE_CATALOG", 0, From::Catalog},
+    {"TABLE_SCHEMA", 1, From::Value},
+    {"TABLE_NAME", 2, From::Text},
+    {"INDEX_CATALOG", 0, From::Catalog},
+    {"INDEX_SCHEMA", 1, From::Value},
+    {"INDEX_NAME", 5, From::Text},
+    {"ORDINAL_POSITION", 7, From::Number},
+    {"COLUMN_NAME", 8, From::Value},
+    {"CARDINALITY", 10, From::Number},
+    {"PAGES", 11, From::Number},
+    {"FILTER_CONDITION", 12, From::Value},
+};
+
+QVariant indexCollation(const QVariant &ascDesc)
+{
+    const QString order = ascDesc.toString().trimmed().toUpper();
+    return order == QLatin1String("D") ? QVariant(qint64(2))
+           : order == QLatin1String("A") ? QVariant(qint64(1))
+                                          : QVariant();
+}
+
+// One key column of one index, with what OLE DB sorts the rowset by.
+IndexRow indexRow(const std::vector<QVariant> &row, const QVariant &catalog, int type, bool clustered,
+                  bool primaryKey, qint64 nullCollation)
+{
+    const auto at = [&](size_t i) { return i < row.size() ? row[i] : QVariant(); };
+    const bool unique = number(at(3)).value_or(1) == 0;
+    IndexRow ir;
+    ir.unique = unique;
+    ir.type = type;
+    ir.catalog = catalog.toString();
+    ir.schema = at(1).toString();
+    ir.name = at(5).toString();
+    ir.ordinal = number(at(7)).value_or(0);
+    ir.values = picked(row, kIndexesColumns, catalog);
+    ir.values.insert(ir.values.end(), {{QStringLiteral("PRIMARY_KEY"), primaryKey},
+                                       {QStringLiteral("UNIQUE"), unique},
+                                       {QStringLiteral("CLUSTERED"), clustered},
+                                       {QStringLiteral("TYPE"), qint64(type)},
+                                       {QStringLiteral("SORT_BOOKMARKS"), false},
+                                       {QStringLiteral("AUTO_UPDATE"), true},
+                                       {QStringLiteral("NULL_COLLATION"), nullCollation},
+                                       {QStringLiteral("COLLATION"), indexCollation(at(9))},
+                                       {QStringLiteral("INTEGRATED"), clustered}});
+    return ir;
+}
+
+} // namespace
+
+// What listing the indexes of several tables carries from one table to the next.
+struct OdbcSession::IndexListing {
+    const std::vector<QVariant> &restrictions;
+    qint64 nullCollation;
+    QString current; // catalogOrCurrent
+    std::vector<IndexRow> rows;
+};
 
 std::unique_ptr<ResultSet> OdbcSession::schemaIndexes(const std::vector<QVariant> &r)
 {
@@ -413,110 +626,71 @@ std::unique_ptr<ResultSet> OdbcSession::schemaIndexes(const std::vector<QVariant
     const auto restricted = restrictedTables(r, 4);
     if (!restricted)
         return builder.finish();
-    const std::vector<TableRef> &tables = *restricted;
-
-    // How the source orders NULLs, in OLE DB terms.
-    int nullCollation = 4; // NC_LOW
-    switch (infoInt(SQL_NULL_COLLATION) & 0xFFFF) {
-    case SQL_NC_END: nullCollation = 1; break;
-    case SQL_NC_HIGH: nullCollation = 2; break;
-    case SQL_NC_LOW: nullCollation = 4; break;
-    case SQL_NC_START: nullCollation = 8; break;
-    }
-    const QString current = supportsCatalogs() ? QString() : defaultDatabase();
-
-    std::vector<IndexRow> out;
-    for (const TableRef &t : tables) {
-        Arg cat, sch, tab;
-        if (!t.catalog.isEmpty() && supportsCatalogs())
-            cat.text = t.catalog;
-        if (!t.schema.isEmpty())
-            sch.text = t.schema;
-        tab.text = t.name;
-
-        QStringList pkNames;
-        {
-            Handle st = newStatement(0);
-            const auto pk = catalogRows(st, SQLPrimaryKeysW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(),
-                                                           tab.ptr(), tab.len()),
-                                        QStringLiteral("SQLPrimaryKeys"));
-            for (const auto &row : pk)
-                if (!row.at(5).toString().isEmpty() && !pkNames.contains(row.at(5).toString()))
-                    pkNames << row.at(5).toString();
-        }
-        Handle st = newStatement(0);
-        const auto rows = catalogRows(st,
-                                      SQLStatisticsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), tab.ptr(),
-                                                     tab.len(), SQL_INDEX_ALL, SQL_QUICK),
-                                      QStringLiteral("SQLStatistics"));
-        for (const auto &row : rows) {
-            const int odbcType = int(number(row.at(6)).value_or(SQL_TABLE_STAT));
-            const QString indexName = row.at(5).toString();
-            if (odbcType == SQL_TABLE_STAT || indexName.isEmpty() || !catalogMatches(row.at(0), r))
-                continue;
-            if (given(r, 2) && indexName != textAt(r, 2))
-                continue;
-            const int type = odbcType == SQL_INDEX_HASHED ? 2 : 1;
-            if (given(r, 3) && number(r[3]).value_or(-1) != type)
-                continue;
-            const bool unique = number(row.at(3)).value_or(1) == 0;
-            const bool clustered = odbcType == SQL_INDEX_CLUSTERED;
-            const QString ascDesc = row.at(9).toString().trimmed().toUpper();
-            QVariant catalog = orNull(row.at(0));
-            if ((catalog.isNull() || catalog.toString().isEmpty()) && !current.isEmpty())
-                catalog = current;
-            IndexRow ir;
-            ir.unique = unique;
-            ir.type = type;
-            ir.catalog = catalog.toString();
-            ir.schema = row.at(1).toString();
-            ir.name = indexName;
-            ir.ordinal = number(row.at(7)).value_or(0);
-            ir.values = {{QStringLiteral("TABLE_CATALOG"), catalog},
-                         {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
-                         {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
-                         {QStringLiteral("INDEX_CATALOG"), catalog},
-                         {QStringLiteral("INDEX_SCHEMA"), orNull(row.at(1))},
-                         {QStringLiteral("INDEX_NAME"), indexName},
-                         {QStringLiteral("PRIMARY_KEY"), pkNames.contains(indexName)},
-                         {QStringLiteral("UNIQUE"), unique},
-                         {QStringLiteral("CLUSTERED"), clustered},
-                         {QStringLiteral("TYPE"), qint64(type)},
-                         {QStringLiteral("SORT_BOOKMARKS"), false},
-                         {QStringLiteral("AUTO_UPDATE"), true},
-                         {QStringLiteral("NULL_COLLATION"), qint64(nullCollation)},
-                         {QStringLiteral("ORDINAL_POSITION"), numberOrNull(row.at(7))},
-                         {QStringLiteral("COLUMN_NAME"), orNull(row.at(8))},
-                         {QStringLiteral("COLLATION"), ascDesc == QLatin1String("D") ? QVariant(qint64(2))
-                                                       : ascDesc == QLatin1String("A") ? QVariant(qint64(1))
-                                                                                        : QVariant()},
-                         {QStringLiteral("CARDINALITY"), numberOrNull(row.at(10))},
-                         {QStringLiteral("PAGES"), numberOrNull(row.at(11))},
-                         {QStringLiteral("FILTER_CONDITION"), orNull(row.at(12))},
-                         {QStringLiteral("INTEGRATED"), clustered}};
-            out.push_back(std::move(ir));
-        }
-    }
-    // OLE DB order: unique indexes first, then type, catalog, schema, name, key position.
-    std::stable_sort(out.begin(), out.end(), [](const IndexRow &a, const IndexRow &b) {
-        if (a.unique != b.unique)
-            return a.unique;
-        if (a.type != b.type)
-            return a.type < b.type;
-        if (a.catalog != b.catalog)
-            return a.catalog < b.catalog;
-        if (a.schema != b.schema)
-            return a.schema < b.schema;
-        if (a.name != b.name)
-            return a.name < b.name;
-        return a.ordinal < b.ordinal;
-    });
+    IndexListing listing{r, oleDbNullCollation(infoInt(SQL_NULL_COLLATION)),
+                         supportsCatalogs() ? QString() : defaultDatabase(), {}};
+    for (const TableRef &t : *restricted)
+        listIndexes(t, listing);
+    std::vector<IndexRow> &out = listing.rows;
+    std::stable_sort(out.begin(), out.end(), indexOrder);
     for (const auto &ir : out)
         builder.addRow(ir.values);
     return builder.finish();
 }
 
+QStringList OdbcSession::primaryKeyNames(const TableRef &t)
+{
+    auto [cat, sch, tab] = tableArgs(supportsCatalogs() ? t.catalog : QString(), t.schema, t.name);
+    Handle st = newStatement(0);
+    const auto pk = catalogRows(st, SQLPrimaryKeysW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(),
+                                                   tab.ptr(), tab.len()),
+                                QStringLiteral("SQLPrimaryKeys"));
+    QStringList names;
+    for (const auto &row : pk)
+        if (!row.at(5).toString().isEmpty() && !names.contains(row.at(5).toString()))
+            names << row.at(5).toString();
+    return names;
+}
+
+void OdbcSession::listIndexes(const TableRef &t, IndexListing &listing)
+{
+    const std::vector<QVariant> &r = listing.restrictions;
+    const QStringList pkNames = primaryKeyNames(t);
+    auto [cat, sch, tab] = tableArgs(supportsCatalogs() ? t.catalog : QString(), t.schema, t.name);
+    Handle st = newStatement(0);
+    const auto rows = catalogRows(st,
+                                  SQLStatisticsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), tab.ptr(),
+                                                 tab.len(), SQL_INDEX_ALL, SQL_QUICK),
+                                  QStringLiteral("SQLStatistics"));
+    for (const auto &row : rows) {
+        const int odbcType = int(number(row.at(6)).value_or(SQL_TABLE_STAT));
+        const QString indexName = row.at(5).toString();
+        if (odbcType == SQL_TABLE_STAT || indexName.isEmpty() || !catalogMatches(row.at(0), r))
+            continue;
+        if (given(r, 2) && indexName != textAt(r, 2))
+            continue;
+        const int type = odbcType == SQL_INDEX_HASHED ? 2 : 1;
+        if (given(r, 3) && number(r[3]).value_or(-1) != type)
+            continue;
+        listing.rows.push_back(indexRow(row.values, catalogOrCurrent(row.at(0), listing.current), type,
+                                        odbcType == SQL_INDEX_CLUSTERED, pkNames.contains(indexName),
+                                        listing.nullCollation));
+    }
+}
+
 // ---- PRIMARY_KEYS -------------------------------------------------------------------
+
+namespace {
+
+constexpr Pick kPrimaryKeysColumns[] = {
+    {"TABLE_CATALOG", 0, From::Catalog},
+    {"TABLE_SCHEMA", 1, From::Value},
+    {"TABLE_NAME", 2, From::Text},
+    {"COLUMN_NAME", 3, From::Value},
+    {"ORDINAL", 4, From::Number},
+    {"PK_NAME", 5, From::Value},
+};
+
+} // namespace
 
 std::unique_ptr<ResultSet> OdbcSession::schemaPrimaryKeys(const std::vector<QVariant> &r)
 {
@@ -524,32 +698,16 @@ std::unique_ptr<ResultSet> OdbcSession::schemaPrimaryKeys(const std::vector<QVar
     const auto restricted = restrictedTables(r, 2);
     if (!restricted)
         return builder.finish();
-    const std::vector<TableRef> &tables = *restricted;
     const QString current = supportsCatalogs() ? QString() : defaultDatabase();
-    for (const TableRef &t : tables) {
-        Arg cat, sch, tab;
-        if (!t.catalog.isEmpty() && supportsCatalogs())
-            cat.text = t.catalog;
-        if (!t.schema.isEmpty())
-            sch.text = t.schema;
-        tab.text = t.name;
+    for (const TableRef &t : *restricted) {
+        auto [cat, sch, tab] = tableArgs(supportsCatalogs() ? t.catalog : QString(), t.schema, t.name);
         Handle st = newStatement(0);
         const auto rows = catalogRows(st, SQLPrimaryKeysW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(),
                                                          tab.ptr(), tab.len()),
                                       QStringLiteral("SQLPrimaryKeys"));
-        for (const auto &row : rows) {
-            if (!catalogMatches(row.at(0), r))
-                continue;
-            QVariant catalog = orNull(row.at(0));
-            if ((catalog.isNull() || catalog.toString().isEmpty()) && !current.isEmpty())
-                catalog = current;
-            builder.addRow({{QStringLiteral("TABLE_CATALOG"), catalog},
-                            {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
-                            {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
-                            {QStringLiteral("COLUMN_NAME"), orNull(row.at(3))},
-                            {QStringLiteral("ORDINAL"), numberOrNull(row.at(4))},
-                            {QStringLiteral("PK_NAME"), orNull(row.at(5))}});
-        }
+        for (const auto &row : rows)
+            if (catalogMatches(row.at(0), r))
+                builder.addRow(picked(row.values, kPrimaryKeysColumns, catalogOrCurrent(row.at(0), current)));
     }
     return builder.finish();
 }
@@ -629,21 +787,6 @@ QStringList OdbcSession::primaryKey(const QString &table)
 
 namespace data {
 
-namespace {
-
-bool yes(const QVariant &v)
-{
-    return v.toString().trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
-}
-
-QVariant flag(const QVariant &v) // ODBC smallint flag to a Boolean, NULL staying NULL
-{
-    const auto n = number(v);
-    return n ? QVariant(*n != 0) : QVariant();
-}
-
-} // namespace
-
 bool OdbcSession::catalogArgument(const std::vector<QVariant> &r, size_t index, std::optional<QString> &arg)
 {
     if (!given(r, index))
@@ -655,8 +798,10 @@ bool OdbcSession::catalogArgument(const std::vector<QVariant> &r, size_t index, 
     return textAt(r, index) == defaultDatabase();
 }
 
+
 std::unique_ptr<ResultSet> OdbcSession::schemaCatalogs(const std::vector<QVariant> &r)
 {
+    static constexpr Pick kColumns[] = {{"CATALOG_NAME", 0, From::Text}, {"DESCRIPTION", 4, From::Value}};
     SchemaRowsetBuilder builder(QStringLiteral("CATALOGS"));
     if (!supportsCatalogs()) {
         // A source without catalogs has exactly one database: the current one.
@@ -670,12 +815,9 @@ std::unique_ptr<ResultSet> OdbcSession::schemaCatalogs(const std::vector<QVarian
                                   SQLTablesW(st, wide(all), SQL_NTS, wide(none), SQL_NTS, wide(none), SQL_NTS,
                                              nullptr, 0),
                                   QStringLiteral("SQLTables"));
-    for (const auto &row : rows) {
-        if (given(r, 0) && row.at(0).toString().compare(textAt(r, 0), nameCase()) != 0)
-            continue;
-        builder.addRow({{QStringLiteral("CATALOG_NAME"), row.at(0).toString()},
-                        {QStringLiteral("DESCRIPTION"), orNull(row.at(4))}});
-    }
+    for (const auto &row : rows)
+        if (sameName(row.at(0), r, 0, nameCase()))
+            builder.addRow(picked(row.values, kColumns));
     return builder.finish();
 }
 
@@ -686,28 +828,7 @@ std::unique_ptr<ResultSet> OdbcSession::schemaStatistics(const std::vector<QVari
                                        given(r, 1) ? r[1] : QVariant(), given(r, 2) ? r[2] : QVariant())) {
         if (given(r, 0) && !supportsCatalogs() && textAt(r, 0) != defaultDatabase())
             break;
-        Handle st = newStatement(0);
-        Arg cat, sch;
-        if (!t.catalog.isEmpty())
-            cat.text = t.catalog;
-        if (!t.schema.isEmpty())
-            sch.text = t.schema;
-        const auto rows = catalogRows(st,
-                                      SQLStatisticsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), wide(t.name),
-                                                     SQL_NTS, SQL_INDEX_ALL, SQL_ENSURE),
-                                      QStringLiteral("SQLStatistics"));
-        QVariant cardinality;
-        for (const auto &row : rows)
-            if (number(row.at(6)).value_or(-1) == SQL_TABLE_STAT)
-                cardinality = numberOrNull(row.at(10));
-        if (!cardinality.isValid()) {
-            // Drivers without a table-statistics row: count the rows.
-            const QString name = (t.schema.isEmpty() ? QString() : quoteIdentifier(t.schema) + QLatin1Char('.')) +
-                                 quoteIdentifier(t.name);
-            auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + name, {}, 0, StatementScope::OneStatement);
-            if (!count->columns.empty() && count->rows.rowCount() == 1)
-                cardinality = count->rows.columns[0].value(0, ftLargeint);
-        }
+        const QVariant cardinality = tableCardinality(t);
         builder.addRow({{QStringLiteral("TABLE_CATALOG"), t.catalog.isEmpty() ? QVariant(defaultDatabase()) : QVariant(t.catalog)},
                         {QStringLiteral("TABLE_SCHEMA"), t.schema.isEmpty() ? QVariant() : QVariant(t.schema)},
                         {QStringLiteral("TABLE_NAME"), t.name},
@@ -716,16 +837,43 @@ std::unique_ptr<ResultSet> OdbcSession::schemaStatistics(const std::vector<QVari
     return builder.finish();
 }
 
+QVariant OdbcSession::tableCardinality(const TableRef &t)
+{
+    auto [cat, sch, tab] = tableArgs(t.catalog, t.schema, t.name);
+    Handle st = newStatement(0);
+    const auto rows = catalogRows(st,
+                                  SQLStatisticsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), tab.ptr(),
+                                                 tab.len(), SQL_INDEX_ALL, SQL_ENSURE),
+                                  QStringLiteral("SQLStatistics"));
+    QVariant cardinality;
+    for (const auto &row : rows)
+        if (number(row.at(6)).value_or(-1) == SQL_TABLE_STAT)
+            cardinality = numberOrNull(row.at(10));
+    if (!cardinality.isValid()) {
+        // Drivers without a table-statistics row: count the rows.
+        const QString name = (t.schema.isEmpty() ? QString() : quoteIdentifier(t.schema) + QLatin1Char('.')) +
+                             quoteIdentifier(t.name);
+        auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + name, {}, 0, StatementScope::OneStatement);
+        if (!count->columns.empty() && count->rows.rowCount() == 1)
+            cardinality = count->rows.columns[0].value(0, ftLargeint);
+    }
+    return cardinality;
+}
+
 std::unique_ptr<ResultSet> OdbcSession::schemaProcedures(const std::vector<QVariant> &r)
 {
+    static constexpr Pick kColumns[] = {
+        {"PROCEDURE_CATALOG", 0, From::Catalog},
+        {"PROCEDURE_SCHEMA", 1, From::Value},
+        {"PROCEDURE_NAME", 2, From::Text},
+        {"DESCRIPTION", 6, From::Value},
+    };
     SchemaRowsetBuilder builder(QStringLiteral("PROCEDURES"));
     Arg cat, sch, proc;
     if (!catalogArgument(r, 0, cat.text))
         return builder.finish();
-    if (given(r, 1))
-        sch.text = patternArgument(textAt(r, 1));
-    if (given(r, 2))
-        proc.text = patternArgument(textAt(r, 2));
+    sch.text = patternAt(r, 1);
+    proc.text = patternAt(r, 2);
     Handle st = newStatement(0);
     const auto rows = catalogRows(st,
                                   SQLProceduresW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), proc.ptr(), proc.len()),
@@ -737,14 +885,52 @@ std::unique_ptr<ResultSet> OdbcSession::schemaProcedures(const std::vector<QVari
         const qint64 type = odbcType == SQL_PT_PROCEDURE ? 2 : odbcType == SQL_PT_FUNCTION ? 3 : 1;
         if (given(r, 3) && number(r[3]).value_or(-1) != type)
             continue;
-        builder.addRow({{QStringLiteral("PROCEDURE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
-                        {QStringLiteral("PROCEDURE_SCHEMA"), orNull(row.at(1))},
-                        {QStringLiteral("PROCEDURE_NAME"), row.at(2).toString()},
-                        {QStringLiteral("PROCEDURE_TYPE"), type},
-                        {QStringLiteral("DESCRIPTION"), orNull(row.at(6))}});
+        NamedValues values = picked(row.values, kColumns, catalogOrDefault(row.at(0), *this));
+        values.emplace_back(QStringLiteral("PROCEDURE_TYPE"), type);
+        builder.addRow(values);
     }
     return builder.finish();
 }
+
+namespace {
+
+constexpr Pick kProcedureParametersColumns[] = {
+    {"PROCEDURE_CATALOG", 0, From::Catalog},
+    {"PROCEDURE_SCHEMA", 1, From::Value},
+    {"PROCEDURE_NAME", 2, From::Text},
+    {"PARAMETER_NAME", 3, From::Value},
+    {"ORDINAL_POSITION", 17, From::Number},
+    {"PARAMETER_HASDEFAULT", 13, From::Given},
+    {"PARAMETER_DEFAULT", 13, From::Value},
+    {"IS_NULLABLE", 11, From::Nullable},
+    {"DESCRIPTION", 12, From::Value},
+    {"TYPE_NAME", 6, From::Value},
+    {"LOCAL_TYPE_NAME", 6, From::Value},
+};
+
+// SQL_PARAM_* to OLE DB's DBPARAMTYPE.
+QVariant parameterType(qint64 kind)
+{
+    return kind == SQL_PARAM_INPUT ? QVariant(1) : kind == SQL_PARAM_INPUT_OUTPUT ? QVariant(2)
+           : kind == SQL_PARAM_OUTPUT ? QVariant(3) : kind == SQL_RETURN_VALUE ? QVariant(4)
+                                                                               : QVariant();
+}
+
+// The type and size columns of a SQLProcedureColumns row.
+void addParameterType(NamedValues &values, const std::vector<QVariant> &row)
+{
+    const auto at = [&](size_t i) { return i < row.size() ? row[i] : QVariant(); };
+    const int dbType = dbTypeOfSql(int(number(at(5)).value_or(0)), at(6).toString());
+    const QVariant size = numberOrNull(at(7));
+    values.insert(values.end(), {
+        {QStringLiteral("DATA_TYPE"), dbType},
+        {QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), isCharacter(dbType) ? size : QVariant()},
+        {QStringLiteral("CHARACTER_OCTET_LENGTH"), isCharacter(dbType) ? numberOrNull(at(16)) : QVariant()},
+        {QStringLiteral("NUMERIC_PRECISION"), isNumeric(dbType) ? size : QVariant()},
+        {QStringLiteral("NUMERIC_SCALE"), dbType == DBTYPE_NUMERIC ? numberOrNull(at(9)) : QVariant()}});
+}
+
+} // namespace
 
 std::unique_ptr<ResultSet> OdbcSession::schemaProcedureParameters(const std::vector<QVariant> &r)
 {
@@ -752,12 +938,9 @@ std::unique_ptr<ResultSet> OdbcSession::schemaProcedureParameters(const std::vec
     Arg cat, sch, proc, col;
     if (!catalogArgument(r, 0, cat.text))
         return builder.finish();
-    if (given(r, 1))
-        sch.text = patternArgument(textAt(r, 1));
-    if (given(r, 2))
-        proc.text = patternArgument(textAt(r, 2));
-    if (given(r, 3))
-        col.text = patternArgument(textAt(r, 3));
+    sch.text = patternAt(r, 1);
+    proc.text = patternAt(r, 2);
+    col.text = patternAt(r, 3);
     Handle st = newStatement(0);
     const auto rows = catalogRows(st,
                                   SQLProcedureColumnsW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), proc.ptr(),
@@ -769,65 +952,58 @@ std::unique_ptr<ResultSet> OdbcSession::schemaProcedureParameters(const std::vec
         const qint64 kind = number(row.at(4)).value_or(0);
         if (kind == SQL_RESULT_COL)
             continue;
-        const QVariant paramType = kind == SQL_PARAM_INPUT ? QVariant(1) : kind == SQL_PARAM_INPUT_OUTPUT ? QVariant(2)
-                                   : kind == SQL_PARAM_OUTPUT ? QVariant(3) : kind == SQL_RETURN_VALUE ? QVariant(4)
-                                                                                                       : QVariant();
-        const int dbType = dbTypeOfSql(int(number(row.at(5)).value_or(0)), row.at(6).toString());
-        const QVariant size = numberOrNull(row.at(7));
-        builder.addRow({{QStringLiteral("PROCEDURE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
-                        {QStringLiteral("PROCEDURE_SCHEMA"), orNull(row.at(1))},
-                        {QStringLiteral("PROCEDURE_NAME"), row.at(2).toString()},
-                        {QStringLiteral("PARAMETER_NAME"), orNull(row.at(3))},
-                        {QStringLiteral("ORDINAL_POSITION"), numberOrNull(row.at(17))},
-                        {QStringLiteral("PARAMETER_TYPE"), paramType},
-                        {QStringLiteral("PARAMETER_HASDEFAULT"), row.at(13).isValid()},
-                        {QStringLiteral("PARAMETER_DEFAULT"), orNull(row.at(13))},
-                        {QStringLiteral("IS_NULLABLE"), number(row.at(11)).value_or(1) != SQL_NO_NULLS},
-                        {QStringLiteral("DATA_TYPE"), dbType},
-                        {QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), isCharacter(dbType) ? size : QVariant()},
-                        {QStringLiteral("CHARACTER_OCTET_LENGTH"), isCharacter(dbType) ? numberOrNull(row.at(16)) : QVariant()},
-                        {QStringLiteral("NUMERIC_PRECISION"), isNumeric(dbType) ? size : QVariant()},
-                        {QStringLiteral("NUMERIC_SCALE"), dbType == DBTYPE_NUMERIC ? numberOrNull(row.at(9)) : QVariant()},
-                        {QStringLiteral("DESCRIPTION"), orNull(row.at(12))},
-                        {QStringLiteral("TYPE_NAME"), orNull(row.at(6))},
-                        {QStringLiteral("LOCAL_TYPE_NAME"), orNull(row.at(6))}});
+        NamedValues values = picked(row.values, kProcedureParametersColumns, catalogOrDefault(row.at(0), *this));
+        values.emplace_back(QStringLiteral("PARAMETER_TYPE"), parameterType(kind));
+        addParameterType(values, row.values);
+        builder.addRow(values);
     }
     return builder.finish();
 }
 
 std::unique_ptr<ResultSet> OdbcSession::schemaTablePrivileges(const std::vector<QVariant> &r)
 {
+    static constexpr Pick kColumns[] = {
+        {"GRANTOR", 3, From::Value},
+        {"GRANTEE", 4, From::Text},
+        {"TABLE_CATALOG", 0, From::Catalog},
+        {"TABLE_SCHEMA", 1, From::Value},
+        {"TABLE_NAME", 2, From::Text},
+        {"PRIVILEGE_TYPE", 5, From::Text},
+        {"IS_GRANTABLE", 6, From::Yes},
+    };
     // Restrictions: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, GRANTOR, GRANTEE.
     SchemaRowsetBuilder builder(QStringLiteral("TABLE_PRIVILEGES"));
     Arg cat, sch, tab;
     if (!catalogArgument(r, 0, cat.text))
         return builder.finish();
-    if (given(r, 1))
-        sch.text = patternArgument(textAt(r, 1));
+    sch.text = patternAt(r, 1);
     tab.text = given(r, 2) ? patternArgument(textAt(r, 2)) : QStringLiteral("%");
     Handle st = newStatement(0);
     const auto rows = catalogRows(st,
                                   SQLTablePrivilegesW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), tab.ptr(), tab.len()),
                                   QStringLiteral("SQLTablePrivileges"));
     for (const auto &row : rows) {
-        if (!catalogMatches(row.at(0), r) ||
-            (given(r, 3) && row.at(3).toString().compare(textAt(r, 3), nameCase()) != 0) ||
-            (given(r, 4) && row.at(4).toString().compare(textAt(r, 4), nameCase()) != 0) ||
+        if (!catalogMatches(row.at(0), r) || !sameName(row.at(3), r, 3, nameCase()) ||
+            !sameName(row.at(4), r, 4, nameCase()) ||
             row.at(5).toString().isEmpty()) // a privilege the driver could not name
             continue;
-        builder.addRow({{QStringLiteral("GRANTOR"), orNull(row.at(3))},
-                        {QStringLiteral("GRANTEE"), row.at(4).toString()},
-                        {QStringLiteral("TABLE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
-                        {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
-                        {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
-                        {QStringLiteral("PRIVILEGE_TYPE"), row.at(5).toString()},
-                        {QStringLiteral("IS_GRANTABLE"), yes(row.at(6))}});
+        builder.addRow(picked(row.values, kColumns, catalogOrDefault(row.at(0), *this)));
     }
     return builder.finish();
 }
 
 std::unique_ptr<ResultSet> OdbcSession::schemaColumnPrivileges(const std::vector<QVariant> &r)
 {
+    static constexpr Pick kColumns[] = {
+        {"GRANTOR", 4, From::Value},
+        {"GRANTEE", 5, From::Text},
+        {"TABLE_CATALOG", 0, From::Catalog},
+        {"TABLE_SCHEMA", 1, From::Value},
+        {"TABLE_NAME", 2, From::Text},
+        {"COLUMN_NAME", 3, From::Text},
+        {"PRIVILEGE_TYPE", 6, From::Text},
+        {"IS_GRANTABLE", 7, From::Yes},
+    };
     // Restrictions: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, GRANTOR, GRANTEE.
     // SQLColumnPrivileges needs a table: without one, every table is asked in turn.
     SchemaRowsetBuilder builder(QStringLiteral("COLUMN_PRIVILEGES"));
@@ -836,45 +1012,88 @@ std::unique_ptr<ResultSet> OdbcSession::schemaColumnPrivileges(const std::vector
     for (const TableRef &t : tablesFor(given(r, 0) && supportsCatalogs() ? r[0] : QVariant(),
                                        given(r, 1) ? r[1] : QVariant(), given(r, 2) ? r[2] : QVariant())) {
         Handle st = newStatement(0);
-        Arg cat, sch, col;
-        if (!t.catalog.isEmpty())
-            cat.text = t.catalog;
-        if (!t.schema.isEmpty())
-            sch.text = t.schema;
-        if (given(r, 3))
-            col.text = patternArgument(textAt(r, 3));
+        auto [cat, sch, tab] = tableArgs(t.catalog, t.schema, t.name);
+        Arg col;
+        col.text = patternAt(r, 3);
         std::vector<CatalogRow> rows;
         try {
             rows = catalogRows(st,
-                               SQLColumnPrivilegesW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), wide(t.name),
-                                                    SQL_NTS, col.ptr(), col.len()),
+                               SQLColumnPrivilegesW(st, cat.ptr(), cat.len(), sch.ptr(), sch.len(), tab.ptr(),
+                                                    tab.len(), col.ptr(), col.len()),
                                QStringLiteral("SQLColumnPrivileges"));
         } catch (const DatabaseError &) {
             // Some drivers fail here (the PostgreSQL one on current servers): the
             // source's INFORMATION_SCHEMA answers instead.
             return schemaFromInformationSchema(QStringLiteral("COLUMN_PRIVILEGES"), r);
         }
-        for (const auto &row : rows) {
-            if ((given(r, 4) && row.at(4).toString().compare(textAt(r, 4), nameCase()) != 0) ||
-                (given(r, 5) && row.at(5).toString().compare(textAt(r, 5), nameCase()) != 0))
-                continue;
-            builder.addRow({{QStringLiteral("GRANTOR"), orNull(row.at(4))},
-                            {QStringLiteral("GRANTEE"), row.at(5).toString()},
-                            {QStringLiteral("TABLE_CATALOG"), row.at(0).toString().isEmpty() ? QVariant(defaultDatabase()) : row.at(0)},
-                            {QStringLiteral("TABLE_SCHEMA"), orNull(row.at(1))},
-                            {QStringLiteral("TABLE_NAME"), row.at(2).toString()},
-                            {QStringLiteral("COLUMN_NAME"), row.at(3).toString()},
-                            {QStringLiteral("PRIVILEGE_TYPE"), row.at(6).toString()},
-                            {QStringLiteral("IS_GRANTABLE"), yes(row.at(7))}});
-        }
+        for (const auto &row : rows)
+            if (sameName(row.at(4), r, 4, nameCase()) && sameName(row.at(5), r, 5, nameCase()))
+                builder.addRow(picked(row.values, kColumns, catalogOrDefault(row.at(0), *this)));
     }
     return builder.finish();
 }
+
+// ---- PROVIDER_TYPES -----------------------------------------------------------------
+
+namespace {
+
+constexpr Pick kProviderTypesColumns[] = {
+    {"TYPE_NAME", 0, From::Text},
+    {"COLUMN_SIZE", 2, From::Number},
+    {"LITERAL_PREFIX", 3, From::Value},
+    {"LITERAL_SUFFIX", 4, From::Value},
+    {"CREATE_PARAMS", 5, From::Value},
+    {"IS_NULLABLE", 6, From::Nullable},
+    {"CASE_SENSITIVE", 7, From::Flag},
+    {"UNSIGNED_ATTRIBUTE", 9, From::Flag},
+    {"FIXED_PREC_SCALE", 10, From::Flag},
+    {"AUTO_UNIQUE_VALUE", 11, From::Flag},
+    {"LOCAL_TYPE_NAME", 12, From::Value},
+    {"MINIMUM_SCALE", 13, From::Number},
+    {"MAXIMUM_SCALE", 14, From::Number},
+};
+
+// The columns of a type-information row that say more than its values.
+NamedValues providerTypeRow(const std::vector<QVariant> &row, int sqlType, int dbType, bool best)
+{
+    const auto at = [&](size_t i) { return i < row.size() ? row[i] : QVariant(); };
+    const bool isLong = sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY;
+    const bool fixedWidth = !isCharacter(dbType) ||
+                            sqlType == SQL_CHAR || sqlType == SQL_WCHAR || sqlType == SQL_BINARY;
+    const auto searchable = number(at(8));
+    NamedValues values = picked(row, kProviderTypesColumns);
+    values.insert(values.end(), {{QStringLiteral("DATA_TYPE"), dbType},
+                                 {QStringLiteral("SEARCHABLE"), searchable ? QVariant(*searchable + 1) : QVariant()},
+                                 {QStringLiteral("IS_LONG"), isLong},
+                                 {QStringLiteral("BEST_MATCH"), best},
+                                 {QStringLiteral("IS_FIXEDLENGTH"), fixedWidth && !isLong}});
+    return values;
+}
+
+} // namespace
 
 std::unique_ptr<ResultSet> OdbcSession::schemaProviderTypes(const std::vector<QVariant> &r)
 {
     // Restrictions: DATA_TYPE, BEST_MATCH.
     SchemaRowsetBuilder builder(QStringLiteral("PROVIDER_TYPES"));
+    std::vector<int> seen;
+    for (const auto &row : typeInfoRows()) {
+        const int sqlType = int(number(row.at(1)).value_or(0));
+        const int dbType = dbTypeOfSql(sqlType, row.at(0).toString());
+        const bool best = std::find(seen.begin(), seen.end(), dbType) == seen.end();
+        if (best)
+            seen.push_back(dbType);
+        if (given(r, 0) && number(r[0]).value_or(-1) != dbType)
+            continue;
+        if (given(r, 1) && r[1].toBool() != best)
+            continue;
+        builder.addRow(providerTypeRow(row.values, sqlType, dbType, best));
+    }
+    return builder.finish();
+}
+
+std::vector<OdbcSession::CatalogRow> OdbcSession::typeInfoRows()
+{
     std::vector<CatalogRow> rows;
     if (dialect() == Dialect::SqlServer) {
         // FreeTDS's SQLGetTypeInfoW jumps to the driver manager's own entry and fails
@@ -890,75 +1109,81 @@ std::unique_ptr<ResultSet> OdbcSession::schemaProviderTypes(const std::vector<QV
         Handle st = newStatement(0);
         rows = catalogRows(st, SQLGetTypeInfoW(st, SQL_ALL_TYPES), QStringLiteral("SQLGetTypeInfo"));
     }
-    std::vector<int> seen;
-    for (const auto &row : rows) {
-        const int sqlType = int(number(row.at(1)).value_or(0));
-        const int dbType = dbTypeOfSql(sqlType, row.at(0).toString());
-        const bool best = std::find(seen.begin(), seen.end(), dbType) == seen.end();
-        if (best)
-            seen.push_back(dbType);
-        if (given(r, 0) && number(r[0]).value_or(-1) != dbType)
-            continue;
-        if (given(r, 1) && r[1].toBool() != best)
-            continue;
-        const bool isLong = sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY;
-        const bool fixedWidth = !isCharacter(dbType) ||
-                                sqlType == SQL_CHAR || sqlType == SQL_WCHAR || sqlType == SQL_BINARY;
-        const auto searchable = number(row.at(8));
-        builder.addRow({{QStringLiteral("TYPE_NAME"), row.at(0).toString()},
-                        {QStringLiteral("DATA_TYPE"), dbType},
-                        {QStringLiteral("COLUMN_SIZE"), numberOrNull(row.at(2))},
-                        {QStringLiteral("LITERAL_PREFIX"), orNull(row.at(3))},
-                        {QStringLiteral("LITERAL_SUFFIX"), orNull(row.at(4))},
-                        {QStringLiteral("CREATE_PARAMS"), orNull(row.at(5))},
-                        {QStringLiteral("IS_NULLABLE"), number(row.at(6)).value_or(1) != SQL_NO_NULLS},
-                        {QStringLiteral("CASE_SENSITIVE"), flag(row.at(7))},
-                        {QStringLiteral("SEARCHABLE"), searchable ? QVariant(*searchable + 1) : QVariant()},
-                        {QStringLiteral("UNSIGNED_ATTRIBUTE"), flag(row.at(9))},
-                        {QStringLiteral("FIXED_PREC_SCALE"), flag(row.at(10))},
-                        {QStringLiteral("AUTO_UNIQUE_VALUE"), flag(row.at(11))},
-                        {QStringLiteral("LOCAL_TYPE_NAME"), orNull(row.at(12))},
-                        {QStringLiteral("MINIMUM_SCALE"), numberOrNull(row.at(13))},
-                        {QStringLiteral("MAXIMUM_SCALE"), numberOrNull(row.at(14))},
-                        {QStringLiteral("IS_LONG"), isLong},
-                        {QStringLiteral("BEST_MATCH"), best},
-                        {QStringLiteral("IS_FIXEDLENGTH"), fixedWidth && !isLong}});
-    }
-    return builder.finish();
+    return rows;
 }
+
+// ---- from INFORMATION_SCHEMA --------------------------------------------------------
+
+namespace {
+
+// Each rowset's columns come from the INFORMATION_SCHEMA view of the same name, and its
+// restriction columns carry the same names there.
+struct InformationSchemaSource {
+    const char *rowset;
+    const char *view;
+    const char *columns;
+};
+
+constexpr InformationSchemaSource kInformationSchemaSources[] = {
+    {"SCHEMATA", "SCHEMATA",
+     "CATALOG_NAME, SCHEMA_NAME, SCHEMA_OWNER, DEFAULT_CHARACTER_SET_CATALOG, "
+     "DEFAULT_CHARACTER_SET_SCHEMA, DEFAULT_CHARACTER_SET_NAME"},
+    {"TABLE_CONSTRAINTS", "TABLE_CONSTRAINTS",
+     "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
+     "TABLE_NAME, CONSTRAINT_TYPE, IS_DEFERRABLE, INITIALLY_DEFERRED"},
+    {"KEY_COLUMN_USAGE", "KEY_COLUMN_USAGE",
+     "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
+     "TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION"},
+    {"CHECK_CONSTRAINTS", "CHECK_CONSTRAINTS",
+     "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, CHECK_CLAUSE"},
+    {"VIEWS", "VIEWS", "TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE"},
+    {"COLUMN_PRIVILEGES", "COLUMN_PRIVILEGES",
+     "GRANTOR, GRANTEE, TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, PRIVILEGE_TYPE, IS_GRANTABLE"},
+};
+
+const InformationSchemaSource *informationSchemaSource(const QString &rowset)
+{
+    const InformationSchemaSource *source = nullptr;
+    for (const InformationSchemaSource &s : kInformationSchemaSources)
+        if (rowset.compare(QLatin1String(s.rowset), Qt::CaseInsensitive) == 0)
+            source = &s;
+    return source;
+}
+
+// The view's YES/NO columns as Booleans, CHECK_OPTION as whether there is one.
+QVariant informationSchemaValue(const QString &column, const QVariant &v)
+{
+    if (column == QLatin1String("IS_DEFERRABLE") || column == QLatin1String("INITIALLY_DEFERRED") ||
+        column == QLatin1String("IS_UPDATABLE") || column == QLatin1String("IS_GRANTABLE"))
+        return v.isValid() ? QVariant(yes(v)) : QVariant();
+    if (column == QLatin1String("CHECK_OPTION"))
+        return v.isValid() ? QVariant(v.toString().trimmed().toUpper() != QLatin1String("NONE")) : QVariant();
+    return v;
+}
+
+} // namespace
 
 std::unique_ptr<ResultSet> OdbcSession::schemaFromInformationSchema(const QString &rowset,
                                                                     const std::vector<QVariant> &r)
 {
-    // Each rowset's columns come from the INFORMATION_SCHEMA view of the same name, and
-    // its restriction columns carry the same names there; restriction values are bound
-    // as parameters.
-    struct Source {
-        const char *rowset;
-        const char *view;
-        const char *columns;
-    };
-    static const Source sources[] = {
-        {"SCHEMATA", "SCHEMATA",
-         "CATALOG_NAME, SCHEMA_NAME, SCHEMA_OWNER, DEFAULT_CHARACTER_SET_CATALOG, "
-         "DEFAULT_CHARACTER_SET_SCHEMA, DEFAULT_CHARACTER_SET_NAME"},
-        {"TABLE_CONSTRAINTS", "TABLE_CONSTRAINTS",
-         "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
-         "TABLE_NAME, CONSTRAINT_TYPE, IS_DEFERRABLE, INITIALLY_DEFERRED"},
-        {"KEY_COLUMN_USAGE", "KEY_COLUMN_USAGE",
-         "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
-         "TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION"},
-        {"CHECK_CONSTRAINTS", "CHECK_CONSTRAINTS",
-         "CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, CHECK_CLAUSE"},
-        {"VIEWS", "VIEWS", "TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE"},
-        {"COLUMN_PRIVILEGES", "COLUMN_PRIVILEGES",
-         "GRANTOR, GRANTEE, TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, PRIVILEGE_TYPE, IS_GRANTABLE"},
-    };
-    const Source *source = nullptr;
-    for (const Source &s : sources)
-        if (rowset.compare(QLatin1String(s.rowset), Qt::CaseInsensitive) == 0)
-            source = &s;
     SchemaRowsetBuilder builder(rowset);
+    const std::unique_ptr<ResultSet> result = queryInformationSchema(rowset, r);
+    for (size_t row = 0; row < result->rows.rowCount(); ++row) {
+        NamedValues values;
+        for (size_t c = 0; c < result->columns.size(); ++c) {
+            const QString name = result->columns[c].name.toUpper();
+            values.emplace_back(name, informationSchemaValue(
+                                          name, result->rows.columns[c].value(row, result->columns[c].type)));
+        }
+        builder.addRow(values);
+    }
+    return builder.finish();
+}
+
+// Restriction values are bound as parameters.
+std::unique_ptr<ResultSet> OdbcSession::queryInformationSchema(const QString &rowset, const std::vector<QVariant> &r)
+{
+    const InformationSchemaSource *source = informationSchemaSource(rowset);
     const SchemaLayout *layout = findSchemaLayout(rowset);
     QString sql = QStringLiteral("SELECT %1 FROM INFORMATION_SCHEMA.%2")
                       .arg(QLatin1String(source->columns), QLatin1String(source->view));
@@ -973,9 +1198,8 @@ std::unique_ptr<ResultSet> OdbcSession::schemaFromInformationSchema(const QStrin
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ") + layout->restrictionColumns.join(QStringLiteral(", "));
-    std::unique_ptr<ResultSet> result;
     try {
-        result = query(sql, params);
+        return query(sql, params);
     } catch (const CommandStopped &) {
         throw;
     } catch (const DatabaseError &e) {
@@ -983,21 +1207,6 @@ std::unique_ptr<ResultSet> OdbcSession::schemaFromInformationSchema(const QStrin
                                 .arg(rowset.toUpper(), e.message()),
                             e.sqlState(), e.nativeCode());
     }
-    for (size_t row = 0; row < result->rows.rowCount(); ++row) {
-        std::vector<std::pair<QString, QVariant>> values;
-        for (size_t c = 0; c < result->columns.size(); ++c) {
-            const QString name = result->columns[c].name.toUpper();
-            QVariant v = result->rows.columns[c].value(row, result->columns[c].type);
-            if (name == QLatin1String("IS_DEFERRABLE") || name == QLatin1String("INITIALLY_DEFERRED") ||
-                name == QLatin1String("IS_UPDATABLE") || name == QLatin1String("IS_GRANTABLE"))
-                v = v.isValid() ? QVariant(yes(v)) : QVariant();
-            else if (name == QLatin1String("CHECK_OPTION"))
-                v = v.isValid() ? QVariant(v.toString().trimmed().toUpper() != QLatin1String("NONE")) : QVariant();
-            values.emplace_back(name, v);
-        }
-        builder.addRow(values);
-    }
-    return builder.finish();
 }
 
 } // namespace data

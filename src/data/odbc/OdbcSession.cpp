@@ -39,6 +39,14 @@ int64_t epochMsecs(int year, int month, int day, int hour, int minute, int secon
     return days * kMsecsPerDay + ((int64_t(hour) * 60 + minute) * 60 + second) * 1000 + msec;
 }
 
+// A bound value of type T at an address the driver wrote (not necessarily aligned).
+template <class T> T valueAt(const char *cell)
+{
+    T v;
+    std::memcpy(&v, cell, sizeof v);
+    return v;
+}
+
 bool isCharType(SQLSMALLINT t)
 {
     return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
@@ -107,109 +115,139 @@ struct ParamBuffer {
     SQLLEN indicator = 0;
 };
 
-void bindParameter(Handle &st, SQLUSMALLINT number, const QVariant &v, ParamBuffer &p)
-{
+// How a parameter is declared to the driver; its value is in its ParamBuffer.
+struct ParamType {
     SQLSMALLINT cType = SQL_C_WCHAR;
     SQLSMALLINT sqlType = SQL_WVARCHAR;
     SQLULEN columnSize = 1;
     SQLSMALLINT digits = 0;
-    const bool isNull = !v.isValid() || v.isNull();
-    auto put = [&](const void *src, size_t n) {
-        p.data.assign(static_cast<const char *>(src), static_cast<const char *>(src) + n);
-        p.indicator = SQLLEN(n);
-    };
+};
+
+void putBytes(ParamBuffer &p, const void *src, size_t n)
+{
+    p.data.assign(static_cast<const char *>(src), static_cast<const char *>(src) + n);
+    p.indicator = SQLLEN(n);
+}
+
+template <class T> void putValue(ParamBuffer &p, const T &value)
+{
+    putBytes(p, &value, sizeof value);
+}
+
+ParamType putBool(const QVariant &v, ParamBuffer &p)
+{
+    const unsigned char b = v.toBool() ? 1 : 0;
+    putBytes(p, &b, 1);
+    return {SQL_C_BIT, SQL_BIT};
+}
+
+ParamType putInteger(const QVariant &v, ParamBuffer &p)
+{
+    putValue(p, int64_t(v.toLongLong()));
+    return {SQL_C_SBIGINT, SQL_BIGINT, 19};
+}
+
+ParamType putReal(const QVariant &v, ParamBuffer &p)
+{
+    putValue(p, v.toDouble());
+    return {SQL_C_DOUBLE, SQL_DOUBLE, 15};
+}
+
+ParamType putBinary(const QVariant &v, ParamBuffer &p)
+{
+    const QByteArray bytes = v.toByteArray();
+    putBytes(p, bytes.constData(), size_t(bytes.size()));
+    return {SQL_C_BINARY, SQLSMALLINT(bytes.size() > qsizetype(kMaxBoundBytes) ? SQL_LONGVARBINARY : SQL_VARBINARY),
+            SQLULEN(std::max<qsizetype>(bytes.size(), 1))};
+}
+
+SQL_DATE_STRUCT dateStruct(const QDate &d)
+{
+    SQL_DATE_STRUCT ds{};
+    ds.year = SQLSMALLINT(d.year());
+    ds.month = SQLUSMALLINT(d.month());
+    ds.day = SQLUSMALLINT(d.day());
+    return ds;
+}
+
+SQL_TIME_STRUCT timeStruct(const QTime &t)
+{
+    SQL_TIME_STRUCT ts{};
+    ts.hour = SQLUSMALLINT(t.hour());
+    ts.minute = SQLUSMALLINT(t.minute());
+    ts.second = SQLUSMALLINT(t.second());
+    return ts;
+}
+
+ParamType putDateTime(const QVariant &v, ParamBuffer &p)
+{
+    const QDateTime dt = v.toDateTime();
+    const SQL_DATE_STRUCT d = dateStruct(dt.date());
+    const SQL_TIME_STRUCT t = timeStruct(dt.time());
+    const SQL_TIMESTAMP_STRUCT ts{d.year, d.month, d.day, t.hour, t.minute, t.second,
+                                  SQLUINTEGER(dt.time().msec()) * 1000000u};
+    putValue(p, ts);
+    return {SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3};
+}
+
+ParamType putDate(const QVariant &v, ParamBuffer &p)
+{
+    putValue(p, dateStruct(v.toDate()));
+    return {SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10};
+}
+
+ParamType putTime(const QVariant &v, ParamBuffer &p)
+{
+    putValue(p, timeStruct(v.toTime()));
+    return {SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8};
+}
+
+// Any other value travels as UTF-16 text, terminated.
+ParamType putText(const QVariant &v, ParamBuffer &p)
+{
+    const QString s = v.toString();
+    putBytes(p, s.utf16(), size_t(s.size()) * 2);
+    p.data.push_back(0);
+    p.data.push_back(0);
+    return {SQL_C_WCHAR, SQLSMALLINT(s.size() > qsizetype(4000) ? SQL_WLONGVARCHAR : SQL_WVARCHAR),
+            SQLULEN(std::max<qsizetype>(s.size(), 1))};
+}
+
+ParamType putParameter(const QVariant &v, ParamBuffer &p)
+{
     switch (v.typeId()) {
-    case QMetaType::Bool: {
-        cType = SQL_C_BIT;
-        sqlType = SQL_BIT;
-        const unsigned char b = v.toBool() ? 1 : 0;
-        put(&b, 1);
-        break;
-    }
+    case QMetaType::Bool:
+        return putBool(v, p);
     case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::Long:
     case QMetaType::Short: case QMetaType::UShort: case QMetaType::Char: case QMetaType::SChar:
-    case QMetaType::UChar: case QMetaType::ULong: case QMetaType::ULongLong: {
-        cType = SQL_C_SBIGINT;
-        sqlType = SQL_BIGINT;
-        columnSize = 19;
-        const int64_t n = v.toLongLong();
-        put(&n, sizeof n);
-        break;
+    case QMetaType::UChar: case QMetaType::ULong: case QMetaType::ULongLong:
+        return putInteger(v, p);
+    case QMetaType::Double: case QMetaType::Float:
+        return putReal(v, p);
+    case QMetaType::QByteArray:
+        return putBinary(v, p);
+    case QMetaType::QDateTime:
+        return putDateTime(v, p);
+    case QMetaType::QDate:
+        return putDate(v, p);
+    case QMetaType::QTime:
+        return putTime(v, p);
+    default:
+        return putText(v, p);
     }
-    case QMetaType::Double: case QMetaType::Float: {
-        cType = SQL_C_DOUBLE;
-        sqlType = SQL_DOUBLE;
-        columnSize = 15;
-        const double d = v.toDouble();
-        put(&d, sizeof d);
-        break;
-    }
-    case QMetaType::QByteArray: {
-        cType = SQL_C_BINARY;
-        const QByteArray bytes = v.toByteArray();
-        sqlType = bytes.size() > qsizetype(kMaxBoundBytes) ? SQL_LONGVARBINARY : SQL_VARBINARY;
-        columnSize = SQLULEN(std::max<qsizetype>(bytes.size(), 1));
-        put(bytes.constData(), size_t(bytes.size()));
-        break;
-    }
-    case QMetaType::QDateTime: {
-        cType = SQL_C_TYPE_TIMESTAMP;
-        sqlType = SQL_TYPE_TIMESTAMP;
-        columnSize = 23;
-        digits = 3;
-        const QDateTime dt = v.toDateTime();
-        SQL_TIMESTAMP_STRUCT ts{};
-        ts.year = SQLSMALLINT(dt.date().year());
-        ts.month = SQLUSMALLINT(dt.date().month());
-        ts.day = SQLUSMALLINT(dt.date().day());
-        ts.hour = SQLUSMALLINT(dt.time().hour());
-        ts.minute = SQLUSMALLINT(dt.time().minute());
-        ts.second = SQLUSMALLINT(dt.time().second());
-        ts.fraction = SQLUINTEGER(dt.time().msec()) * 1000000u;
-        put(&ts, sizeof ts);
-        break;
-    }
-    case QMetaType::QDate: {
-        cType = SQL_C_TYPE_DATE;
-        sqlType = SQL_TYPE_DATE;
-        columnSize = 10;
-        const QDate d = v.toDate();
-        SQL_DATE_STRUCT ds{};
-        ds.year = SQLSMALLINT(d.year());
-        ds.month = SQLUSMALLINT(d.month());
-        ds.day = SQLUSMALLINT(d.day());
-        put(&ds, sizeof ds);
-        break;
-    }
-    case QMetaType::QTime: {
-        cType = SQL_C_TYPE_TIME;
-        sqlType = SQL_TYPE_TIME;
-        columnSize = 8;
-        const QTime t = v.toTime();
-        SQL_TIME_STRUCT ts{};
-        ts.hour = SQLUSMALLINT(t.hour());
-        ts.minute = SQLUSMALLINT(t.minute());
-        ts.second = SQLUSMALLINT(t.second());
-        put(&ts, sizeof ts);
-        break;
-    }
-    default: {
-        const QString s = v.toString();
-        sqlType = s.size() > qsizetype(4000) ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
-        columnSize = SQLULEN(std::max<qsizetype>(s.size(), 1));
-        put(s.utf16(), size_t(s.size()) * 2);
-        p.data.push_back(0);
-        p.data.push_back(0);
-        break;
-    }
-    }
-    if (isNull) {
+}
+
+void bindParameter(Handle &st, SQLUSMALLINT number, const QVariant &v, ParamBuffer &p)
+{
+    // A NULL keeps the type its value would have had.
+    const ParamType type = putParameter(v, p);
+    if (!v.isValid() || v.isNull()) {
         p.data.clear();
         p.indicator = SQL_NULL_DATA;
     }
-    const SQLRETURN rc = SQLBindParameter(st, number, SQL_PARAM_INPUT, cType, sqlType, columnSize, digits,
-                                          p.data.empty() ? nullptr : p.data.data(), SQLLEN(p.data.size()),
-                                          &p.indicator);
+    const SQLRETURN rc = SQLBindParameter(st, number, SQL_PARAM_INPUT, type.cType, type.sqlType, type.columnSize,
+                                          type.digits, p.data.empty() ? nullptr : p.data.data(),
+                                          SQLLEN(p.data.size()), &p.indicator);
     st.check(rc, QStringLiteral("SQLBindParameter"));
 }
 
@@ -436,9 +474,29 @@ public:
     Handle releaseStatement() { return std::move(st_); }
 
 private:
+    // Plans every column; returns the bytes one row of bound buffers takes.
+    size_t planColumns(const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes);
+    bool anyUnbound() const;
+    // Rows per fetch: as many as kBlockBytes of buffers hold, as the driver accepts.
+    void chooseBlockRows(size_t rowWidth);
+    void bindColumns();
     // Fetches the next block: through steps_ once the source is pending, registered as
     // the statement a stop cancels.
     SQLRETURN fetchBlock();
+    void appendBlock(SQLULEN rows, const std::vector<ColumnInfo> &columns, RowStore &result);
+    // Where a cell's value is: in its bound buffer, or read whole into raw_. False for NULL.
+    bool locateCell(Column &c, SQLULEN row, const std::vector<ColumnInfo> &columns, const char *&cell,
+                    size_t &length);
+    // A bound value that did not fit its buffer is read again whole. False for NULL.
+    bool refetchWhole(Column &c, SQLULEN row, const std::vector<ColumnInfo> &columns);
+    void appendValue(Fetch how, const char *cell, size_t length, ColumnStore &store);
+    void appendBoolText(std::string_view t, ColumnStore &store);
+    void appendDecimal(std::string_view d, ColumnStore &store);
+    void appendMoney(std::string_view m, ColumnStore &store);
+    void appendWideText(Fetch how, const char *cell, size_t length, ColumnStore &store);
+    // After the last row: the buffers are unbound and the statement set back to one row.
+    void releaseBuffers();
+    void drainLaterResults();
 
     OdbcSession &owner_; // whose stop request ends the fetch
     BlockingStep *steps_ = nullptr;
@@ -497,12 +555,6 @@ template <class Work> auto OdbcSession::stoppable(Handle &st, Work work)
             throw CommandStopped();
         throw;
     }
-}
-
-std::unique_ptr<ResultSet> OdbcSession::query(const QString &sql, const Params &params, int timeoutSeconds,
-                                              StatementScope scope)
-{
-    return openQuery(sql, params, timeoutSeconds, scope, FetchBudget{});
 }
 
 std::unique_ptr<ResultSet> OdbcSession::openQuery(const QString &sql, const Params &params, int timeoutSeconds,
@@ -569,300 +621,311 @@ long long OdbcSession::collect(Handle &st, ResultSet *result, const FetchBudget 
     return total;
 }
 
+namespace {
+
+QString columnAttributeText(Handle &st, SQLUSMALLINT col, SQLUSMALLINT field)
+{
+    SQLWCHAR buf[512] = {};
+    SQLSMALLINT len = 0;
+    if (!succeeded(SQLColAttributeW(st, col, field, buf, SQLSMALLINT(sizeof buf), &len, nullptr)))
+        return QString();
+    return fromWide(buf, std::min<qsizetype>(len / 2, qsizetype(sizeof buf / sizeof *buf) - 1));
+}
+
+SQLLEN columnAttributeNumber(Handle &st, SQLUSMALLINT col, SQLUSMALLINT field, SQLLEN fallback)
+{
+    SQLLEN v = fallback;
+    if (!succeeded(SQLColAttributeW(st, col, field, nullptr, 0, nullptr, &v)))
+        return fallback;
+    return v;
+}
+
+// What a column's declared size sets in its ColumnInfo.
+enum class Sizing { None, Length, Precision, Decimal, Guid };
+
+struct SqlTypeRow {
+    SQLSMALLINT sqlType;
+    TFieldType type;
+    Sizing sizing;
+    bool fixedLength;
+    bool ansi;
+    bool isLong;
+};
+
+// One row per ODBC SQL type; the driver's own types are not listed (they read as text).
+// Refinements that need more than the code (unsigned, money, unbounded) follow in
+// columnOfSqlType.
+constexpr SqlTypeRow kSqlTypes[] = {
+    {SQL_CHAR, ftString, Sizing::Length, true, true, false},
+    {SQL_VARCHAR, ftString, Sizing::Length, false, true, false},
+    {SQL_LONGVARCHAR, ftMemo, Sizing::None, false, true, true},
+    {SQL_WCHAR, ftWideString, Sizing::Length, true, false, false},
+    {SQL_WVARCHAR, ftWideString, Sizing::Length, false, false, false},
+    {SQL_WLONGVARCHAR, ftWideMemo, Sizing::None, false, false, true},
+    {SQL_TINYINT, ftSmallint, Sizing::None, true, false, false},
+    {SQL_SMALLINT, ftSmallint, Sizing::None, true, false, false},
+    {SQL_INTEGER, ftInteger, Sizing::None, true, false, false},
+    {SQL_BIGINT, ftLargeint, Sizing::None, true, false, false},
+    {SQL_BIT, ftBoolean, Sizing::None, true, false, false},
+    {SQL_REAL, ftFloat, Sizing::Precision, true, false, false},
+    {SQL_FLOAT, ftFloat, Sizing::Precision, true, false, false},
+    {SQL_DOUBLE, ftFloat, Sizing::Precision, true, false, false},
+    {SQL_DECIMAL, ftBCD, Sizing::Decimal, true, false, false},
+    {SQL_NUMERIC, ftBCD, Sizing::Decimal, true, false, false},
+    {SQL_TYPE_DATE, ftDate, Sizing::None, true, false, false},
+    {SQL_DATE, ftDate, Sizing::None, true, false, false},
+    {SQL_TYPE_TIME, ftTime, Sizing::None, true, false, false},
+    {SQL_TIME, ftTime, Sizing::None, true, false, false},
+    {SQL_TYPE_TIMESTAMP, ftDateTime, Sizing::None, true, false, false},
+    {SQL_TIMESTAMP, ftDateTime, Sizing::None, true, false, false},
+    {SQL_BINARY, ftVarBytes, Sizing::Length, true, false, false},
+    {SQL_VARBINARY, ftVarBytes, Sizing::Length, false, false, false},
+    {SQL_LONGVARBINARY, ftBlob, Sizing::None, false, false, true},
+    {SQL_GUID, ftGuid, Sizing::Guid, true, false, false},
+};
+
+void applySizing(ColumnInfo &c, Sizing sizing, int size, SQLSMALLINT digits)
+{
+    switch (sizing) {
+    case Sizing::None: break;
+    case Sizing::Length: c.size = size; break;
+    case Sizing::Precision: c.precision = size; break;
+    case Sizing::Decimal:
+        c.precision = size;
+        c.scale = digits;
+        c.size = digits;
+        break;
+    case Sizing::Guid: c.size = 38; break;
+    }
+}
+
+void makeLong(ColumnInfo &c, TFieldType type)
+{
+    c.type = type;
+    c.isLong = true;
+    c.size = 0;
+}
+
+// Driver-specific types (sql_variant, xml, intervals, ...) read as text.
+ColumnInfo driverSpecificColumn(SQLULEN size, int sizeInt)
+{
+    ColumnInfo c;
+    c.type = ftWideString;
+    c.size = size > 0 && size <= kMaxBoundChars ? sizeInt : 0;
+    if (c.size == 0) {
+        c.type = ftWideMemo;
+        c.isLong = true;
+    }
+    return c;
+}
+
+ColumnInfo columnOfSqlType(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, const QString &typeName,
+                           bool isUnsigned)
+{
+    const int sizeInt = size > SQLULEN(INT32_MAX) ? 0 : int(size);
+    const auto row = std::find_if(std::begin(kSqlTypes), std::end(kSqlTypes),
+                                  [&](const SqlTypeRow &r) { return r.sqlType == sqlType; });
+    if (row == std::end(kSqlTypes))
+        return driverSpecificColumn(size, sizeInt);
+    ColumnInfo c;
+    c.type = row->type;
+    c.fixedLength = row->fixedLength;
+    c.ansi = row->ansi;
+    c.isLong = row->isLong;
+    applySizing(c, row->sizing, sizeInt, digits);
+    if (c.type == ftSmallint && isUnsigned)
+        c.type = ftWord;
+    if (c.type == ftBCD && typeName.contains(QLatin1String("money")))
+        c.type = ftCurrency;
+    if (c.type == ftVarBytes && (sizeInt == 0 || size > kMaxBoundBytes))
+        makeLong(c, ftBlob);
+    return c;
+}
+
+// Refinements that hold whatever the type code: Booleans sent as text, and text without
+// a usable bound.
+void settleTextColumn(ColumnInfo &c, SQLSMALLINT sqlType, SQLULEN size, const QString &typeName)
+{
+    // Character types whose declared name says Boolean (drivers that hand Booleans
+    // over as "1"/"0" or "t"/"f" text).
+    if (isCharType(sqlType) && (typeName == QLatin1String("bool") || typeName == QLatin1String("boolean"))) {
+        c.type = ftBoolean;
+        c.size = 0;
+        c.ansi = false;
+        c.isLong = false;
+        c.fixedLength = true;
+    }
+    const int sizeInt = size > SQLULEN(INT32_MAX) ? 0 : int(size);
+    if ((c.type == ftString || c.type == ftWideString) && (sizeInt == 0 || size > kMaxBoundChars)) {
+        // No usable bound: a memo as far as anyone above can tell.
+        makeLong(c, c.type == ftString ? ftMemo : ftWideMemo);
+    }
+}
+
+// Nullability, identity, updatability and where the column comes from.
+void describeOrigin(Handle &st, SQLUSMALLINT col, SQLSMALLINT nullable, ColumnInfo &c)
+{
+    c.nullable = nullable != SQL_NO_NULLS;
+    c.autoIncrement = columnAttributeNumber(st, col, SQL_DESC_AUTO_UNIQUE_VALUE, SQL_FALSE) == SQL_TRUE;
+    if (c.autoIncrement && c.type == ftInteger)
+        c.type = ftAutoInc;
+    const SQLLEN updatable = columnAttributeNumber(st, col, SQL_DESC_UPDATABLE, SQL_ATTR_READWRITE_UNKNOWN);
+    c.readOnly = updatable == SQL_ATTR_READONLY;
+    c.baseColumn = columnAttributeText(st, col, SQL_DESC_BASE_COLUMN_NAME);
+    c.baseTable = columnAttributeText(st, col, SQL_DESC_BASE_TABLE_NAME);
+    if (c.baseTable.isEmpty())
+        c.baseTable = columnAttributeText(st, col, SQL_DESC_TABLE_NAME);
+    c.baseSchema = columnAttributeText(st, col, SQL_DESC_SCHEMA_NAME);
+    c.baseCatalog = columnAttributeText(st, col, SQL_DESC_CATALOG_NAME);
+    if (c.baseTable.isEmpty())
+        c.baseColumn.clear(); // an expression, whatever the driver echoes
+}
+
+} // namespace
+
 void OdbcSession::describe(Handle &st, SQLSMALLINT count, std::vector<ColumnInfo> &columns,
                            std::vector<SQLSMALLINT> &sqlTypes)
 {
     columns.clear();
     sqlTypes.clear();
-    auto textAttr = [&](SQLUSMALLINT col, SQLUSMALLINT field) {
-        SQLWCHAR buf[512] = {};
-        SQLSMALLINT len = 0;
-        if (!succeeded(SQLColAttributeW(st, col, field, buf, SQLSMALLINT(sizeof buf), &len, nullptr)))
-            return QString();
-        return fromWide(buf, std::min<qsizetype>(len / 2, qsizetype(sizeof buf / sizeof *buf) - 1));
-    };
-    auto numAttr = [&](SQLUSMALLINT col, SQLUSMALLINT field, SQLLEN fallback) {
-        SQLLEN v = fallback;
-        if (!succeeded(SQLColAttributeW(st, col, field, nullptr, 0, nullptr, &v)))
-            return fallback;
-        return v;
-    };
     for (SQLSMALLINT i = 1; i <= count; ++i) {
+        const SQLUSMALLINT col = SQLUSMALLINT(i);
         SQLWCHAR name[512] = {};
         SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = SQL_NULLABLE_UNKNOWN;
         SQLULEN size = 0;
-        st.check(SQLDescribeColW(st, SQLUSMALLINT(i), name, SQLSMALLINT(sizeof name / sizeof *name), &nameLen,
+        st.check(SQLDescribeColW(st, col, name, SQLSMALLINT(sizeof name / sizeof *name), &nameLen,
                                  &sqlType, &size, &digits, &nullable),
                  QStringLiteral("SQLDescribeCol"));
-        ColumnInfo c;
+        const QString typeName = columnAttributeText(st, col, SQL_DESC_TYPE_NAME).toLower();
+        const bool isUnsigned = columnAttributeNumber(st, col, SQL_DESC_UNSIGNED, SQL_FALSE) == SQL_TRUE;
+        ColumnInfo c = columnOfSqlType(sqlType, size, digits, typeName, isUnsigned);
         c.name = fromWide(name, std::min<qsizetype>(nameLen, qsizetype(sizeof name / sizeof *name) - 1));
-        const QString typeName = textAttr(SQLUSMALLINT(i), SQL_DESC_TYPE_NAME).toLower();
-        const bool isUnsigned = numAttr(SQLUSMALLINT(i), SQL_DESC_UNSIGNED, SQL_FALSE) == SQL_TRUE;
-        const int sizeInt = size > SQLULEN(INT32_MAX) ? 0 : int(size);
-        switch (sqlType) {
-        case SQL_CHAR: case SQL_VARCHAR:
-            c.type = ftString;
-            c.ansi = true;
-            c.size = sizeInt;
-            c.fixedLength = sqlType == SQL_CHAR;
-            break;
-        case SQL_LONGVARCHAR:
-            c.type = ftMemo;
-            c.ansi = true;
-            c.isLong = true;
-            break;
-        case SQL_WCHAR: case SQL_WVARCHAR:
-            c.type = ftWideString;
-            c.size = sizeInt;
-            c.fixedLength = sqlType == SQL_WCHAR;
-            break;
-        case SQL_WLONGVARCHAR:
-            c.type = ftWideMemo;
-            c.isLong = true;
-            break;
-        case SQL_TINYINT: case SQL_SMALLINT:
-            c.type = isUnsigned ? ftWord : ftSmallint;
-            c.fixedLength = true;
-            break;
-        case SQL_INTEGER:
-            c.type = ftInteger;
-            c.fixedLength = true;
-            break;
-        case SQL_BIGINT:
-            c.type = ftLargeint;
-            c.fixedLength = true;
-            break;
-        case SQL_BIT:
-            c.type = ftBoolean;
-            c.fixedLength = true;
-            break;
-        case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
-            c.type = ftFloat;
-            c.precision = sizeInt;
-            c.fixedLength = true;
-            break;
-        case SQL_DECIMAL: case SQL_NUMERIC:
-            c.type = typeName.contains(QLatin1String("money")) ? ftCurrency : ftBCD;
-            c.precision = sizeInt;
-            c.scale = digits;
-            c.size = digits;
-            c.fixedLength = true;
-            break;
-        case SQL_TYPE_DATE: case SQL_DATE:
-            c.type = ftDate;
-            c.fixedLength = true;
-            break;
-        case SQL_TYPE_TIME: case SQL_TIME:
-            c.type = ftTime;
-            c.fixedLength = true;
-            break;
-        case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP:
-            c.type = ftDateTime;
-            c.fixedLength = true;
-            break;
-        case SQL_BINARY: case SQL_VARBINARY:
-            c.type = ftVarBytes;
-            c.size = sizeInt;
-            c.fixedLength = sqlType == SQL_BINARY;
-            if (sizeInt == 0 || size > kMaxBoundBytes) {
-                c.type = ftBlob;
-                c.isLong = true;
-                c.size = 0;
-            }
-            break;
-        case SQL_LONGVARBINARY:
-            c.type = ftBlob;
-            c.isLong = true;
-            break;
-        case SQL_GUID:
-            c.type = ftGuid;
-            c.size = 38;
-            c.fixedLength = true;
-            break;
-        default:
-            // Driver-specific types (sql_variant, xml, intervals, ...) read as text.
-            c.type = ftWideString;
-            c.size = size > 0 && size <= kMaxBoundChars ? sizeInt : 0;
-            if (c.size == 0) {
-                c.type = ftWideMemo;
-                c.isLong = true;
-            }
-            break;
-        }
-        // Character types whose declared name says Boolean (drivers that hand Booleans
-        // over as "1"/"0" or "t"/"f" text).
-        if (isCharType(sqlType) && (typeName == QLatin1String("bool") || typeName == QLatin1String("boolean"))) {
-            c.type = ftBoolean;
-            c.size = 0;
-            c.ansi = false;
-            c.isLong = false;
-            c.fixedLength = true;
-        }
-        if ((c.type == ftString || c.type == ftWideString) && (sizeInt == 0 || size > kMaxBoundChars)) {
-            // No usable bound: a memo as far as anyone above can tell.
-            c.type = c.type == ftString ? ftMemo : ftWideMemo;
-            c.isLong = true;
-            c.size = 0;
-        }
-        c.nullable = nullable != SQL_NO_NULLS;
-        c.autoIncrement = numAttr(SQLUSMALLINT(i), SQL_DESC_AUTO_UNIQUE_VALUE, SQL_FALSE) == SQL_TRUE;
-        if (c.autoIncrement && c.type == ftInteger)
-            c.type = ftAutoInc;
-        const SQLLEN updatable = numAttr(SQLUSMALLINT(i), SQL_DESC_UPDATABLE, SQL_ATTR_READWRITE_UNKNOWN);
-        c.readOnly = updatable == SQL_ATTR_READONLY;
-        c.baseColumn = textAttr(SQLUSMALLINT(i), SQL_DESC_BASE_COLUMN_NAME);
-        c.baseTable = textAttr(SQLUSMALLINT(i), SQL_DESC_BASE_TABLE_NAME);
-        if (c.baseTable.isEmpty())
-            c.baseTable = textAttr(SQLUSMALLINT(i), SQL_DESC_TABLE_NAME);
-        c.baseSchema = textAttr(SQLUSMALLINT(i), SQL_DESC_SCHEMA_NAME);
-        c.baseCatalog = textAttr(SQLUSMALLINT(i), SQL_DESC_CATALOG_NAME);
-        if (c.baseTable.isEmpty())
-            c.baseColumn.clear(); // an expression, whatever the driver echoes
+        settleTextColumn(c, sqlType, size, typeName);
+        describeOrigin(st, col, nullable, c);
         columns.push_back(c);
         sqlTypes.push_back(sqlType);
     }
 }
 
+namespace {
+
+Column fetchPlan(Fetch how, SQLSMALLINT cType, SQLLEN width, bool bound = true)
+{
+    Column c;
+    c.how = how;
+    c.cType = cType;
+    c.width = width;
+    c.bound = bound;
+    return c;
+}
+
+// How one column is fetched and whether it can be bound.
+Column planColumn(const ColumnInfo &info, SQLSMALLINT sqlType)
+{
+    switch (info.type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftLargeint: case ftAutoInc:
+        return fetchPlan(Fetch::Int, SQL_C_SBIGINT, sizeof(int64_t));
+    case ftBoolean:
+        return isCharType(sqlType) ? fetchPlan(Fetch::BoolText, SQL_C_CHAR, 16) : fetchPlan(Fetch::Bit, SQL_C_BIT, 1);
+    case ftCurrency: // as text: a double cannot carry every amount of money
+        return fetchPlan(Fetch::Money, SQL_C_CHAR, 48);
+    case ftFloat:
+        return fetchPlan(Fetch::Real, SQL_C_DOUBLE, sizeof(double));
+    case ftBCD: case ftFMTBcd:
+        return fetchPlan(Fetch::Decimal, SQL_C_CHAR, std::max<SQLLEN>(info.precision + 4, 48), info.precision <= 200);
+    case ftDate:
+        return fetchPlan(Fetch::Date, SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT));
+    case ftTime:
+        return fetchPlan(Fetch::Time, SQL_C_TYPE_TIME, sizeof(SQL_TIME_STRUCT));
+    case ftDateTime:
+        return fetchPlan(Fetch::Timestamp, SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT));
+    case ftGuid:
+        return fetchPlan(Fetch::Guid, SQL_C_WCHAR, 40 * 2);
+    case ftVarBytes: case ftBytes:
+        return fetchPlan(Fetch::Binary, SQL_C_BINARY, std::max(info.size, 1));
+    case ftBlob: case ftGraphic:
+        return fetchPlan(Fetch::Binary, SQL_C_BINARY, 0, false);
+    case ftMemo: case ftWideMemo:
+        return fetchPlan(Fetch::Text, SQL_C_WCHAR, 0, false);
+    default:
+        return fetchPlan(Fetch::Text, SQL_C_WCHAR, (SQLLEN(info.size) + 1) * 2, info.size > 0);
+    }
+}
+
+} // namespace
+
 OdbcRowSource::OdbcRowSource(OdbcSession &owner, Handle statement, int getDataExtensions,
                              const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes)
     : owner_(owner), st_(std::move(statement)), getDataExtensions_(getDataExtensions), cols_(columns.size())
 {
-    Handle &st = st_;
-    const size_t n = columns.size();
+    const size_t rowWidth = planColumns(columns, sqlTypes);
+    chooseBlockRows(rowWidth);
+    bindColumns();
+}
 
-    // Plan each column: how it is fetched and whether it can be bound.
-    std::vector<Column> &cols = cols_;
-    bool anyUnbound = false;
+size_t OdbcRowSource::planColumns(const std::vector<ColumnInfo> &columns, const std::vector<SQLSMALLINT> &sqlTypes)
+{
     size_t rowWidth = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const ColumnInfo &info = columns[i];
-        Column &c = cols[i];
+    for (size_t i = 0; i < columns.size(); ++i) {
+        Column &c = cols_[i];
+        c = planColumn(columns[i], sqlTypes[i]);
         c.number = SQLUSMALLINT(i + 1);
-        const SQLSMALLINT t = sqlTypes[i];
-        c.bound = true;
-        switch (info.type) {
-        case ftSmallint: case ftInteger: case ftWord: case ftLargeint: case ftAutoInc:
-            c.how = Fetch::Int;
-            c.cType = SQL_C_SBIGINT;
-            c.width = sizeof(int64_t);
-            break;
-        case ftBoolean:
-            if (isCharType(t)) {
-                c.how = Fetch::BoolText;
-                c.cType = SQL_C_CHAR;
-                c.width = 16;
-            } else {
-                c.how = Fetch::Bit;
-                c.cType = SQL_C_BIT;
-                c.width = 1;
-            }
-            break;
-        case ftCurrency: // as text: a double cannot carry every amount of money
-            c.how = Fetch::Money;
-            c.cType = SQL_C_CHAR;
-            c.width = 48;
-            break;
-        case ftFloat:
-            c.how = Fetch::Real;
-            c.cType = SQL_C_DOUBLE;
-            c.width = sizeof(double);
-            break;
-        case ftBCD: case ftFMTBcd:
-            c.how = Fetch::Decimal;
-            c.cType = SQL_C_CHAR;
-            c.width = std::max<SQLLEN>(info.precision + 4, 48);
-            c.bound = info.precision <= 200;
-            break;
-        case ftDate:
-            c.how = Fetch::Date;
-            c.cType = SQL_C_TYPE_DATE;
-            c.width = sizeof(SQL_DATE_STRUCT);
-            break;
-        case ftTime:
-            c.how = Fetch::Time;
-            c.cType = SQL_C_TYPE_TIME;
-            c.width = sizeof(SQL_TIME_STRUCT);
-            break;
-        case ftDateTime:
-            c.how = Fetch::Timestamp;
-            c.cType = SQL_C_TYPE_TIMESTAMP;
-            c.width = sizeof(SQL_TIMESTAMP_STRUCT);
-            break;
-        case ftGuid:
-            c.how = Fetch::Guid;
-            c.cType = SQL_C_WCHAR;
-            c.width = 40 * 2;
-            break;
-        case ftVarBytes: case ftBytes:
-            c.how = Fetch::Binary;
-            c.cType = SQL_C_BINARY;
-            c.width = std::max(info.size, 1);
-            break;
-        case ftBlob: case ftGraphic:
-            c.how = Fetch::Binary;
-            c.cType = SQL_C_BINARY;
-            c.bound = false;
-            break;
-        case ftMemo: case ftWideMemo:
-            c.how = Fetch::Text;
-            c.cType = SQL_C_WCHAR;
-            c.bound = false;
-            break;
-        default:
-            c.how = Fetch::Text;
-            c.cType = SQL_C_WCHAR;
-            c.width = (SQLLEN(info.size) + 1) * 2;
-            c.bound = info.size > 0;
-            break;
-        }
-        if (!c.bound)
-            anyUnbound = true;
-        else
+        if (c.bound)
             rowWidth += size_t(c.width) + sizeof(SQLLEN);
     }
-
     // Without SQLGetData on any column, only the columns before the first unbound one
     // may be bound.
-    if (anyUnbound && !(getDataExtensions_ & SQL_GD_ANY_COLUMN)) {
+    if (anyUnbound() && !(getDataExtensions_ & SQL_GD_ANY_COLUMN)) {
         bool seenUnbound = false;
-        for (auto &c : cols) {
+        for (auto &c : cols_) {
             if (!c.bound)
                 seenUnbound = true;
             else if (seenUnbound)
                 c.bound = false;
         }
     }
-    blockRows_ = anyUnbound ? 1 : kBlockRows;
+    return rowWidth;
+}
+
+bool OdbcRowSource::anyUnbound() const
+{
+    return std::any_of(cols_.begin(), cols_.end(), [](const Column &c) { return !c.bound; });
+}
+
+void OdbcRowSource::chooseBlockRows(size_t rowWidth)
+{
+    blockRows_ = anyUnbound() ? 1 : kBlockRows;
     if (rowWidth > 0)
         blockRows_ = std::clamp<SQLULEN>(SQLULEN(kBlockBytes / rowWidth), 1, blockRows_);
 
-    st.check(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
-             QStringLiteral("SQLSetStmtAttr"));
+    st_.check(SQLSetStmtAttr(st_, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
+              QStringLiteral("SQLSetStmtAttr"));
     if (blockRows_ > 1) {
-        const SQLRETURN rc = SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows_), 0);
+        const SQLRETURN rc = SQLSetStmtAttr(st_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows_), 0);
         if (!succeeded(rc))
             blockRows_ = 1; // the driver fetches one row at a time
     }
     if (blockRows_ > 1) {
         // The driver may have lowered the size it accepted.
         SQLULEN accepted = blockRows_;
-        if (succeeded(SQLGetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, &accepted, 0, nullptr)) && accepted >= 1)
+        if (succeeded(SQLGetStmtAttr(st_, SQL_ATTR_ROW_ARRAY_SIZE, &accepted, 0, nullptr)) && accepted >= 1)
             blockRows_ = accepted;
     }
-    st.check(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), QStringLiteral("SQLSetStmtAttr"));
-    for (auto &c : cols) {
+}
+
+void OdbcRowSource::bindColumns()
+{
+    st_.check(SQLSetStmtAttr(st_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), QStringLiteral("SQLSetStmtAttr"));
+    for (auto &c : cols_) {
         if (!c.bound)
             continue;
         c.buffer.assign(size_t(c.width) * blockRows_, 0);
         c.indicators.assign(blockRows_, 0);
-        st.check(SQLBindCol(st, c.number, c.cType, c.buffer.data(), c.width, c.indicators.data()),
-                 QStringLiteral("SQLBindCol"));
+        st_.check(SQLBindCol(st_, c.number, c.cType, c.buffer.data(), c.width, c.indicators.data()),
+                  QStringLiteral("SQLBindCol"));
     }
 }
 
-    std::string text;
-    std::string raw;
-    std::u16string wideText;
 OdbcRowSource::~OdbcRowSource()
 {
     // A source given up part-way (a failure, a stop) frees its statement now, while the
@@ -889,27 +952,6 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
 {
     if (done_ || !st_)
         return true;
-    Handle &st = st_;
-    const SQLULEN blockRows = blockRows_;
-    SQLULEN &fetched = fetched_;
-    std::vector<Column> &cols = cols_;
-    std::string &text = text_;
-    std::string &raw = raw_;
-    std::u16string &wideText = wideText_;
-    const size_t n = cols.size();
-    // A bound value that did not fit its buffer is read again whole.
-    auto refetch = [&](Column &c, SQLULEN row) -> bool {
-        if (blockRows > 1) {
-            if (!(getDataExtensions_ & SQL_GD_BLOCK))
-                throw DatabaseError(QStringLiteral("欄位 %1 的值比驅動程式宣告的長度還長")
-                                        .arg(columns[c.number - 1].name),
-                                    QStringLiteral("01004"));
-            st.check(SQLSetPos(st, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
-                     QStringLiteral("SQLSetPos"));
-        }
-        return getWholeValue(st, c.number, c.cType, raw);
-    };
-
     // The budget is checked between blocks of rows, never inside one.
     const bool limited = !budget.unlimited();
     const auto until = std::chrono::steady_clock::now() + budget.time;
@@ -921,151 +963,187 @@ bool OdbcRowSource::fetchMore(std::vector<ColumnInfo> &columns, RowStore &result
         // A cancel between two fetches finds nothing running; the request is seen here.
         if (owner_.stopRequested())
             throw CommandStopped();
-        fetched = 0;
+        fetched_ = 0;
         const SQLRETURN rc = fetchBlock();
         if (rc == SQL_NO_DATA)
             break;
-        st.check(rc, QStringLiteral("讀取資料列失敗"));
-        const SQLULEN rows = blockRows > 1 ? fetched : 1;
+        st_.check(rc, QStringLiteral("讀取資料列失敗"));
+        const SQLULEN rows = blockRows_ > 1 ? fetched_ : 1;
         rowsThisCall += rows;
-        for (SQLULEN r = 0; r < rows; ++r) {
-            for (size_t i = 0; i < n; ++i) {
-                Column &c = cols[i];
-                ColumnStore &store = result.columns[i];
-                const char *cell = nullptr;
-                size_t length = 0;
-                bool isNull = false;
-                bool haveRaw = false;
-                if (c.bound) {
-                    const SQLLEN ind = c.indicators[r];
-                    if (ind == SQL_NULL_DATA) {
-                        isNull = true;
-                    } else {
-                        cell = c.buffer.data() + size_t(c.width) * r;
-                        length = ind == SQL_NO_TOTAL ? size_t(c.width) : size_t(ind);
-                        const size_t terminator = c.cType == SQL_C_WCHAR ? 2 : (c.cType == SQL_C_CHAR ? 1 : 0);
-                        const bool variable = c.cType == SQL_C_WCHAR || c.cType == SQL_C_CHAR || c.cType == SQL_C_BINARY;
-                        if (variable && (ind == SQL_NO_TOTAL || length > size_t(c.width) - terminator)) {
-                            isNull = !refetch(c, r);
-                            haveRaw = true;
-                        }
-                    }
-                } else {
-                    isNull = !getWholeValue(st, c.number, c.cType, raw);
-                    haveRaw = true;
-                }
-                if (isNull) {
-                    store.appendNull();
-                    continue;
-                }
-                if (haveRaw) {
-                    cell = raw.data();
-                    length = raw.size();
-                }
-                switch (c.how) {
-                case Fetch::Int: {
-                    int64_t v;
-                    std::memcpy(&v, cell, sizeof v);
-                    store.appendInt(v);
-                    break;
-                }
-                case Fetch::Bit:
-                    store.appendInt(*reinterpret_cast<const unsigned char *>(cell) ? 1 : 0);
-                    break;
-                case Fetch::BoolText: {
-                    bool b = false;
-                    if (parseBoolText(std::string_view(cell, length), b))
-                        store.appendInt(b ? 1 : 0);
-                    else
-                        store.appendText(std::string_view(cell, length));
-                    break;
-                }
-                case Fetch::Real: {
-                    double v;
-                    std::memcpy(&v, cell, sizeof v);
-                    store.appendReal(v);
-                    break;
-                }
-                case Fetch::Date: {
-                    SQL_DATE_STRUCT d;
-                    std::memcpy(&d, cell, sizeof d);
-                    store.appendDateTime(epochMsecs(d.year, d.month, d.day, 0, 0, 0, 0));
-                    break;
-                }
-                case Fetch::Time: {
-                    SQL_TIME_STRUCT t;
-                    std::memcpy(&t, cell, sizeof t);
-                    store.appendDateTime(kTimeOnlyDayMsecs + ((int64_t(t.hour) * 60 + t.minute) * 60 + t.second) * 1000);
-                    break;
-                }
-                case Fetch::Timestamp: {
-                    SQL_TIMESTAMP_STRUCT ts;
-                    std::memcpy(&ts, cell, sizeof ts);
-                    store.appendDateTime(epochMsecs(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                                                    int(ts.fraction / 1000000u)));
-                    break;
-                }
-                case Fetch::Decimal: {
-                    // Some drivers write ".5" / "-.5"; the layer's decimal text has the zero.
-                    std::string_view d(cell, length);
-                    if (!d.empty() && (d.front() == '.' || (d.size() > 1 && d[0] == '-' && d[1] == '.'))) {
-                        text.assign(d.front() == '-' ? "-0" : "0");
-                        text.append(d.substr(d.front() == '-' ? 1 : 0));
-                        store.appendText(text);
-                    } else {
-                        store.appendText(d);
-                    }
-                    break;
-                }
-                case Fetch::Money: {
-                    const std::string_view m(cell, length);
-                    int64_t scaled = 0;
-                    if (exact::parseMoney(m, scaled) == exact::MoneyResult::Ok)
-                        store.appendMoney(scaled);
-                    else
-                        store.appendText(m); // not an amount: the column turns to text
-                    break;
-                }
-                case Fetch::Binary:
-                    store.appendText(std::string_view(cell, length));
-                    break;
-                case Fetch::Text:
-                case Fetch::Guid: {
-                    text.clear();
-                    wideText.resize(length / 2);
-                    std::memcpy(wideText.data(), cell, wideText.size() * 2);
-                    if (c.how == Fetch::Guid) {
-                        QString g = QString::fromUtf16(wideText.data(), qsizetype(wideText.size())).trimmed().toUpper();
-                        if (!g.startsWith(QLatin1Char('{')))
-                            g = QLatin1Char('{') + g + QLatin1Char('}');
-                        store.appendText(g.toStdString());
-                    } else {
-                        odbc::appendUtf8(text, wideText.data(), wideText.size());
-                        store.appendText(text);
-                    }
-                    break;
-                }
-                }
-            }
-        }
+        appendBlock(rows, columns, result);
     }
-    SQLFreeStmt(st, SQL_UNBIND);
-    if (blockRows > 1)
-        SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
-    SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-    cols.clear();
-    if (drainRest_) {
-        // Left pending, the source owns the statement's later results: read past them.
-        for (;;) {
-            const SQLRETURN more = SQLMoreResults(st);
-            if (more == SQL_NO_DATA)
-                break;
-            st.check(more, QStringLiteral("讀取下一個結果失敗"));
-        }
-        st_.reset();
-    }
+    releaseBuffers();
+    if (drainRest_)
+        drainLaterResults();
     done_ = true;
     return true;
+}
+
+void OdbcRowSource::appendBlock(SQLULEN rows, const std::vector<ColumnInfo> &columns, RowStore &result)
+{
+    const size_t n = cols_.size();
+    for (SQLULEN r = 0; r < rows; ++r) {
+        for (size_t i = 0; i < n; ++i) {
+            Column &c = cols_[i];
+            ColumnStore &store = result.columns[i];
+            const char *cell = nullptr;
+            size_t length = 0;
+            if (locateCell(c, r, columns, cell, length))
+                appendValue(c.how, cell, length, store);
+            else
+                store.appendNull();
+        }
+    }
+}
+
+bool OdbcRowSource::locateCell(Column &c, SQLULEN row, const std::vector<ColumnInfo> &columns, const char *&cell,
+                               size_t &length)
+{
+    if (c.bound) {
+        const SQLLEN ind = c.indicators[row];
+        if (ind == SQL_NULL_DATA)
+            return false;
+        cell = c.buffer.data() + size_t(c.width) * row;
+        length = ind == SQL_NO_TOTAL ? size_t(c.width) : size_t(ind);
+        const size_t terminator = c.cType == SQL_C_WCHAR ? 2 : (c.cType == SQL_C_CHAR ? 1 : 0);
+        const bool variable = c.cType == SQL_C_WCHAR || c.cType == SQL_C_CHAR || c.cType == SQL_C_BINARY;
+        if (!variable || (ind != SQL_NO_TOTAL && length <= size_t(c.width) - terminator))
+            return true;
+        if (!refetchWhole(c, row, columns))
+            return false;
+    } else if (!getWholeValue(st_, c.number, c.cType, raw_)) {
+        return false;
+    }
+    cell = raw_.data();
+    length = raw_.size();
+    return true;
+}
+
+bool OdbcRowSource::refetchWhole(Column &c, SQLULEN row, const std::vector<ColumnInfo> &columns)
+{
+    if (blockRows_ > 1) {
+        if (!(getDataExtensions_ & SQL_GD_BLOCK))
+            throw DatabaseError(QStringLiteral("欄位 %1 的值比驅動程式宣告的長度還長")
+                                    .arg(columns[c.number - 1].name),
+                                QStringLiteral("01004"));
+        st_.check(SQLSetPos(st_, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
+                  QStringLiteral("SQLSetPos"));
+    }
+    return getWholeValue(st_, c.number, c.cType, raw_);
+}
+
+void OdbcRowSource::appendValue(Fetch how, const char *cell, size_t length, ColumnStore &store)
+{
+    switch (how) {
+    case Fetch::Int:
+        store.appendInt(valueAt<int64_t>(cell));
+        break;
+    case Fetch::Bit:
+        store.appendInt(*reinterpret_cast<const unsigned char *>(cell) ? 1 : 0);
+        break;
+    case Fetch::BoolText:
+        appendBoolText(std::string_view(cell, length), store);
+        break;
+    case Fetch::Real:
+        store.appendReal(valueAt<double>(cell));
+        break;
+    case Fetch::Date: {
+        const auto d = valueAt<SQL_DATE_STRUCT>(cell);
+        store.appendDateTime(epochMsecs(d.year, d.month, d.day, 0, 0, 0, 0));
+        break;
+    }
+    case Fetch::Time: {
+        const auto t = valueAt<SQL_TIME_STRUCT>(cell);
+        store.appendDateTime(kTimeOnlyDayMsecs + ((int64_t(t.hour) * 60 + t.minute) * 60 + t.second) * 1000);
+        break;
+    }
+    case Fetch::Timestamp: {
+        const auto ts = valueAt<SQL_TIMESTAMP_STRUCT>(cell);
+        store.appendDateTime(epochMsecs(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                                        int(ts.fraction / 1000000u)));
+        break;
+    }
+    case Fetch::Decimal:
+        appendDecimal(std::string_view(cell, length), store);
+        break;
+    case Fetch::Money:
+        appendMoney(std::string_view(cell, length), store);
+        break;
+    case Fetch::Binary:
+        store.appendText(std::string_view(cell, length));
+        break;
+    case Fetch::Text:
+    case Fetch::Guid:
+        appendWideText(how, cell, length, store);
+        break;
+    }
+}
+
+void OdbcRowSource::appendBoolText(std::string_view t, ColumnStore &store)
+{
+    bool b = false;
+    if (parseBoolText(t, b))
+        store.appendInt(b ? 1 : 0);
+    else
+        store.appendText(t);
+}
+
+void OdbcRowSource::appendDecimal(std::string_view d, ColumnStore &store)
+{
+    // Some drivers write ".5" / "-.5"; the layer's decimal text has the zero.
+    if (!d.empty() && (d.front() == '.' || (d.size() > 1 && d[0] == '-' && d[1] == '.'))) {
+        text_.assign(d.front() == '-' ? "-0" : "0");
+        text_.append(d.substr(d.front() == '-' ? 1 : 0));
+        store.appendText(text_);
+    } else {
+        store.appendText(d);
+    }
+}
+
+void OdbcRowSource::appendMoney(std::string_view m, ColumnStore &store)
+{
+    int64_t scaled = 0;
+    if (exact::parseMoney(m, scaled) == exact::MoneyResult::Ok)
+        store.appendMoney(scaled);
+    else
+        store.appendText(m); // not an amount: the column turns to text
+}
+
+void OdbcRowSource::appendWideText(Fetch how, const char *cell, size_t length, ColumnStore &store)
+{
+    text_.clear();
+    wideText_.resize(length / 2);
+    std::memcpy(wideText_.data(), cell, wideText_.size() * 2);
+    if (how == Fetch::Guid) {
+        QString g = QString::fromUtf16(wideText_.data(), qsizetype(wideText_.size())).trimmed().toUpper();
+        if (!g.startsWith(QLatin1Char('{')))
+            g = QLatin1Char('{') + g + QLatin1Char('}');
+        store.appendText(g.toStdString());
+    } else {
+        odbc::appendUtf8(text_, wideText_.data(), wideText_.size());
+        store.appendText(text_);
+    }
+}
+
+void OdbcRowSource::releaseBuffers()
+{
+    SQLFreeStmt(st_, SQL_UNBIND);
+    if (blockRows_ > 1)
+        SQLSetStmtAttr(st_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+    SQLSetStmtAttr(st_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    cols_.clear();
+}
+
+// Left pending, the source owns the statement's later results: read past them.
+void OdbcRowSource::drainLaterResults()
+{
+    for (;;) {
+        const SQLRETURN more = SQLMoreResults(st_);
+        if (more == SQL_NO_DATA)
+            break;
+        st_.check(more, QStringLiteral("讀取下一個結果失敗"));
+    }
+    st_.reset();
 }
 
 

@@ -28,9 +28,6 @@ public:
 
     // With OneStatement the text is read before it is sent (StatementText.h): the
     // driver passes a batch to the server as it stands.
-    std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
-                                     int timeoutSeconds = 0,
-                                     StatementScope scope = StatementScope::Batch) override;
     std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,
                                          StatementScope scope, const FetchBudget &first) override;
     long long execute(const QString &sql, const Params &params = {},
@@ -128,6 +125,15 @@ private:
     // catalog r[0], schema r[1], table r[tableIndex]; nullopt when the catalog names
     // another database of a source without catalogs.
     std::optional<std::vector<TableRef>> restrictedTables(const std::vector<QVariant> &r, size_t tableIndex);
+    // The pattern argument for restriction r[i]; none when it is not given.
+    std::optional<QString> patternAt(const std::vector<QVariant> &r, size_t i) const;
+    std::vector<std::pair<QString, QVariant>> columnsRow(const CatalogRow &row, const QString &current) const;
+    struct IndexListing;
+    QStringList primaryKeyNames(const TableRef &t);
+    void listIndexes(const TableRef &t, IndexListing &listing);
+    QVariant tableCardinality(const TableRef &t);
+    std::vector<CatalogRow> typeInfoRows(); // SQLGetTypeInfo's rows
+    std::unique_ptr<ResultSet> queryInformationSchema(const QString &rowset, const std::vector<QVariant> &r);
 
     odbc::Handle env_;
     odbc::Handle dbc_;

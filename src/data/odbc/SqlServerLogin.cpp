@@ -19,16 +19,6 @@ bool isOneOf(const QString &value, std::initializer_list<const char *> words)
     return false;
 }
 
-QString firstOf(const ConnectionString &cs, std::initializer_list<const char *> names)
-{
-    for (const char *n : names) {
-        const QString v = cs.value(QLatin1String(n));
-        if (!v.trimmed().isEmpty())
-            return v.trimmed();
-    }
-    return QString();
-}
-
 // "host", "host,port", "host\instance", "host\instance,port", "tcp:host,port";
 // "(local)" and "." are this machine, reached over TCP.
 void readAddress(SqlServerLogin &login)

@@ -59,19 +59,16 @@ QVariant numericPrecision(int dbType, const SqliteDeclaredType &dt)
 std::unique_ptr<ResultSet> SqliteSession::openSchema(const QString &rowset,
                                                      const std::vector<QVariant> &restrictions)
 {
-    const QString name = rowset.trimmed().toUpper();
-    if (name == QLatin1String("TABLES"))
-        return schemaTables(restrictions);
-    if (name == QLatin1String("COLUMNS"))
-        return schemaColumns(restrictions);
-    if (name == QLatin1String("INDEXES"))
-        return schemaIndexes(restrictions);
-    if (name == QLatin1String("PRIMARY_KEYS"))
-        return schemaPrimaryKeys(restrictions);
-    if (name == QLatin1String("PROVIDER_TYPES"))
-        return schemaProviderTypes(restrictions);
-    if (name == QLatin1String("STATISTICS"))
-        return schemaStatistics(restrictions);
+    static const SchemaReader<SqliteSession> kReaders[] = {
+        {"TABLES", &SqliteSession::schemaTables},
+        {"COLUMNS", &SqliteSession::schemaColumns},
+        {"INDEXES", &SqliteSession::schemaIndexes},
+        {"PRIMARY_KEYS", &SqliteSession::schemaPrimaryKeys},
+        {"PROVIDER_TYPES", &SqliteSession::schemaProviderTypes},
+        {"STATISTICS", &SqliteSession::schemaStatistics},
+    };
+    if (const auto *reader = findSchemaReader(rowset, kReaders))
+        return (this->*reader->read)(restrictions);
     throw DatabaseError(QStringLiteral("SQLite 資料來源不提供結構描述資料列集 %1。")
                             .arg(rowset));
 }
@@ -116,6 +113,119 @@ std::unique_ptr<ResultSet> SqliteSession::schemaTables(const std::vector<QVarian
     return b.finishFiltered(r);
 }
 
+namespace {
+
+using NamedValues = std::vector<std::pair<QString, QVariant>>;
+// A row of pragma_table_xinfo: cid, name, type, notnull, dflt_value, pk, hidden.
+using XinfoRow = std::vector<QVariant>;
+
+// What every COLUMNS row of one table shares.
+struct ColumnsOfTable {
+    QString catalog;
+    QString table;
+    bool view = false;
+    bool withoutRowid = false;
+    int keyCount = 0; // columns of the primary key
+};
+
+int keyColumnCount(const std::vector<XinfoRow> &info)
+{
+    int keyCount = 0;
+    for (const auto &c : info)
+        if (c[5].toLongLong() > 0)
+            ++keyCount;
+    return keyCount;
+}
+
+// DBCOLUMNFLAGS; hidden 2 and 3 are generated columns.
+int sqliteColumnFlags(bool view, qint64 hidden, int dbType, const SqliteDeclaredType &dt, bool nullable, bool rowid)
+{
+    int flags = 0;
+    if (view)
+        flags |= kFlagWriteUnknown;
+    else if (hidden != 2 && hidden != 3)
+        flags |= kFlagWrite;
+    if (isFixedLengthType(dbType) || dt.fixedLength)
+        flags |= kFlagFixedLength;
+    if (nullable)
+        flags |= kFlagNullable | kFlagMayBeNull;
+    if (dt.isLong)
+        flags |= kFlagLong;
+    if (rowid)
+        flags |= kFlagRowId;
+    return flags;
+}
+
+// The length, precision and scale columns that apply to the column's type.
+void addColumnSizes(NamedValues &values, int dbType, const SqliteDeclaredType &dt)
+{
+    QVariant maxLength, octetLength, scale, datetimePrecision;
+    if (dbType == DBTYPE_WSTR) {
+        maxLength = dt.size;
+        octetLength = dt.size * 2;
+    } else if (dbType == DBTYPE_BYTES) {
+        maxLength = dt.size;
+        octetLength = dt.size;
+    }
+    if (dbType == DBTYPE_NUMERIC && dt.hasPrecision)
+        scale = dt.scale;
+    if (dbType == DBTYPE_DBTIMESTAMP || dbType == DBTYPE_DBTIME)
+        datetimePrecision = 3;
+    else if (dbType == DBTYPE_DBDATE)
+        datetimePrecision = 0;
+    values.insert(values.end(), {{QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), maxLength},
+                                 {QStringLiteral("CHARACTER_OCTET_LENGTH"), octetLength},
+                                 {QStringLiteral("NUMERIC_PRECISION"), numericPrecision(dbType, dt)},
+                                 {QStringLiteral("NUMERIC_SCALE"), scale},
+                                 {QStringLiteral("DATETIME_PRECISION"), datetimePrecision}});
+}
+
+// The collating sequence SQLite reports for a table's column; NULL when it reports none.
+QVariant columnCollation(sqlite3 *db, const QString &table, const QString &column)
+{
+    const char *declaredOut = nullptr, *collSeq = nullptr;
+    int notNull = 0, pk = 0, autoInc = 0;
+    if (sqlite3_table_column_metadata(db, "main", table.toUtf8().constData(), column.toUtf8().constData(),
+                                      &declaredOut, &collSeq, &notNull, &pk, &autoInc) == SQLITE_OK &&
+        collSeq)
+        return QString::fromUtf8(collSeq);
+    return QVariant();
+}
+
+NamedValues columnsRow(sqlite3 *db, const ColumnsOfTable &t, const XinfoRow &c, int ordinal)
+{
+    const qint64 hidden = c[6].toLongLong();
+    const QString column = c[1].toString();
+    const QString declared = c[2].toString();
+    const SqliteDeclaredType dt = sqliteDeclaredType(declared);
+    const bool rowid = c[5].toLongLong() > 0 && t.keyCount == 1 && !t.withoutRowid &&
+                       declared.trimmed().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+    ColumnInfo ci;
+    ci.type = rowid ? ftAutoInc : dt.type;
+    ci.size = dt.size;
+    const int dbType = dt.type == ftUnknown ? int(DBTYPE_VARIANT) : dbTypeOf(ci);
+    const bool nullable = c[3].toLongLong() == 0 && !rowid;
+    // Views have no column metadata; only text columns name a collation.
+    QVariant collation = t.view ? QVariant() : columnCollation(db, t.table, column);
+    if (dbType != DBTYPE_WSTR)
+        collation = QVariant();
+    const QVariant dflt = c[4];
+    NamedValues values = {{QStringLiteral("TABLE_CATALOG"), t.catalog},
+                          {QStringLiteral("TABLE_NAME"), t.table},
+                          {QStringLiteral("COLUMN_NAME"), column},
+                          {QStringLiteral("ORDINAL_POSITION"), ordinal},
+                          {QStringLiteral("COLUMN_HASDEFAULT"), dflt.isValid()},
+                          {QStringLiteral("COLUMN_DEFAULT"), dflt.isValid() ? QVariant(dflt.toString()) : QVariant()},
+                          {QStringLiteral("COLUMN_FLAGS"), sqliteColumnFlags(t.view, hidden, dbType, dt, nullable, rowid)},
+                          {QStringLiteral("IS_NULLABLE"), nullable},
+                          {QStringLiteral("DATA_TYPE"), dbType},
+                          {QStringLiteral("COLLATION_NAME"), collation}};
+    addColumnSizes(values, dbType, dt);
+    return values;
+}
+
+} // namespace
+
 std::unique_ptr<ResultSet> SqliteSession::schemaColumns(const std::vector<QVariant> &r)
 {
     SchemaRowsetBuilder b(QStringLiteral("COLUMNS"));
@@ -123,81 +233,13 @@ std::unique_ptr<ResultSet> SqliteSession::schemaColumns(const std::vector<QVaria
         const auto info = rows("SELECT cid, name, type, \"notnull\", dflt_value, pk, hidden "
                                "FROM pragma_table_xinfo(?1, 'main')",
                                {t.name});
-        int keyCount = 0;
-        for (const auto &c : info)
-            if (c[5].toLongLong() > 0)
-                ++keyCount;
+        const ColumnsOfTable table{database_, t.name, t.type == QLatin1String("VIEW"), t.withoutRowid,
+                                   keyColumnCount(info)};
         int ordinal = 0;
         for (const auto &c : info) {
-            const qint64 hidden = c[6].toLongLong();
-            if (hidden == 1)
+            if (c[6].toLongLong() == 1)
                 continue; // hidden columns of virtual tables
-            ++ordinal;
-            const QString column = c[1].toString();
-            const QString declared = c[2].toString();
-            const SqliteDeclaredType dt = sqliteDeclaredType(declared);
-            const bool rowid = c[5].toLongLong() > 0 && keyCount == 1 && !t.withoutRowid &&
-                               declared.trimmed().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
-            ColumnInfo ci;
-            ci.type = rowid ? ftAutoInc : dt.type;
-            ci.size = dt.size;
-            const int dbType = dt.type == ftUnknown ? int(DBTYPE_VARIANT) : dbTypeOf(ci);
-            const bool nullable = c[3].toLongLong() == 0 && !rowid;
-            int flags = 0;
-            if (t.type == QLatin1String("VIEW"))
-                flags |= kFlagWriteUnknown;
-            else if (hidden != 2 && hidden != 3)
-                flags |= kFlagWrite;
-            if (isFixedLengthType(dbType) || dt.fixedLength)
-                flags |= kFlagFixedLength;
-            if (nullable)
-                flags |= kFlagNullable | kFlagMayBeNull;
-            if (dt.isLong)
-                flags |= kFlagLong;
-            if (rowid)
-                flags |= kFlagRowId;
-
-            QVariant maxLength, octetLength, scale, datetimePrecision;
-            if (dbType == DBTYPE_WSTR) {
-                maxLength = dt.size;
-                octetLength = dt.size * 2;
-            } else if (dbType == DBTYPE_BYTES) {
-                maxLength = dt.size;
-                octetLength = dt.size;
-            }
-            if (dbType == DBTYPE_NUMERIC && dt.hasPrecision)
-                scale = dt.scale;
-            if (dbType == DBTYPE_DBTIMESTAMP || dbType == DBTYPE_DBTIME)
-                datetimePrecision = 3;
-            else if (dbType == DBTYPE_DBDATE)
-                datetimePrecision = 0;
-
-            QVariant collation;
-            const char *declaredOut = nullptr, *collSeq = nullptr;
-            int notNull = 0, pk = 0, autoInc = 0;
-            if (t.type != QLatin1String("VIEW") &&
-                sqlite3_table_column_metadata(db_, "main", t.name.toUtf8().constData(),
-                                              column.toUtf8().constData(), &declaredOut, &collSeq,
-                                              &notNull, &pk, &autoInc) == SQLITE_OK &&
-                collSeq && dbType == DBTYPE_WSTR)
-                collation = QString::fromUtf8(collSeq);
-
-            const QVariant dflt = c[4];
-            b.addRow({{QStringLiteral("TABLE_CATALOG"), database_},
-                      {QStringLiteral("TABLE_NAME"), t.name},
-                      {QStringLiteral("COLUMN_NAME"), column},
-                      {QStringLiteral("ORDINAL_POSITION"), ordinal},
-                      {QStringLiteral("COLUMN_HASDEFAULT"), dflt.isValid()},
-                      {QStringLiteral("COLUMN_DEFAULT"), dflt.isValid() ? QVariant(dflt.toString()) : QVariant()},
-                      {QStringLiteral("COLUMN_FLAGS"), flags},
-                      {QStringLiteral("IS_NULLABLE"), nullable},
-                      {QStringLiteral("DATA_TYPE"), dbType},
-                      {QStringLiteral("CHARACTER_MAXIMUM_LENGTH"), maxLength},
-                      {QStringLiteral("CHARACTER_OCTET_LENGTH"), octetLength},
-                      {QStringLiteral("NUMERIC_PRECISION"), numericPrecision(dbType, dt)},
-                      {QStringLiteral("NUMERIC_SCALE"), scale},
-                      {QStringLiteral("DATETIME_PRECISION"), datetimePrecision},
-                      {QStringLiteral("COLLATION_NAME"), collation}});
+            b.addRow(columnsRow(db_, table, c, ++ordinal));
         }
     }
     return b.finishFiltered(r);
@@ -283,46 +325,77 @@ std::unique_ptr<ResultSet> SqliteSession::schemaPrimaryKeys(const std::vector<QV
     return b.finishFiltered(r);
 }
 
+namespace {
+
+// The declared type names this provider maps, one row each; the first of each DATA_TYPE
+// is its best match.
+struct TypeRow {
+    const char *name;
+    int dbType;
+    qint64 size;
+    const char *prefix, *suffix, *params;
+    bool caseSensitive, fixedPrecScale, autoUnique, isLong, fixedLength;
+};
+constexpr qint64 kMaxLength = 1000000000; // SQLite's default string and blob limit
+const TypeRow kTypes[] = {
+    {"INTEGER", DBTYPE_I4, 10, nullptr, nullptr, nullptr, false, false, true, false, true},
+    {"INT", DBTYPE_I4, 10, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"SMALLINT", DBTYPE_I4, 10, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"REAL", DBTYPE_R8, 15, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"FLOAT", DBTYPE_R8, 15, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"DOUBLE", DBTYPE_R8, 15, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"MONEY", DBTYPE_CY, 19, nullptr, nullptr, nullptr, false, true, false, false, true},
+    {"CURRENCY", DBTYPE_CY, 19, nullptr, nullptr, nullptr, false, true, false, false, true},
+    {"BOOLEAN", DBTYPE_BOOL, 1, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"BIGINT", DBTYPE_I8, 19, nullptr, nullptr, nullptr, false, false, false, false, true},
+    {"BLOB", DBTYPE_BYTES, kMaxLength, "X'", "'", nullptr, false, false, false, true, false},
+    {"TEXT", DBTYPE_WSTR, kMaxLength, "'", "'", nullptr, true, false, false, false, false},
+    {"NVARCHAR", DBTYPE_WSTR, kMaxLength, "'", "'", "max length", true, false, false, false, false},
+    {"VARCHAR", DBTYPE_WSTR, kMaxLength, "'", "'", "max length", true, false, false, false, false},
+    {"NCHAR", DBTYPE_WSTR, kMaxLength, "'", "'", "length", true, false, false, false, true},
+    {"CHAR", DBTYPE_WSTR, kMaxLength, "'", "'", "length", true, false, false, false, true},
+    {"CLOB", DBTYPE_WSTR, kMaxLength, "'", "'", nullptr, true, false, false, true, false},
+    {"NTEXT", DBTYPE_WSTR, kMaxLength, "'", "'", nullptr, true, false, false, true, false},
+    {"NUMERIC", DBTYPE_NUMERIC, 38, nullptr, nullptr, "precision,scale", false, true, false, false, true},
+    {"DECIMAL", DBTYPE_NUMERIC, 38, nullptr, nullptr, "precision,scale", false, true, false, false, true},
+    {"DATE", DBTYPE_DBDATE, 10, "'", "'", nullptr, false, false, false, false, true},
+    {"TIME", DBTYPE_DBTIME, 12, "'", "'", nullptr, false, false, false, false, true},
+    {"DATETIME", DBTYPE_DBTIMESTAMP, 23, "'", "'", nullptr, false, false, false, false, true},
+    {"TIMESTAMP", DBTYPE_DBTIMESTAMP, 23, "'", "'", nullptr, false, false, false, false, true},
+};
+// One PROVIDER_TYPES row.
+NamedValues providerTypeRow(const TypeRow &t, bool best)
+{
+    const bool numeric = t.dbType != DBTYPE_WSTR && t.dbType != DBTYPE_BYTES &&
+                         t.dbType != DBTYPE_BOOL && t.dbType != DBTYPE_DBDATE &&
+                         t.dbType != DBTYPE_DBTIME && t.dbType != DBTYPE_DBTIMESTAMP;
+    const auto text = [](const char *s) { return s ? QVariant(QString::fromLatin1(s)) : QVariant(); };
+    return {{QStringLiteral("TYPE_NAME"), QString::fromLatin1(t.name)},
+            {QStringLiteral("DATA_TYPE"), t.dbType},
+            {QStringLiteral("COLUMN_SIZE"), t.size},
+            {QStringLiteral("LITERAL_PREFIX"), text(t.prefix)},
+            {QStringLiteral("LITERAL_SUFFIX"), text(t.suffix)},
+            {QStringLiteral("CREATE_PARAMS"), text(t.params)},
+            {QStringLiteral("IS_NULLABLE"), true},
+            {QStringLiteral("CASE_SENSITIVE"), t.caseSensitive},
+            {QStringLiteral("SEARCHABLE"), 4},
+            {QStringLiteral("UNSIGNED_ATTRIBUTE"), numeric ? QVariant(false) : QVariant()},
+            {QStringLiteral("FIXED_PREC_SCALE"), t.fixedPrecScale},
+            {QStringLiteral("AUTO_UNIQUE_VALUE"), t.autoUnique},
+            {QStringLiteral("LOCAL_TYPE_NAME"), QString::fromLatin1(t.name)},
+            {QStringLiteral("MINIMUM_SCALE"), t.dbType == DBTYPE_NUMERIC ? QVariant(0) : QVariant()},
+            {QStringLiteral("MAXIMUM_SCALE"), t.dbType == DBTYPE_NUMERIC ? QVariant(38) : QVariant()},
+            {QStringLiteral("IS_LONG"), t.isLong},
+            {QStringLiteral("BEST_MATCH"), best},
+            {QStringLiteral("IS_FIXEDLENGTH"), t.fixedLength}};
+}
+
+} // namespace
+
 std::unique_ptr<ResultSet> SqliteSession::schemaProviderTypes(const std::vector<QVariant> &r)
 {
-    // The declared type names this provider maps, one row each; the first of each
-    // DATA_TYPE is its best match.
-    struct TypeRow {
-        const char *name;
-        int dbType;
-        qint64 size;
-        const char *prefix, *suffix, *params;
-        bool caseSensitive, fixedPrecScale, autoUnique, isLong, fixedLength;
-    };
-    constexpr qint64 maxLength = 1000000000; // SQLite's default string and blob limit
-    static const TypeRow types[] = {
-        {"INTEGER", DBTYPE_I4, 10, nullptr, nullptr, nullptr, false, false, true, false, true},
-        {"INT", DBTYPE_I4, 10, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"SMALLINT", DBTYPE_I4, 10, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"REAL", DBTYPE_R8, 15, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"FLOAT", DBTYPE_R8, 15, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"DOUBLE", DBTYPE_R8, 15, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"MONEY", DBTYPE_CY, 19, nullptr, nullptr, nullptr, false, true, false, false, true},
-        {"CURRENCY", DBTYPE_CY, 19, nullptr, nullptr, nullptr, false, true, false, false, true},
-        {"BOOLEAN", DBTYPE_BOOL, 1, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"BIGINT", DBTYPE_I8, 19, nullptr, nullptr, nullptr, false, false, false, false, true},
-        {"BLOB", DBTYPE_BYTES, maxLength, "X'", "'", nullptr, false, false, false, true, false},
-        {"TEXT", DBTYPE_WSTR, maxLength, "'", "'", nullptr, true, false, false, false, false},
-        {"NVARCHAR", DBTYPE_WSTR, maxLength, "'", "'", "max length", true, false, false, false, false},
-        {"VARCHAR", DBTYPE_WSTR, maxLength, "'", "'", "max length", true, false, false, false, false},
-        {"NCHAR", DBTYPE_WSTR, maxLength, "'", "'", "length", true, false, false, false, true},
-        {"CHAR", DBTYPE_WSTR, maxLength, "'", "'", "length", true, false, false, false, true},
-        {"CLOB", DBTYPE_WSTR, maxLength, "'", "'", nullptr, true, false, false, true, false},
-        {"NTEXT", DBTYPE_WSTR, maxLength, "'", "'", nullptr, true, false, false, true, false},
-        {"NUMERIC", DBTYPE_NUMERIC, 38, nullptr, nullptr, "precision,scale", false, true, false, false, true},
-        {"DECIMAL", DBTYPE_NUMERIC, 38, nullptr, nullptr, "precision,scale", false, true, false, false, true},
-        {"DATE", DBTYPE_DBDATE, 10, "'", "'", nullptr, false, false, false, false, true},
-        {"TIME", DBTYPE_DBTIME, 12, "'", "'", nullptr, false, false, false, false, true},
-        {"DATETIME", DBTYPE_DBTIMESTAMP, 23, "'", "'", nullptr, false, false, false, false, true},
-        {"TIMESTAMP", DBTYPE_DBTIMESTAMP, 23, "'", "'", nullptr, false, false, false, false, true},
-    };
     std::vector<const TypeRow *> sorted;
-    for (const auto &t : types)
+    for (const auto &t : kTypes)
         sorted.push_back(&t);
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const TypeRow *a, const TypeRow *b) { return a->dbType < b->dbType; });
@@ -336,28 +409,7 @@ std::unique_ptr<ResultSet> SqliteSession::schemaProviderTypes(const std::vector<
             continue;
         if (restricted(r, 1) && r[1].toBool() != best)
             continue;
-        const bool numeric = t->dbType != DBTYPE_WSTR && t->dbType != DBTYPE_BYTES &&
-                             t->dbType != DBTYPE_BOOL && t->dbType != DBTYPE_DBDATE &&
-                             t->dbType != DBTYPE_DBTIME && t->dbType != DBTYPE_DBTIMESTAMP;
-        const auto text = [](const char *s) { return s ? QVariant(QString::fromLatin1(s)) : QVariant(); };
-        b.addRow({{QStringLiteral("TYPE_NAME"), QString::fromLatin1(t->name)},
-                  {QStringLiteral("DATA_TYPE"), t->dbType},
-                  {QStringLiteral("COLUMN_SIZE"), t->size},
-                  {QStringLiteral("LITERAL_PREFIX"), text(t->prefix)},
-                  {QStringLiteral("LITERAL_SUFFIX"), text(t->suffix)},
-                  {QStringLiteral("CREATE_PARAMS"), text(t->params)},
-                  {QStringLiteral("IS_NULLABLE"), true},
-                  {QStringLiteral("CASE_SENSITIVE"), t->caseSensitive},
-                  {QStringLiteral("SEARCHABLE"), 4},
-                  {QStringLiteral("UNSIGNED_ATTRIBUTE"), numeric ? QVariant(false) : QVariant()},
-                  {QStringLiteral("FIXED_PREC_SCALE"), t->fixedPrecScale},
-                  {QStringLiteral("AUTO_UNIQUE_VALUE"), t->autoUnique},
-                  {QStringLiteral("LOCAL_TYPE_NAME"), QString::fromLatin1(t->name)},
-                  {QStringLiteral("MINIMUM_SCALE"), t->dbType == DBTYPE_NUMERIC ? QVariant(0) : QVariant()},
-                  {QStringLiteral("MAXIMUM_SCALE"), t->dbType == DBTYPE_NUMERIC ? QVariant(38) : QVariant()},
-                  {QStringLiteral("IS_LONG"), t->isLong},
-                  {QStringLiteral("BEST_MATCH"), best},
-                  {QStringLiteral("IS_FIXEDLENGTH"), t->fixedLength}});
+        b.addRow(providerTypeRow(*t, best));
     }
     return b.finish();
 }

@@ -515,22 +515,13 @@ void SqliteSession::failInterrupted() const
     throw DatabaseError(QStringLiteral("查詢逾時"), QStringLiteral("HYT00"), SQLITE_INTERRUPT);
 }
 
-std::unique_ptr<ResultSet> SqliteSession::query(const QString &sql, const Params &params,
-                                                int timeoutSeconds, StatementScope scope)
-{
-    auto result = std::make_unique<ResultSet>();
-    const long long changes = run(sql, params, timeoutSeconds, result.get(), scope, nullptr);
-    if (result->columns.empty())
-        result->rowsAffected = changes;
-    return result;
-}
-
 std::unique_ptr<ResultSet> SqliteSession::openQuery(const QString &sql, const Params &params,
                                                     int timeoutSeconds, StatementScope scope,
                                                     const FetchBudget &first)
 {
     auto result = std::make_unique<ResultSet>();
-    const long long changes = run(sql, params, timeoutSeconds, result.get(), scope, &first);
+    const long long changes =
+        run(sql, params, timeoutSeconds, result.get(), scope, first.unlimited() ? nullptr : &first);
     if (result->columns.empty())
         result->rowsAffected = changes;
     return result;

@@ -42,9 +42,6 @@ public:
     QString defaultDatabase() override;
     QString serverVersion() override;
 
-    std::unique_ptr<ResultSet> query(const QString &sql, const Params &params = {},
-                                     int timeoutSeconds = 0,
-                                     StatementScope scope = StatementScope::Batch) override;
     std::unique_ptr<ResultSet> openQuery(const QString &sql, const Params &params, int timeoutSeconds,
                                          StatementScope scope, const FetchBudget &first) override;
     long long execute(const QString &sql, const Params &params = {},
