@@ -5,6 +5,7 @@
 // alone.
 #include "wDBGrid.h"
 #include "DatasetModel.h"
+#include <QHeaderView>
 #include <utility>
 
 namespace components {
@@ -24,10 +25,19 @@ void TwDBGrid::watchArrivals()
     connect(model_, &QAbstractItemModel::columnsRemoved, this, repaintNext);
 }
 
-// The row starts at or below the viewport's bottom edge.
+// The row starts at or below the viewport's bottom edge. Its position is the length of
+// the rows before it, taken as the whole length less the rows from it to the end: for
+// rows appended at the end that adds up only the new rows, where asking the header for
+// the position would add up every row again (a million, once per slice of a fill).
 bool TwDBGrid::rowOutOfSight(int row) const
 {
-    return row > 0 && rowViewportPosition(row) >= viewport()->height();
+    if (row <= 0)
+        return false;
+    const QHeaderView *rows = verticalHeader();
+    int fromRow = 0;
+    for (int r = row; r < rows->count(); ++r)
+        fromRow += rows->sectionSize(r);
+    return rows->length() - fromRow - rows->offset() >= viewport()->height();
 }
 
 void TwDBGrid::doItemsLayout()
