@@ -65,6 +65,7 @@ TwDBGrid::TwDBGrid(QWidget *parent) : QTableView(parent), model_(new DatasetMode
         syncCurrent();
     });
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &TwDBGrid::limitScroll);
+    watchArrivals();
     connect(verticalHeader(), &QHeaderView::sectionResized, this, &TwDBGrid::adoptResizedRowHeight);
     applyOptions();
 }

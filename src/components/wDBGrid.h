@@ -191,6 +191,8 @@ public:
     virtual void CellAtPoint(const QPoint &gridPos, int &aCol, int &aRow) const;
     // Handles a wheel turn; false when the grid has no open dataset (not handled).
     bool DoMouseWheel(int delta);
+    // The platform view's layout after a change of the rows (GridArrivals.cpp).
+    void doItemsLayout() override;
 
 protected:
     // Raise the column-click events with FClickColumn and FClickShift (GridTitleClicks.cpp).
@@ -288,6 +290,9 @@ private:
     void applyColumnVisibility();
     void applyOptions();
     void limitScroll(int action);
+    // Rows appended out of sight repaint nothing (GridArrivals.cpp).
+    void watchArrivals();
+    bool rowOutOfSight(int row) const;
     template <typename F> void guarded(F &&body);
     void reportError(const QString &text);
 
@@ -313,6 +318,10 @@ private:
     bool rowSizingAllowed_ = false;
     int FSavedRowHeight = 0;
     bool adoptingRowHeight_ = false;
+    // What the next layout follows: nothing yet, only rows inserted below the viewport,
+    // or a change that must be painted.
+    enum class PendingLayout { None, OutOfSight, Repaint };
+    PendingLayout pendingLayout_ = PendingLayout::None;
     // Title press being tracked.
     bool FClickPending = false;
     int FClickColumn = -1;

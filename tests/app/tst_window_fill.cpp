@@ -37,6 +37,32 @@ namespace {
 constexpr int kRows = 20000;
 constexpr int kFirst = 40;
 
+// Counts the paints of a grid's cells while its dataset fills, and the rows the model
+// had at the last paint.
+class CellPaints : public QObject {
+public:
+    CellPaints(TwDBGrid *grid, const data::Dataset &dataset) : grid_(grid), dataset_(dataset)
+    {
+        grid_->viewport()->installEventFilter(this);
+    }
+    int duringFill = 0;
+    int rowsAtLastPaint = -1;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            rowsAtLastPaint = grid_->model()->rowCount();
+            if (dataset_.Fetching())
+                ++duringFill;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TwDBGrid *grid_;
+    const data::Dataset &dataset_;
+};
+
 } // namespace
 
 class TestWindowFill : public QObject {
@@ -58,6 +84,13 @@ class TestWindowFill : public QObject {
         QListWidget *list = w->lbxTableName;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
         QVERIFY(w->ADODXML.Active());
+    }
+
+    void clickTab(int index)
+    {
+        QTabBar *bar = w->PageControl1->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        QCOMPARE(w->PageControl1->currentIndex(), index);
     }
 
 private slots:
@@ -117,6 +150,26 @@ private slots:
         QCOMPARE(panel3(), hint); // the earlier text again
         QTRY_VERIFY(w->statusBar()->findChild<QToolButton *>(QStringLiteral("btnStopFill")) == nullptr);
         QVERIFY(ui.messages().isEmpty());
+    }
+
+    // Rows that arrive below the shown ones only grow the scroll bar: the cells on screen
+    // are not painted again for every slice of the fill.
+    void arrivalsOutOfSightLeaveTheShownCellsAlone()
+    {
+        clickBigTable();
+        clickTab(4);
+        CellPaints paints(w->DBGrid2, w->ADODXML);
+        QTRY_VERIFY(paints.rowsAtLastPaint >= kFirst); // the first rows are on screen
+        const int shownBefore = paints.duringFill;
+        const int firstMaximum = w->DBGrid2->verticalScrollBar()->maximum();
+        int slices = 0;
+        connect(&w->ADODXML, &data::Dataset::rowsArrived, this, [&] { ++slices; });
+        QTRY_VERIFY_WITH_TIMEOUT(!w->ADODXML.Fetching(), 120000);
+        QVERIFY(slices >= 20);
+        const int repaints = paints.duringFill - shownBefore;
+        QVERIFY2(repaints * 4 < slices, qPrintable(QStringLiteral("%1 repaints for %2 slices").arg(repaints).arg(slices)));
+        QVERIFY(w->DBGrid2->verticalScrollBar()->maximum() > firstMaximum);
+        QCOMPARE(w->DBGrid2->model()->rowCount(), kRows);
     }
 
     void escStopsTheFillKeepingTheRows()
