@@ -51,12 +51,29 @@ one_round() {
     peer_pid=$!
     local win
     win=$(timeout 60 xdotool search --sync --onlyvisible --pid "$peer_pid" --name 'DB Browser' | head -1)
-    xdotool windowsize "$win" 1280 800 windowmove "$win" 0 0
     settled_rss "$peer_pid" >/dev/null
-    # The grid fills the middle of the Browse Data tab: click a cell, then go to the end.
-    xdotool mousemove --window "$win" 400 400 click 1
-    sleep 0.5
-    xdotool key --window "$win" ctrl+End
+    # The grid fills the left of the Browse Data tab: click a cell, then go to the end.
+    xdotool windowmove "$win" 0 0
+    # Ctrl+End asks whether to abort the reading of rows still going on: "Yes" lets the
+    # jump go on (the other answer leaves the grid where it was). Until the grid has
+    # reached the end the question may come again; each time the jump is asked anew.
+    local dialog
+    for _ in 1 2 3; do
+        xdotool mousemove 250 300 click 1
+        sleep 1
+        xdotool key ctrl+End
+        dialog=
+        for _ in $(seq 10); do
+            dialog=$(xdotool search --onlyvisible --pid "$peer_pid" --name 'DB Browser' | grep -vx "$win" | head -1 || true)
+            [ -n "$dialog" ] && break
+            sleep 0.5
+        done
+        [ -z "$dialog" ] && break
+        # "Yes" is the left one of its two buttons at the bottom right.
+        eval "$(xdotool getwindowgeometry --shell "$dialog")"
+        xdotool mousemove $((X + WIDTH * 59 / 100)) $((Y + HEIGHT * 80 / 100)) click 1
+        settled_rss "$peer_pid" >/dev/null
+    done
     local rss peak
     rss=$(settled_rss "$peer_pid")
     peak=$(status_kb "$peer_pid" VmHWM)
