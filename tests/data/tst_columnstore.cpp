@@ -228,8 +228,7 @@ private slots:
     }
 
     // Columns whose values do not repeat (all distinct; a long value among repeated ones;
-    // many distinct values after a repetitive start) keep every value, and take the
-    // same room per row as plain references.
+    // many distinct values after a repetitive start) keep every value, set or appended.
     void variedTextsKeepEveryValue_data()
     {
         QTest::addColumn<int>("rows");

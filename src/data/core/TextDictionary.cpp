@@ -14,15 +14,9 @@ size_t hashOf(std::string_view bytes)
 
 } // namespace
 
-TextDictionary::TextDictionary()
-{
-    clear();
-}
-
 void TextDictionary::clear()
 {
     refs_ = PodVector<uint64_t>();
-    refs_.push_back(0);
     std::vector<uint32_t>().swap(slots_);
 }
 
@@ -30,8 +24,11 @@ uint32_t TextDictionary::codeOf(std::string_view bytes, ByteArena &arena)
 {
     if (bytes.empty())
         return 0;
-    if (slots_.empty())
+    if (slots_.empty()) {
         slots_.assign(kFirstSlots, 0);
+        refs_ = PodVector<uint64_t>();
+        refs_.push_back(0); // the empty value's place
+    }
     const size_t mask = slots_.size() - 1;
     size_t i = hashOf(bytes) & mask;
     for (; slots_[i] != 0; i = (i + 1) & mask)

@@ -13,11 +13,11 @@ namespace data {
 
 class TextDictionary {
 public:
-    TextDictionary();
-    // The number of `bytes`, which the arena stores the first time they come.
+    // The number of `bytes`, which the arena stores the first time they come; the empty
+    // value is number 0.
     uint32_t codeOf(std::string_view bytes, ByteArena &arena);
-    uint64_t ref(uint32_t code) const { return refs_[code]; }
-    size_t size() const { return refs_.size(); } // code 0 is the empty value
+    uint64_t ref(uint32_t code) const { return code ? refs_[code] : 0; }
+    size_t size() const { return refs_.size(); } // the empty value counts once a value came
     size_t capacityBytes() const;
     void clear(); // no values and no memory
 
