@@ -1,9 +1,12 @@
 // The column store's text arena and arrays: values across block boundaries, values
-// larger than a block, copies that stay independent, and promotion to text.
+// larger than a block, copies that stay independent, and promotion to text; integers in
+// the narrowest width, repeated texts stored once, and the fill's room given back.
 #include "data/core/ColumnStore.h"
 #include "data/core/PageMemory.h"
 #include "data/core/PodVector.h"
 #include <QtTest>
+#include <algorithm>
+#include <climits>
 #include <string>
 
 using namespace data;
@@ -16,7 +19,7 @@ private slots:
     void textSurvivesBlockBoundaries()
     {
         const std::vector<size_t> sizes = {0, 1, 65535, 2, 65536, 1, 131072, 4u << 20, 3, (4u << 20) + 1,
-                                           9u << 20, 0, 17};
+                                           9u << 20, 0, 17, (1u << 20) - 2, (1u << 20) - 1, 1u << 20, 5};
         ColumnStore cs(StorageKind::Text);
         std::vector<std::string> expected;
         for (size_t i = 0; i < sizes.size(); ++i) {
@@ -143,6 +146,165 @@ private slots:
         reals.appendText("x"); // promotion keeps the NULL where it was
         QVERIFY(!reals.isNull(0) && reals.isNull(1) && !reals.isNull(2));
         QVERIFY(reals.textAt(0) == "1.5");
+    }
+
+    // Each value pushes the column past one width (1, 2, 4, 8 bytes); every earlier value
+    // reads back the same, appended or set, in the original and in a copy.
+    void integersWidenKeepingEveryValue()
+    {
+        const std::vector<int64_t> values = {0, -128, 127, 128, -129, 32767, -32768, 40000, -70000,
+                                             INT32_MAX, INT32_MIN, int64_t(INT32_MAX) + 1, INT64_MIN,
+                                             INT64_MAX, 1, -1};
+        ColumnStore cs(StorageKind::Int);
+        for (int64_t v : values)
+            cs.appendInt(v);
+        for (size_t i = 0; i < values.size(); ++i)
+            QCOMPARE(cs.intAt(i), values[i]);
+
+        ColumnStore set(StorageKind::Int);
+        for (size_t i = 0; i < values.size(); ++i)
+            set.appendInt(1);
+        for (size_t i = 0; i < values.size(); ++i)
+            set.setValue(i, qint64(values[i]));
+        ColumnStore copy = set;
+        copy.setValue(0, qint64(-5));
+        for (size_t i = 1; i < values.size(); ++i)
+            QCOMPARE(copy.intAt(i), values[i]);
+        QCOMPARE(set.intAt(0), int64_t(0));
+        QCOMPARE(copy.intAt(0), int64_t(-5));
+
+        ColumnStore money(StorageKind::Money);
+        money.appendMoney(12345);
+        money.appendMoney(int64_t(9e17));
+        QVERIFY(money.value(0, ftCurrency).toString() == QStringLiteral("1.2345"));
+        QCOMPARE(money.moneyAt(1), int64_t(9e17));
+    }
+
+    // Flags and small counts cost a byte a row, not eight.
+    void smallIntegersTakeLittleRoom()
+    {
+        const size_t rows = 200000;
+        ColumnStore flags(StorageKind::Int);
+        for (size_t i = 0; i < rows; ++i)
+            flags.appendInt(int64_t(i & 1));
+        flags.releaseSlack();
+        QVERIFY2(flags.memoryBytes() <= rows + 4096, qPrintable(QString::number(flags.memoryBytes())));
+        QCOMPARE(flags.intAt(rows - 1), int64_t(1));
+        QVERIFY(!flags.isNull(rows - 1));
+    }
+
+    // A column of five cities over many rows stores each city once; NULLs, empty texts,
+    // a value set later and a copy that grows apart all read back right.
+    void repeatedTextsStoredOnce()
+    {
+        const char *const cities[] = {"台北", "台中", "高雄", "Tainan", "新竹"};
+        const size_t rows = 100000;
+        ColumnStore cs(StorageKind::Text);
+        for (size_t i = 0; i < rows; ++i) {
+            if (i % 10 == 3)
+                cs.appendNull();
+            else if (i % 10 == 4)
+                cs.appendText("");
+            else
+                cs.appendText(cities[i % 5]);
+        }
+        cs.releaseSlack();
+        QVERIFY2(cs.memoryBytes() < rows * 2, qPrintable(QString::number(cs.memoryBytes())));
+        cs.setValue(7, QStringLiteral("嘉義"));
+        ColumnStore copy = cs;
+        copy.appendText("台北");
+        copy.appendText("only in the copy");
+        cs.appendText("only in the original");
+        for (size_t i = 0; i < rows; ++i) {
+            const std::string expected = i == 7 ? "嘉義" : i % 10 == 3 || i % 10 == 4 ? "" : cities[i % 5];
+            QVERIFY(cs.textAt(i) == expected);
+            QVERIFY(copy.textAt(i) == expected);
+            QCOMPARE(cs.isNull(i), i % 10 == 3);
+        }
+        QVERIFY(copy.textAt(rows) == "台北");
+        QVERIFY(copy.textAt(rows + 1) == "only in the copy");
+        QVERIFY(cs.textAt(rows) == "only in the original");
+        QVERIFY(cs.value(1, ftWideString).toString() == QStringLiteral("台中"));
+    }
+
+    // Columns whose values do not repeat (all distinct; a long value among repeated ones;
+    // many distinct values after a repetitive start) keep every value, set or appended.
+    void variedTextsKeepEveryValue_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("repeatingRows"); // rows before the values start to differ
+        QTest::addColumn<int>("longAt");        // row of a 300-byte value, -1 for none
+        QTest::newRow("all distinct") << 20000 << 0 << -1;
+        QTest::newRow("long value among repeated") << 5000 << 5000 << 1234;
+        QTest::newRow("distinct after a repetitive start") << 150000 << 20000 << -1;
+    }
+    void variedTextsKeepEveryValue()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, repeatingRows);
+        QFETCH(int, longAt);
+        auto valueOf = [&](int i) {
+            if (i == longAt)
+                return std::string(300, 'L');
+            return i < repeatingRows ? "same " + std::to_string(i % 3) : "value " + std::to_string(i);
+        };
+        ColumnStore cs(StorageKind::Text);
+        for (int i = 0; i < rows; ++i)
+            cs.appendText(valueOf(i));
+        cs.setValue(1, QStringLiteral("set later"));
+        cs.appendText("after");
+        cs.releaseSlack();
+        for (int i = 0; i < rows; ++i)
+            QVERIFY(cs.textAt(size_t(i)) == (i == 1 ? std::string("set later") : valueOf(i)));
+        QVERIFY(cs.textAt(size_t(rows)) == "after");
+    }
+
+    // At the end of a fill the room kept for more rows goes back; values stay and the
+    // column can still grow.
+    void releasingSlackKeepsValues()
+    {
+        ColumnStore ints(StorageKind::Int), texts(StorageKind::Text);
+        const size_t rows = 700000;
+        for (size_t i = 0; i < rows; ++i) {
+            ints.appendInt(int64_t(i) * 1000);
+            texts.appendText("row " + std::to_string(i));
+            if (i % 100 == 0)
+                texts.appendNull();
+        }
+        const size_t before = ints.memoryBytes() + texts.memoryBytes();
+        ints.releaseSlack();
+        texts.releaseSlack();
+        QVERIFY(ints.memoryBytes() + texts.memoryBytes() < before);
+        QVERIFY(ints.memoryBytes() < rows * 4 + (2u << 20));
+        ints.appendInt(-1);
+        texts.appendText("one more");
+        QCOMPARE(ints.intAt(rows - 1), int64_t(rows - 1) * 1000);
+        QCOMPARE(ints.intAt(rows), int64_t(-1));
+        QVERIFY(texts.textAt(texts.size() - 2) == "row " + std::to_string(rows - 1));
+        QVERIFY(texts.textAt(texts.size() - 1) == "one more");
+        QVERIFY(texts.isNull(1) && texts.textAt(0) == "row 0");
+
+        ColumnStore empty(StorageKind::Text);
+        empty.releaseSlack();
+        empty.appendText("first");
+        QVERIFY(empty.textAt(0) == "first");
+    }
+
+    // NULL flags at word boundaries of their bits, set and cleared in any order.
+    void nullFlagsAtWordBoundaries()
+    {
+        ColumnStore cs(StorageKind::Real);
+        for (int i = 0; i < 200; ++i)
+            cs.appendReal(i);
+        const std::vector<size_t> rows = {63, 64, 0, 127, 128, 199};
+        for (size_t r : rows)
+            cs.setValue(r, QVariant());
+        for (size_t r = 0; r < 200; ++r)
+            QCOMPARE(cs.isNull(r), std::find(rows.begin(), rows.end(), r) != rows.end());
+        cs.setValue(64, 2.5);
+        QVERIFY(cs.isNull(63) && !cs.isNull(64) && cs.isNull(127));
+        QCOMPARE(cs.realAt(64), 2.5);
+        QVERIFY(!cs.isNull(500));
     }
 };
 

@@ -9,6 +9,13 @@ namespace data {
 
 namespace {
 
+// A text column stays coded while its distinct values are few: it tries the first 4,096
+// distinct values whatever comes, then goes on while at least every second row repeats
+// an earlier value, up to 65,536 values. Long values are not worth looking up.
+constexpr size_t kTrialCodes = 4096;
+constexpr size_t kMostCodes = 65536;
+constexpr size_t kLongestCoded = 256;
+
 bool isIntegral(const QVariant &v)
 {
     switch (v.typeId()) {
@@ -178,10 +185,7 @@ void ColumnStore::reserve(size_t rows)
     switch (kind_) {
     case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money: ints_.reserve(rows); break;
     case StorageKind::Real: reals_.reserve(rows); break;
-    case StorageKind::Text: case StorageKind::Bytes:
-        offsets_.reserve(rows);
-        lengths_.reserve(rows);
-        break;
+    case StorageKind::Text: case StorageKind::Bytes: coded_ ? codes_.reserve(rows) : refs_.reserve(rows); break;
     }
 }
 
@@ -190,34 +194,20 @@ void ColumnStore::appendNull()
     switch (kind_) {
     case StorageKind::Int: case StorageKind::DateTime: case StorageKind::Money: ints_.push_back(0); break;
     case StorageKind::Real: reals_.push_back(0); break;
-    case StorageKind::Text: case StorageKind::Bytes:
-        offsets_.push_back(0);
-        lengths_.push_back(0);
-        break;
+    case StorageKind::Text: case StorageKind::Bytes: coded_ ? codes_.push_back(0) : refs_.push_back(0); break;
     }
     appended(true);
 }
 
-// NULL flags are kept from the first NULL on: a column without NULLs costs nothing for
-// them, and a page less to touch per 4,096 rows adds up over a million rows.
 void ColumnStore::appended(bool isNull)
 {
-    if (isNull) {
-        if (nulls_.size() < count_)
-            nulls_.resize(count_, 0);
-        nulls_.push_back(1);
-    } else if (nulls_.size() != 0) {
-        nulls_.push_back(0);
-    }
+    nulls_.append(count_, isNull);
     ++count_;
 }
 
 void ColumnStore::setNull(size_t row, bool isNull)
 {
-    if (isNull && nulls_.size() < count_)
-        nulls_.resize(count_, 0);
-    if (row < nulls_.size())
-        nulls_[row] = isNull ? 1 : 0;
+    nulls_.set(row, isNull);
 }
 
 void ColumnStore::appendInt(int64_t v)
@@ -289,19 +279,62 @@ void ColumnStore::appendText(std::string_view utf8)
 {
     if (kind_ != StorageKind::Text && kind_ != StorageKind::Bytes)
         promoteToText();
-    offsets_.push_back(arena_.append(utf8));
-    lengths_.push_back(uint32_t(utf8.size()));
+    if (coded_ && utf8.size() > kLongestCoded)
+        stopCoding();
+    if (!coded_) {
+        refs_.push_back(arena_.append(utf8));
+        appended(false);
+        return;
+    }
+    const uint32_t code = dictionary_.codeOf(utf8, arena_);
+    codes_.push_back(code);
     appended(false);
+    if (tooVariedToCode(code))
+        stopCoding();
+}
+
+void ColumnStore::setText(size_t row, std::string_view utf8)
+{
+    if (coded_ && utf8.size() > kLongestCoded)
+        stopCoding();
+    if (!coded_) {
+        refs_[row] = arena_.append(utf8);
+        return;
+    }
+    const uint32_t code = dictionary_.codeOf(utf8, arena_);
+    codes_.set(row, code);
+    if (tooVariedToCode(code))
+        stopCoding();
+}
+
+// Asked when a value was just coded: a new code is the dictionary's last.
+bool ColumnStore::tooVariedToCode(uint32_t code) const
+{
+    const size_t distinct = dictionary_.size();
+    if (code + 1 != distinct)
+        return false;
+    return distinct > kMostCodes || (distinct > kTrialCodes && distinct * 2 > count_);
+}
+
+// Every row gets its value's reference; the values stay where they are in the arena.
+void ColumnStore::stopCoding()
+{
+    refs_.reserve(codes_.size());
+    for (size_t r = 0; r < codes_.size(); ++r)
+        refs_.push_back(dictionary_.ref(uint32_t(codes_[r])));
+    codes_.clear();
+    dictionary_.clear();
+    coded_ = false;
 }
 
 bool ColumnStore::isNull(size_t row) const
 {
-    return row < nulls_.size() && nulls_[row] != 0;
+    return nulls_.isNull(row);
 }
 
 std::string_view ColumnStore::textAt(size_t row) const
 {
-    return arena_.at(offsets_[row], lengths_[row]);
+    return arena_.at(coded_ ? dictionary_.ref(uint32_t(codes_[row])) : refs_[row]);
 }
 
 QVariant ColumnStore::value(size_t row, TFieldType type) const
@@ -394,17 +427,23 @@ void ColumnStore::storeAt(size_t row, const QVariant &v)
     }
     setNull(row, false);
     switch (kind_) {
-    case StorageKind::Money:
-        moneyOf(v, ints_[row]); // fits() said it does
+    case StorageKind::Money: {
+        int64_t scaled = 0;
+        moneyOf(v, scaled); // fits() said it does
+        ints_.set(row, scaled);
         break;
-    case StorageKind::Int:
+    }
+    case StorageKind::Int: {
+        int64_t i = 0;
         if (isIntegral(v))
-            ints_[row] = v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong();
+            i = v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong();
         else if (isReal(v))
-            ints_[row] = int64_t(v.toDouble());
+            i = int64_t(v.toDouble());
         else
-            parseExactInt(v.toString(), ints_[row]);
+            parseExactInt(v.toString(), i);
+        ints_.set(row, i);
         break;
+    }
     case StorageKind::Real:
         if (v.typeId() == QMetaType::QString)
             parseReal(v.toString(), reals_[row]);
@@ -421,15 +460,12 @@ void ColumnStore::storeAt(size_t row, const QVariant &v)
             dt = QDateTime(QDate(1899, 12, 30), v.toTime(), Qt::UTC);
         else
             parseDateTimeText(v.toString(), dt);
-        ints_[row] = toEpochMsecs(dt);
+        ints_.set(row, toEpochMsecs(dt));
         break;
     }
-    case StorageKind::Text: case StorageKind::Bytes: {
-        std::string bytes = textOfVariant(v);
-        offsets_[row] = arena_.append(bytes);
-        lengths_[row] = uint32_t(bytes.size());
+    case StorageKind::Text: case StorageKind::Bytes:
+        setText(row, textOfVariant(v));
         break;
-    }
     }
 }
 
@@ -437,42 +473,44 @@ void ColumnStore::promoteToText(TFieldType shownAs)
 {
     if (kind_ == StorageKind::Text || kind_ == StorageKind::Bytes)
         return;
-    PodVector<uint64_t> offsets;
-    PodVector<uint32_t> lengths;
-    ByteArena arena;
-    offsets.reserve(count_);
-    lengths.reserve(count_);
+    ColumnStore text(StorageKind::Text);
+    text.reserve(count_);
     for (size_t r = 0; r < count_; ++r) {
-        std::string t;
-        if (!isNull(r)) {
-            if (kind_ == StorageKind::Int) {
-                t = std::to_string(ints_[r]);
-            } else if (kind_ == StorageKind::Real) {
-                t = realText(reals_[r]);
-            } else if (kind_ == StorageKind::Money) {
-                t = exact::moneyText(ints_[r]);
-            } else {
-                t = dateTimeText(ints_[r], shownAs);
-            }
-        }
-        offsets.push_back(arena.append(t));
-        lengths.push_back(uint32_t(t.size()));
+        if (isNull(r))
+            text.appendNull();
+        else if (kind_ == StorageKind::Int)
+            text.appendText(std::to_string(ints_[r]));
+        else if (kind_ == StorageKind::Real)
+            text.appendText(realText(reals_[r]));
+        else if (kind_ == StorageKind::Money)
+            text.appendText(exact::moneyText(ints_[r]));
+        else
+            text.appendText(dateTimeText(ints_[r], shownAs));
     }
-    kind_ = StorageKind::Text;
-    ints_.clear();
-    ints_.shrink_to_fit();
-    reals_.clear();
-    reals_.shrink_to_fit();
-    offsets_ = std::move(offsets);
-    lengths_ = std::move(lengths);
-    arena_ = std::move(arena);
+    *this = std::move(text);
 }
 
 size_t ColumnStore::memoryBytes() const
 {
-    return ints_.capacity() * sizeof(int64_t) + reals_.capacity() * sizeof(double) +
-           offsets_.capacity() * sizeof(uint64_t) + lengths_.capacity() * sizeof(uint32_t) +
-           arena_.capacityBytes() + nulls_.capacity();
+    return ints_.capacityBytes() + reals_.capacity() * sizeof(double) + codes_.capacityBytes() +
+           dictionary_.capacityBytes() + refs_.capacity() * sizeof(uint64_t) + arena_.capacityBytes() +
+           nulls_.capacityBytes();
+}
+
+void ColumnStore::releaseSlack()
+{
+    ints_.releaseSlack();
+    reals_.releaseSlack();
+    codes_.releaseSlack();
+    refs_.releaseSlack();
+    arena_.releaseSlack();
+    nulls_.releaseSlack();
+}
+
+void RowStore::releaseSlack()
+{
+    for (auto &c : columns)
+        c.releaseSlack();
 }
 
 size_t RowStore::memoryBytes() const

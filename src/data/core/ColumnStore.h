@@ -1,9 +1,14 @@
 #pragma once
 // Column-wise storage of a result: one typed array per column and one byte arena for
 // text and binary values, so a million rows cost little more than their own bytes.
+// Integers take the narrowest width their values allow, NULLs a bit, and a text column
+// whose values repeat stores each value once and a small number per row.
 #include "data/core/ByteArena.h"
 #include "data/core/FieldType.h"
+#include "data/core/NarrowInts.h"
+#include "data/core/NullFlags.h"
 #include "data/core/PodVector.h"
+#include "data/core/TextDictionary.h"
 #include <QVariant>
 #include <cstdint>
 #include <string>
@@ -49,6 +54,9 @@ public:
     void promoteToText(TFieldType shownAs = ftDateTime);
 
     size_t memoryBytes() const;
+    // Gives back the room kept for more rows (when the last row is in); appending later
+    // still works.
+    void releaseSlack();
 
     static int64_t toEpochMsecs(const QDateTime &dt);
     static QDateTime fromEpochMsecs(int64_t msecs);
@@ -58,15 +66,20 @@ private:
     void setNull(size_t row, bool isNull);
     bool fits(const QVariant &value) const;
     void storeAt(size_t row, const QVariant &value); // row == count_ appends
+    void setText(size_t row, std::string_view utf8);
+    bool tooVariedToCode(uint32_t code) const;
+    void stopCoding();
 
     StorageKind kind_;
     size_t count_ = 0;
-    PodVector<int64_t> ints_;      // Int, DateTime and Money
+    NarrowInts ints_;              // Int, DateTime and Money
     PodVector<double> reals_;      // Real
-    PodVector<uint64_t> offsets_;  // Text/Bytes: address in arena_
-    PodVector<uint32_t> lengths_;  // Text/Bytes: byte length
+    bool coded_ = true;            // Text/Bytes: rows hold codes_ until values vary too much
+    NarrowInts codes_;             // Text/Bytes coded: the value's number in dictionary_
+    TextDictionary dictionary_;
+    PodVector<uint64_t> refs_;     // Text/Bytes not coded: the value's reference in arena_
     ByteArena arena_;
-    PodVector<uint8_t> nulls_;     // 1 = NULL; empty until the first NULL
+    NullFlags nulls_;
 };
 
 // All columns of one result. Physical row numbers never change; the dataset keeps the
@@ -76,6 +89,7 @@ struct RowStore {
     size_t rowCount() const { return columns.empty() ? physicalRows : columns.front().size(); }
     size_t physicalRows = 0; // for results without columns
     size_t memoryBytes() const;
+    void releaseSlack();
 };
 
 } // namespace data

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <climits>
 #include <numeric>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace data {
 
@@ -68,6 +71,20 @@ FetchBudget Dataset::sliceBudget()
     return laterSlice;
 }
 
+namespace {
+
+// All rows are in: the room kept for more goes back to the system, and so do the C
+// library's pages freed while the fill grew its arrays.
+void releaseFillSlack(RowStore &rows)
+{
+    rows.releaseSlack();
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
+
 // ---- life -------------------------------------------------------------------------
 
 void Dataset::Open()
@@ -90,10 +107,12 @@ std::optional<long long> Dataset::OpenOrExecute()
     if (result->columns.empty())
         return result->rowsAffected;
     install(std::move(result->columns), std::move(result->rows), RowsMode::Database);
-    if (result->pending)
+    if (result->pending) {
         startFill(std::move(result->pending)); // the key is asked for at the first write
-    else
+    } else {
+        releaseFillSlack(*store_);
         decideKeys(false);
+    }
     return std::nullopt;
 }
 
@@ -239,6 +258,8 @@ void Dataset::endFill(bool stopped)
     if (connection_ && connection_->fillingDataset() == this)
         connection_->setFillingDataset(nullptr);
     fillStopped_ = stopped;
+    if (Active()) // not when closing: the rows go anyway
+        releaseFillSlack(*store_);
     emit stateChanged();
     emit fillEnded();
 }

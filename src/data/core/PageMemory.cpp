@@ -7,6 +7,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #define DATA_PAGE_MAPPING 1
 #endif
 
@@ -95,6 +96,21 @@ void *resize(void *block, size_t oldBytes, size_t newBytes)
         throw std::bad_alloc();
     (void)oldBytes;
     return p;
+}
+
+void releaseTail(void *block, size_t usedBytes, size_t bytes)
+{
+#if DATA_PAGE_MAPPING
+    static const size_t kPage = size_t(sysconf(_SC_PAGESIZE));
+    if (!block || !isLarge(bytes))
+        return;
+    const size_t from = (usedBytes + kPage - 1) & ~(kPage - 1);
+    const size_t end = roundedSize(bytes);
+    if (from < end)
+        madvise(static_cast<char *>(block) + from, end - from, MADV_DONTNEED);
+#else
+    (void)block, (void)usedBytes, (void)bytes;
+#endif
 }
 
 void release(void *block, size_t bytes)

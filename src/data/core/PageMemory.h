@@ -23,5 +23,9 @@ void *allocate(size_t bytes);
 void *resize(void *block, size_t oldBytes, size_t newBytes);
 // Frees a block of the given (requested or rounded) size.
 void release(void *block, size_t bytes);
+// Hands the pages of a mapped block past its first `usedBytes` back to the system; the
+// block keeps its size and those pages read as zero when touched again. A huge page
+// only partly used would otherwise stay resident whole.
+void releaseTail(void *block, size_t usedBytes, size_t bytes);
 
 } // namespace data::pagememory

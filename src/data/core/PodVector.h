@@ -73,6 +73,13 @@ public:
         }
     }
 
+    // shrink_to_fit, and the pages of a partly used last huge page handed back too.
+    void releaseSlack()
+    {
+        shrink_to_fit();
+        pagememory::releaseTail(data_, size_ * sizeof(T), capacity_ * sizeof(T));
+    }
+
 private:
     void grow(size_t n)
     {
