@@ -45,6 +45,8 @@ declare -A args=(
     [bench_pictures]="5000 20 5"
     [bench_startup]="9"
     [bench_cli_batch]="1000000 @ 3"
+    [bench_memory]="1000000 @ 3"
+    [bench_window_fill]="1000000 3 @"
 )
 declare -A needs_display=([bench_startup]=1)
 
