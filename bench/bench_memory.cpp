@@ -22,6 +22,7 @@
 #include <sqlite3.h>
 #include <vector>
 #include "BenchMemory.h"
+#include "BenchRounds.h"
 #include "BenchTable.h"
 
 namespace {
@@ -152,10 +153,10 @@ int main(int argc, char **argv)
     std::printf("table's text                       %9.1f MB\n", textBytes / 1e6);
     std::printf("column store                       %9.1f MB   %.2fx the text\n", runs.front().storeBytes / 1e6,
                 double(runs.front().storeBytes) / double(textBytes));
-    std::printf("process at the last row (VmRSS)    least %7.1f MiB   middle %7.1f MiB\n",
-                mib(nth(runs, rss, 0).rssKb), mib(nth(runs, rss, middle).rssKb));
-    std::printf("process peak (VmHWM)               least %7.1f MiB   middle %7.1f MiB\n",
-                mib(nth(runs, peak, 0).peakKb), mib(nth(runs, peak, middle).peakKb));
+    bench::printFigure("process at the last row (VmRSS)",
+                       {mib(nth(runs, rss, 0).rssKb), mib(nth(runs, rss, middle).rssKb)}, "MiB");
+    bench::printFigure("process peak (VmHWM)", {mib(nth(runs, peak, 0).peakKb), mib(nth(runs, peak, middle).peakKb)},
+                       "MiB");
     std::printf("by column (one round):\n");
     std::fflush(stdout);
     qputenv("BENCH_VERBOSE", "1");

@@ -28,6 +28,7 @@
 #include <vector>
 #include "BenchBareLoop.h"
 #include "BenchDataset.h"
+#include "BenchRounds.h"
 #include "BenchTable.h"
 
 namespace {
@@ -149,16 +150,6 @@ double datasetFill(const QString &file)
     return ms(t);
 }
 
-struct Spread {
-    double least = 0, middle = 0;
-};
-
-Spread spread(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return {values.front(), values[values.size() / 2]};
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -202,16 +193,17 @@ int main(int argc, char **argv)
     }
     platform::setUiServices(nullptr);
 
-    const Spread bare = spread(bareMs), dataset = spread(datasetMs), paint = spread(paintMs), all = spread(allMs),
-                 dsRatio = spread(datasetRatio), winRatio = spread(windowRatio), overDs = spread(overDataset);
-    std::printf("rows: %d x 8 columns, %d rounds (least / middle)\n", rows, rounds);
-    std::printf("bare sqlite3_step loop:                 %7.1f / %7.1f ms\n", bare.least, bare.middle);
-    std::printf("dataset alone, background fill:         %7.1f / %7.1f ms = %.2f / %.2f x the bare loop\n",
-                dataset.least, dataset.middle, dsRatio.least, dsRatio.middle);
-    std::printf("window, click -> first rows painted:    %7.1f / %7.1f ms (goal <= 50 ms)\n", paint.least,
-                paint.middle);
-    std::printf("window, click -> all rows in (panel 3): %7.1f / %7.1f ms = %.2f / %.2f x the bare loop (goal <= 1.3 x)\n",
-                all.least, all.middle, winRatio.least, winRatio.middle);
-    std::printf("the window over the dataset alone:      %.2f / %.2f x\n", overDs.least, overDs.middle);
+    // Ratios are taken round by round (both sides of a ratio ran in the same round), then
+    // their least and middle printed.
+    using bench::printFigure;
+    using bench::spreadOf;
+    std::printf("rows: %d x 8 columns, %d rounds\n", rows, rounds);
+    printFigure("bare sqlite3_step loop", spreadOf(bareMs), "ms");
+    printFigure("dataset alone, background fill", spreadOf(datasetMs), "ms");
+    printFigure("dataset alone / bare loop", spreadOf(datasetRatio), "x");
+    printFigure("window, click -> first rows painted (goal <= 50 ms)", spreadOf(paintMs), "ms");
+    printFigure("window, click -> all rows in (panel 3 back to its text)", spreadOf(allMs), "ms");
+    printFigure("all rows in, in the window / bare loop (goal <= 1.3x)", spreadOf(windowRatio), "x");
+    printFigure("the window over the dataset alone", spreadOf(overDataset), "x");
     return 0;
 }
