@@ -6,6 +6,7 @@
 #include "data/core/SqlNames.h"
 #include "platform/PlainFileName.h"
 #include <QDir>
+#include <QHash>
 
 namespace exchange {
 
@@ -16,6 +17,22 @@ void checkFileName(const QString &table)
 {
     if (table.contains(QLatin1Char('/')) || table.contains(QDir::separator()) || table.contains(QChar(0)))
         throw ExportError(QStringLiteral("表格名稱 \"%1\" 含有不能用於檔名的字元，無法存成XML檔!!").arg(table));
+}
+
+// Two tables whose names become the same file name ("a\b" and "a_b", two long names
+// alike in their first 200 bytes) would leave only the second one's rows: refused before
+// any file is written.
+void checkDistinctFiles(const QString &folder, const QList<data::ListedTable> &tables)
+{
+    QHash<QString, QString> tableOfFile;
+    for (const data::ListedTable &t : tables) {
+        const QString path = batchXmlPath(folder, t.label);
+        const auto earlier = tableOfFile.constFind(path);
+        if (earlier != tableOfFile.cend() && *earlier != t.label)
+            throw ExportError(QStringLiteral("表格 \"%1\" 與 \"%2\" 會存成同一個檔案 %3，未轉出任何表格!!")
+                                  .arg(*earlier, t.label, path));
+        tableOfFile.insert(path, t.label);
+    }
 }
 
 } // namespace
@@ -39,6 +56,7 @@ BatchExportResult exportTablesToXml(data::Dataset &dataset, const QString &folde
 {
     if (!dataset.connection())
         throw ExportError(QStringLiteral("XML資料集沒有資料庫連接，無法轉出表格!!"));
+    checkDistinctFiles(folder, tables);
     BatchExportResult result;
     QStringList log;
     const QDateTime batchStart = steps.now();

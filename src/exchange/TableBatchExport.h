@@ -10,8 +10,9 @@
 //
 // A table that cannot be read or written, or whose name cannot be a file name, ends the
 // batch with the error thrown (DatabaseError, ExportError): the files already written
-// stay and no log is written. A batch the caller stops writes the log of the tables
-// done. Every file goes to a temporary file in the folder renamed over the target.
+// stay and no log is written. Two tables that would share one file end it before any
+// file is written. A batch the caller stops writes the log of the tables done. Every
+// file goes to a temporary file in the folder renamed over the target.
 #include "data/core/TableName.h"
 #include <QDateTime>
 #include <QList>

@@ -50,7 +50,9 @@ private slots:
         QCOMPARE(sqlite3_open(dbFile.toUtf8().constData(), &db), SQLITE_OK);
         QCOMPARE(sqlite3_exec(db,
                               "CREATE TABLE 客戶 (n TEXT); INSERT INTO 客戶 VALUES ('甲');"
-                              "CREATE TABLE \"a]b\" (n TEXT); INSERT INTO \"a]b\" VALUES ('x');",
+                              "CREATE TABLE \"a]b\" (n TEXT); INSERT INTO \"a]b\" VALUES ('x');"
+                              "CREATE TABLE \"a\\b\" (n TEXT); INSERT INTO \"a\\b\" VALUES ('back');"
+                              "CREATE TABLE a_b (n TEXT); INSERT INTO a_b VALUES ('under');",
                               nullptr, nullptr, nullptr),
                  SQLITE_OK);
         sqlite3_close(db);
@@ -124,6 +126,26 @@ private slots:
         QCOMPARE(readAll(QDir(out).filePath(exchange::kBatchLogFileName)),
                  cp950("[客戶]2024/3/9 下午11:59:59 至 2024/3/10 上午12:00:00\r\n"
                        "總所需時間：2024/3/9 下午11:59:58 至 2024/3/10 上午12:00:01\r\n"));
+    }
+
+    // "a\b" and "a_b" both become a_b.xml: nothing is written rather than one file lost.
+    void tablesSharingAFileRefusedBeforeAnyFile()
+    {
+        data::Connection connection;
+        connection.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
+        data::Dataset dataset;
+        dataset.setConnection(&connection);
+        const QString out = dir.filePath(QStringLiteral("clash"));
+        QVERIFY(QDir().mkpath(out));
+        try {
+            exchange::exportTablesToXml(dataset, out,
+                                        {QStringLiteral("客戶"), QStringLiteral("a\\b"), QStringLiteral("a_b")}, {});
+            QFAIL("two tables were written to one file");
+        } catch (const exchange::ExportError &e) {
+            QCOMPARE(e.message(), QStringLiteral("表格 \"a\\b\" 與 \"a_b\" 會存成同一個檔案 %1，未轉出任何表格!!")
+                                      .arg(QDir::toNativeSeparators(out + QStringLiteral("/a_b.xml"))));
+        }
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
     }
 
     void unwritableLog()
