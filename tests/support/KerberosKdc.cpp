@@ -1,4 +1,5 @@
 #include "KerberosKdc.h"
+#include "LoopbackPorts.h"
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
@@ -13,19 +14,6 @@
 namespace testsupport {
 
 namespace {
-
-int freeTcpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 bool acceptsConnections(int port)
 {
@@ -73,7 +61,7 @@ KerberosKdc::KerberosKdc(const QStringList &realms) : realms_(realms)
         error_ = QStringLiteral("no temporary folder for the realm");
         return;
     }
-    port_ = freeTcpPort();
+    port_ = closedPort();
     if (!writeConfiguration())
         return;
     qputenv("KRB5_CONFIG", dir_.filePath(QStringLiteral("krb5.conf")).toUtf8());
