@@ -1,4 +1,5 @@
 #include "Console.h"
+#include "ConsoleWording.h"
 #include "Failures.h"
 #include <QtGlobal>
 #include <cerrno>
@@ -47,7 +48,7 @@ void printLine(const QString &line)
 void printMessage(const QString &text)
 {
     endProgress();
-    write(stderr, QStringLiteral("adoschema: ") + text + QLatin1Char('\n'));
+    write(stderr, QStringLiteral("adoschema: ") + consoleWording(text) + QLatin1Char('\n'));
 }
 
 void showProgress(const QString &text)

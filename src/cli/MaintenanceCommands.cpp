@@ -25,11 +25,6 @@ namespace {
 const QCommandLineOption kDatabase{QStringLiteral("database"), QStringLiteral("資料庫名稱 (預設為連接的目前資料庫)"),
                                    QStringLiteral("NAME")};
 
-QString consoleText(QString message)
-{
-    return message.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
-}
-
 // Runs the lines as one command; the server's refusal is printed with its own text.
 bool executed(data::CommandQuery &query, const QStringList &lines, data::StatementScope scope)
 {
@@ -84,7 +79,7 @@ void shrink(Invocation &call)
     const bool inDatabase = call.connection().DefaultDatabase().compare(database, Qt::CaseInsensitive) == 0;
     if (!inDatabase || !executed(query, maintenance::shrinkLogBatch(), data::StatementScope::Batch))
         failures += maintenance::kLogShrinkFailed;
-    const QString message = consoleText(maintenance::shrinkResultMessage(failures));
+    const QString message = maintenance::shrinkResultMessage(failures);
     if (failures)
         throw WorkFailure{message};
     printMessage(message);
@@ -116,8 +111,8 @@ void backup(Invocation &call)
         throw WorkFailure{QStringLiteral("備份失敗!!")};
     printLine(targets.dataFile);
     printLine(targets.logFile);
-    printMessage(consoleText(maintenance::backupSuccessMessage(
-        folder, maintenance::regionalDateTime(start), maintenance::regionalDateTime(QDateTime::currentDateTime()))));
+    printMessage(maintenance::backupSuccessMessage(
+        folder, maintenance::regionalDateTime(start), maintenance::regionalDateTime(QDateTime::currentDateTime())));
 }
 
 void script(Invocation &call)

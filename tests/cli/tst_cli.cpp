@@ -114,6 +114,10 @@ private slots:
         QTest::newRow("shrink with a database name") << QStringList{"shrink", "other", c, db} << 2 << "多餘的引數：other";
         QTest::newRow("password file without a line's end")
             << QStringList{"tables", c, db, "--password-file", "/dev/zero"} << 1 << "不是密碼";
+        QTest::newRow("xls over the sheet's rows")
+            << QStringList{"query", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 70000)"
+                           " SELECT i FROM n", "--format", "xls", "--out", dir.filePath("many.xls"), c, db}
+            << 1 << "請改用文字檔匯出 (--format txt)!!";
         QTest::newRow("two tables, one file name")
             << QStringList{"export", "a/b", "a_b", "--dir", dir.path(), c, clashDb} << 1
             << "表格 \"a/b\" 與 \"a_b\" 會寫入同一個檔案";

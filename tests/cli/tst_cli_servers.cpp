@@ -106,6 +106,11 @@ class TestCliServers : public QObject {
         const QStringList connection{QStringLiteral("--connect"), tdsConnect(), QStringLiteral("--password-file"), passwordFile};
         return args.mid(0, 1) + connection + args.mid(1);
     }
+    bool arrived(const QString &statement) const
+    {
+        const QList<tds::Request> received = peer.receivedStatements();
+        return std::any_of(received.begin(), received.end(), [&](const tds::Request &r) { return r.text == statement; });
+    }
     void script()
     {
         peer.clearScript();
@@ -279,15 +284,30 @@ private slots:
         QProcess p;
         p.start(clitest::cliProgram(), tds({QStringLiteral("query"), statement, QStringLiteral("--out"), file}));
         QVERIFY(p.waitForStarted());
-        const auto arrived = [&] {
-            const QList<tds::Request> received = peer.receivedStatements();
-            return std::any_of(received.begin(), received.end(), [&](const tds::Request &r) { return r.text == statement; });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(arrived(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(arrived(statement), 20000);
         ::kill(pid_t(p.processId()), SIGINT);
         const clitest::CliResult r = clitest::finish(p, 60000);
         QVERIFY2(r.exitCode == 130 && r.err.contains(QStringLiteral("命令已停止")), qPrintable(r.describe()));
         QVERIFY(peer.attentions() >= 1);
+        QVERIFY(!QFile::exists(file));
+    }
+
+    // The server goes away in the middle of a statement: the shared message, worded for a
+    // shell (no window button to press), with the driver's own text; nothing written.
+    void lostServerIsWordedForTheShell()
+    {
+        const QString statement = QStringLiteral("Select * From [dbo].[vanishing]");
+        peer.onQuery(statement, Reply::hang());
+        const QString file = dir.filePath(QStringLiteral("vanishing.xml"));
+        QProcess p;
+        p.start(clitest::cliProgram(), tds({QStringLiteral("query"), statement, QStringLiteral("--out"), file}));
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(arrived(statement), 20000);
+        peer.dropConnections();
+        const clitest::CliResult r = clitest::finish(p, 60000);
+        QVERIFY2(r.exitCode == 1 && r.err.contains(QStringLiteral("與資料庫的連線已中斷，命令未完成。\n")) &&
+                     !r.err.contains(QStringLiteral("資料庫連接]")),
+                 qPrintable(r.describe()));
         QVERIFY(!QFile::exists(file));
     }
 
