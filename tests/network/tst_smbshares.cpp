@@ -21,6 +21,10 @@ private slots:
         REQUIRE_FACILITY(SambaServer::unavailableReason().isEmpty(), SambaServer::unavailableReason());
         QVERIFY2(server.start({{"Public"}, {"共用 資料"}, {"it's"}, {"Secret$"}, {"Printer1", true}, {"Hidden Printer$", true}}),
                  qPrintable(server.error()));
+        // The first listing starts Samba's RPC helpers on demand; on a busy machine smbd
+        // may drop that first bind before they are up. Later listings find them running.
+        QStringList warmUp;
+        QTRY_VERIFY_WITH_TIMEOUT(network::GetNetShares(QStringLiteral("127.0.0.1"), warmUp, atServer()), 60000);
     }
 
     void cleanupTestCase() { server.stop(); }
