@@ -283,10 +283,14 @@ QString OdbcSession::patternArgument(const QString &value) const
 {
     if (escapeChar_.isEmpty())
         return value;
+    // FreeTDS turns "\_" and "\%" into SQL Server's [_] and [%] but passes a doubled
+    // escape on as two characters, which the server's LIKE then takes literally: a
+    // schema such as CORP\alice would match nothing.
+    const bool escapeItself = !driverName_.startsWith(QLatin1String("libtdsodbc"));
     QString out;
     out.reserve(value.size() + 4);
     for (const QChar ch : value) {
-        if (ch == QLatin1Char('%') || ch == QLatin1Char('_') || QString(ch) == escapeChar_)
+        if (ch == QLatin1Char('%') || ch == QLatin1Char('_') || (escapeItself && QString(ch) == escapeChar_))
             out += escapeChar_;
         out += ch;
     }
