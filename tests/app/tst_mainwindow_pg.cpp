@@ -4,6 +4,7 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "data/core/Field.h"
+#include <QAction>
 #include <QCheckBox>
 #include "support/ListTexts.h"
 #include "support/PgServer.h"
@@ -150,6 +151,42 @@ private slots:
             QCOMPARE(w->ADODXML.RecordCount(), c.rows);
             QCOMPARE(w->ADODXML.Fields(0)->AsString(), QString::fromUtf8(c.firstValue));
             QCOMPARE(w->tableList().currentTable(), QString::fromUtf8(c.listed));
+        }
+    }
+
+    // A backslash in a schema or table name (the schema of a Windows account) reaches
+    // the driver's catalog patterns as itself: its field and index lists and its
+    // columns rowset are that table's.
+    void backslashInSchemaOrName()
+    {
+        const QString db = QStringLiteral("backslash");
+        QString error;
+        QVERIFY2(pg->createDatabase(db, &error), qPrintable(error));
+        QVERIFY2(pg->exec(QStringLiteral(
+                              "CREATE SCHEMA \"CORP\\alice\";"
+                              "CREATE TABLE \"CORP\\alice\".orders (order_id int, rep text);"
+                              "CREATE INDEX alice_rep ON \"CORP\\alice\".orders (rep);"
+                              "CREATE TABLE \"a\\_b\" (x int);"
+                              "CREATE INDEX a_b_x ON \"a\\_b\" (x);"),
+                          &error, nullptr, db),
+                 qPrintable(error));
+        w->ADOConnection1.setConnectionString(pg->adoConnectionString(db));
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        QCOMPARE(asSet(itemsOf(w->lbxTableName)), (std::set<QString>{"CORP\\alice.orders", "a\\_b"}));
+        const struct {
+            const char *listed;
+            QStringList fields;
+            const char *index;
+        } cases[] = {{"CORP\\alice.orders", {"order_id", "rep"}, "alice_rep"}, {"a\\_b", {"x"}, "a_b_x"}};
+        for (const auto &c : cases) {
+            const auto found = w->lbxTableName->findItems(QString::fromUtf8(c.listed), Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            doubleClickItem(w->lbxTableName, w->lbxTableName->row(found.first()));
+            QCOMPARE(itemsOf(w->lbxFieldName), c.fields);
+            QCOMPARE(itemsOf(w->lbxIndexFile), QStringList{QString::fromUtf8(c.index)});
+            w->menuItem(QStringLiteral("nsiColumns"))->trigger();
+            QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+            QCOMPARE(w->ADODataSet1.RecordCount(), c.fields.size());
         }
     }
 

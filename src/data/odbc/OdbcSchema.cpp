@@ -34,6 +34,18 @@ struct Arg {
     SQLSMALLINT len() const { return text ? SQL_NTS : 0; }
 };
 
+// Drivers that read their escape only in front of "_" and "%" and pass a doubled one
+// on as two characters of the server's LIKE, where it stays a backslash: a schema such
+// as CORP\alice, escaped by the book, would match nothing.
+bool readsEscapeOnlyBeforeWildcards(const QString &driver)
+{
+    static const char *const drivers[] = {"libtdsodbc", "psqlodbc"}; // FreeTDS, PostgreSQL's
+    for (const char *prefix : drivers)
+        if (driver.startsWith(QLatin1String(prefix)))
+            return true;
+    return false;
+}
+
 QVariant orNull(const QVariant &v)
 {
     return v.isValid() ? v : QVariant();
@@ -283,10 +295,7 @@ QString OdbcSession::patternArgument(const QString &value) const
 {
     if (escapeChar_.isEmpty())
         return value;
-    // FreeTDS turns "\_" and "\%" into SQL Server's [_] and [%] but passes a doubled
-    // escape on as two characters, which the server's LIKE then takes literally: a
-    // schema such as CORP\alice would match nothing.
-    const bool escapeItself = !driverName_.startsWith(QLatin1String("libtdsodbc"));
+    const bool escapeItself = !readsEscapeOnlyBeforeWildcards(driverName_);
     QString out;
     out.reserve(value.size() + 4);
     for (const QChar ch : value) {
