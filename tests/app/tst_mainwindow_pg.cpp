@@ -6,6 +6,7 @@
 #include "data/core/Field.h"
 #include <QAction>
 #include <QCheckBox>
+#include "support/GuiDriver.h"
 #include "support/ListTexts.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
@@ -188,6 +189,41 @@ private slots:
             QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
             QCOMPARE(w->ADODataSet1.RecordCount(), c.fields.size());
         }
+    }
+
+    // A row edited in the grid after a click on schema.name goes back to that table, not
+    // to the table of the same name the search path finds first.
+    void editWritesBackToThatSchema()
+    {
+        const QString db = QStringLiteral("sameorders");
+        QString error;
+        QVERIFY2(pg->createDatabase(db, &error), qPrintable(error));
+        QVERIFY2(pg->exec(QStringLiteral(
+                              "CREATE SCHEMA sales;"
+                              "CREATE TABLE sales.orders (id int PRIMARY KEY, note varchar(20));"
+                              "CREATE TABLE orders (id int PRIMARY KEY, note varchar(20));"
+                              "INSERT INTO sales.orders VALUES (1, 'same');"
+                              "INSERT INTO orders VALUES (1, 'same');"),
+                          &error, nullptr, db),
+                 qPrintable(error));
+        w->ADOConnection1.setConnectionString(pg->adoConnectionString(db));
+        QVERIFY(drive::showActive(w.get()));
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        QTest::mouseClick(w->cbxOpenDataSet, Qt::LeftButton);
+        const auto found = w->lbxTableName->findItems(QStringLiteral("sales.orders"), Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        QTest::mouseClick(w->lbxTableName->viewport(), Qt::LeftButton, {},
+                          w->lbxTableName->visualItemRect(found.first()).center());
+        QVERIFY(w->ADODXML.Active());
+        w->showPage(4);
+        drive::clickCell(w->DBGrid2, 0, 1);
+        drive::type(QStringLiteral("edited"));
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        drive::press(Qt::Key_Up); // leaving the row posts it
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+        QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT note FROM sales.orders"), db), QStringLiteral("edited"));
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT note FROM public.orders"), db), QStringLiteral("same"));
     }
 
     void tableWithoutIndexesAndSqlPage()
