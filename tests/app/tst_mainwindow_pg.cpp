@@ -191,11 +191,19 @@ private slots:
         }
     }
 
-    // A row edited in the grid after a click on schema.name goes back to that table, not
-    // to the table of the same name the search path finds first.
+    // A row edited in the grid goes back to the table it was read from, schema.name,
+    // not to the table of the same name the search path finds first: opened by a click
+    // on the list, or by a query of a few columns on the SQL page.
+    void editWritesBackToThatSchema_data()
+    {
+        QTest::addColumn<QString>("query"); // empty: click the listed table
+        QTest::newRow("list click") << QString();
+        QTest::newRow("SQL page") << "SELECT id, note FROM sales.orders WHERE id = 1";
+    }
     void editWritesBackToThatSchema()
     {
-        const QString db = QStringLiteral("sameorders");
+        QFETCH(QString, query);
+        const QString db = query.isEmpty() ? QStringLiteral("sameorders_click") : QStringLiteral("sameorders_sql");
         QString error;
         QVERIFY2(pg->createDatabase(db, &error), qPrintable(error));
         QVERIFY2(pg->exec(QStringLiteral(
@@ -209,11 +217,16 @@ private slots:
         w->ADOConnection1.setConnectionString(pg->adoConnectionString(db));
         QVERIFY(drive::showActive(w.get()));
         QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
-        QTest::mouseClick(w->cbxOpenDataSet, Qt::LeftButton);
-        const auto found = w->lbxTableName->findItems(QStringLiteral("sales.orders"), Qt::MatchExactly);
-        QCOMPARE(found.size(), 1);
-        QTest::mouseClick(w->lbxTableName->viewport(), Qt::LeftButton, {},
-                          w->lbxTableName->visualItemRect(found.first()).center());
+        if (query.isEmpty()) {
+            QTest::mouseClick(w->cbxOpenDataSet, Qt::LeftButton);
+            const auto found = w->lbxTableName->findItems(QStringLiteral("sales.orders"), Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            QTest::mouseClick(w->lbxTableName->viewport(), Qt::LeftButton, {},
+                              w->lbxTableName->visualItemRect(found.first()).center());
+        } else {
+            w->redSQLText->setPlainText(query);
+            QTest::mouseClick(w->btnRun, Qt::LeftButton);
+        }
         QVERIFY(w->ADODXML.Active());
         w->showPage(4);
         drive::clickCell(w->DBGrid2, 0, 1);
