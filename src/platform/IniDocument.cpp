@@ -44,10 +44,11 @@ QString readable(QStringView text)
     return holdsKeptBytes(text) ? big5Decode(big5EncodeKeeping(text)) : text.toString();
 }
 
-// Names compare as they read, without regard to case.
+// Names compare as they read, without regard to case. The file's names lose the blanks
+// around them when read, so a name asked for (a table called " lead") does too.
 QString fold(QStringView name)
 {
-    return readable(name).toCaseFolded();
+    return readable(trimBlanks(name)).toCaseFolded();
 }
 
 std::optional<QStringView> sectionName(QStringView line)

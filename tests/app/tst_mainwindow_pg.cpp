@@ -4,7 +4,9 @@
 #include "app/gui/TableList.h"
 #include "app/gui/TableListBox.h"
 #include "data/core/Field.h"
+#include <QAction>
 #include <QCheckBox>
+#include "support/GuiDriver.h"
 #include "support/ListTexts.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
@@ -151,6 +153,90 @@ private slots:
             QCOMPARE(w->ADODXML.Fields(0)->AsString(), QString::fromUtf8(c.firstValue));
             QCOMPARE(w->tableList().currentTable(), QString::fromUtf8(c.listed));
         }
+    }
+
+    // A backslash in a schema or table name (the schema of a Windows account) reaches
+    // the driver's catalog patterns as itself: its field and index lists and its
+    // columns rowset are that table's.
+    void backslashInSchemaOrName()
+    {
+        const QString db = QStringLiteral("backslash");
+        QString error;
+        QVERIFY2(pg->createDatabase(db, &error), qPrintable(error));
+        QVERIFY2(pg->exec(QStringLiteral(
+                              "CREATE SCHEMA \"CORP\\alice\";"
+                              "CREATE TABLE \"CORP\\alice\".orders (order_id int, rep text);"
+                              "CREATE INDEX alice_rep ON \"CORP\\alice\".orders (rep);"
+                              "CREATE TABLE \"a\\_b\" (x int);"
+                              "CREATE INDEX a_b_x ON \"a\\_b\" (x);"),
+                          &error, nullptr, db),
+                 qPrintable(error));
+        w->ADOConnection1.setConnectionString(pg->adoConnectionString(db));
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        QCOMPARE(asSet(itemsOf(w->lbxTableName)), (std::set<QString>{"CORP\\alice.orders", "a\\_b"}));
+        const struct {
+            const char *listed;
+            QStringList fields;
+            const char *index;
+        } cases[] = {{"CORP\\alice.orders", {"order_id", "rep"}, "alice_rep"}, {"a\\_b", {"x"}, "a_b_x"}};
+        for (const auto &c : cases) {
+            const auto found = w->lbxTableName->findItems(QString::fromUtf8(c.listed), Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            doubleClickItem(w->lbxTableName, w->lbxTableName->row(found.first()));
+            QCOMPARE(itemsOf(w->lbxFieldName), c.fields);
+            QCOMPARE(itemsOf(w->lbxIndexFile), QStringList{QString::fromUtf8(c.index)});
+            w->menuItem(QStringLiteral("nsiColumns"))->trigger();
+            QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+            QCOMPARE(w->ADODataSet1.RecordCount(), c.fields.size());
+        }
+    }
+
+    // A row edited in the grid goes back to the table it was read from, schema.name,
+    // not to the table of the same name the search path finds first: opened by a click
+    // on the list, or by a query of a few columns on the SQL page.
+    void editWritesBackToThatSchema_data()
+    {
+        QTest::addColumn<QString>("query"); // empty: click the listed table
+        QTest::newRow("list click") << QString();
+        QTest::newRow("SQL page") << "SELECT id, note FROM sales.orders WHERE id = 1";
+    }
+    void editWritesBackToThatSchema()
+    {
+        QFETCH(QString, query);
+        const QString db = query.isEmpty() ? QStringLiteral("sameorders_click") : QStringLiteral("sameorders_sql");
+        QString error;
+        QVERIFY2(pg->createDatabase(db, &error), qPrintable(error));
+        QVERIFY2(pg->exec(QStringLiteral(
+                              "CREATE SCHEMA sales;"
+                              "CREATE TABLE sales.orders (id int PRIMARY KEY, note varchar(20));"
+                              "CREATE TABLE orders (id int PRIMARY KEY, note varchar(20));"
+                              "INSERT INTO sales.orders VALUES (1, 'same');"
+                              "INSERT INTO orders VALUES (1, 'same');"),
+                          &error, nullptr, db),
+                 qPrintable(error));
+        w->ADOConnection1.setConnectionString(pg->adoConnectionString(db));
+        QVERIFY(drive::showActive(w.get()));
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        if (query.isEmpty()) {
+            QTest::mouseClick(w->cbxOpenDataSet, Qt::LeftButton);
+            const auto found = w->lbxTableName->findItems(QStringLiteral("sales.orders"), Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            QTest::mouseClick(w->lbxTableName->viewport(), Qt::LeftButton, {},
+                              w->lbxTableName->visualItemRect(found.first()).center());
+        } else {
+            w->redSQLText->setPlainText(query);
+            QTest::mouseClick(w->btnRun, Qt::LeftButton);
+        }
+        QVERIFY(w->ADODXML.Active());
+        w->showPage(4);
+        drive::clickCell(w->DBGrid2, 0, 1);
+        drive::type(QStringLiteral("edited"));
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        drive::press(Qt::Key_Up); // leaving the row posts it
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+        QCOMPARE(w->ADODXML.State(), data::dsBrowse);
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT note FROM sales.orders"), db), QStringLiteral("edited"));
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT note FROM public.orders"), db), QStringLiteral("same"));
     }
 
     void tableWithoutIndexesAndSqlPage()

@@ -46,6 +46,13 @@ const QList<FakeTable> kShop = {
     {"Sales", "Q1.Orders", {"q"}, "IX_Q1"},
     {"dbo", "客戶 资料", {"編號"}, "PK_客戶"},
 };
+// A Windows login without a default schema creates its tables in a schema named after
+// the account; and names holding the catalog patterns' escape character.
+const QList<FakeTable> kWindowsAccount = {
+    {"CORP\\alice", "Orders", {"OrderID", "Rep"}, "IX_alice"},
+    {"dbo", "a\\_b", {"x"}, "IX_ab"},
+    {"dbo", "c\\\\d%", {"y"}, "IX_cd"},
+};
 // The layout of the sample databases: nothing in dbo.
 const QList<FakeTable> kPeople = {{"Person", "Person", {"BusinessEntityID", "FirstName"}, "PK_Person"}};
 
@@ -391,6 +398,32 @@ private slots:
         for (const QString &call : catalogCalls())
             QVERIFY2(call.endsWith(QLatin1Char(' ') + t.schema + QLatin1Char('.') + pattern), qPrintable(call));
         QCOMPARE(catalogCalls().size(), 3); // sp_columns, sp_pkeys, sp_statistics
+    }
+
+    // A backslash reaches the catalog procedures as itself: SQL Server's LIKE takes it
+    // literally, so a doubled one would name no table.
+    void backslashInSchemaOrName_data()
+    {
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<int>("table"); // in kWindowsAccount
+        QTest::newRow("account's schema") << "CORP\\alice.Orders" << 0;
+        QTest::newRow("before an underscore") << "a\\_b" << 1;
+        QTest::newRow("doubled, before a percent") << "c\\\\d%" << 2;
+    }
+    void backslashInSchemaOrName()
+    {
+        QFETCH(QString, listed);
+        QFETCH(int, table);
+        const FakeTable &t = kWindowsAccount.at(table);
+        QVERIFY(openWindow(QStringLiteral("shop"), kWindowsAccount));
+        doubleClickTable(listed);
+        QCOMPARE(itemsOf(w->lbxFieldName), t.columns);
+        QCOMPARE(itemsOf(w->lbxIndexFile), QStringList{t.index});
+        run("nsiColumns");
+        expectNoMessages();
+        QCOMPARE(w->ADODataSet1.RecordCount(), t.columns.size());
+        QCOMPARE(w->ADODataSet1.FieldByName(QStringLiteral("TABLE_SCHEMA"))->AsString(), t.schema);
+        QCOMPARE(w->ADODataSet1.FieldByName(QStringLiteral("TABLE_NAME"))->AsString(), t.name);
     }
 
     // Schema rowsets restricted to the current table carry its schema.

@@ -309,6 +309,29 @@ private slots:
         QCOMPARE(ini.ReadString(QStringLiteral("[::1],1433.master"), "k", "d"), QStringLiteral("v"));
     }
 
+    // Names read from the file lose the blanks around them, so the names asked for do
+    // too: a value stored under a table called " lead" reads back, and a second write
+    // goes to the same section instead of adding another one.
+    void blanksAroundNames_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("leading blank in the section") << " lead" << "n.DisplayLabel";
+        QTest::newRow("trailing blank in the section") << "trail " << "n.DisplayLabel";
+        QTest::newRow("blanks around the key") << "S" << " n.DisplayLabel\t";
+    }
+    void blanksAroundNames()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        IniFile ini(path());
+        ini.WriteString(section, key, "first");
+        ini.WriteString(section, key, "second");
+        QCOMPARE(ini.ReadString(section, key, "d"), QStringLiteral("second"));
+        QCOMPARE(ini.ReadSection(section).size(), 1);
+        QCOMPARE(ini.ReadSections().size(), 1);
+    }
+
     // Bytes that are not characters come back byte for byte: raw values (a scrambled
     // password) and the rest of a file around a changed line. UTF-8 cannot carry two
     // such bytes that would read back as one character: that write is refused.

@@ -351,14 +351,18 @@ void Dataset::decideWritability()
     TableName table;
     bool single = !columns_.empty();
     for (const auto &c : columns_) {
-        if (c.baseTable.isEmpty() || (!table.name.isEmpty() && c.baseTable != table.name)) {
+        const TableName base{c.baseSchema, c.baseTable};
+        if (c.baseTable.isEmpty() || (!table.name.isEmpty() && base != table)) {
             single = false;
             break;
         }
-        table.name = c.baseTable;
+        table = base;
     }
+    const TableName named = singleTableNameOf(commandText_);
     if (!single)
-        table = singleTableNameOf(commandText_);
+        table = named;
+    else if (table.schema.isEmpty() && table.name == named.name)
+        table.schema = named.schema; // drivers that name the base table without its schema
     if (table.name.isEmpty()) {
         readOnlyReason_ = joinedResultText();
         return;

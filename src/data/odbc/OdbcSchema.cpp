@@ -34,6 +34,18 @@ struct Arg {
     SQLSMALLINT len() const { return text ? SQL_NTS : 0; }
 };
 
+// Drivers that read their escape only in front of "_" and "%" and pass a doubled one
+// on as two characters of the server's LIKE, where it stays a backslash: a schema such
+// as CORP\alice, escaped by the book, would match nothing.
+bool readsEscapeOnlyBeforeWildcards(const QString &driver)
+{
+    static const char *const drivers[] = {"libtdsodbc", "psqlodbc"}; // FreeTDS, PostgreSQL's
+    for (const char *prefix : drivers)
+        if (driver.startsWith(QLatin1String(prefix)))
+            return true;
+    return false;
+}
+
 QVariant orNull(const QVariant &v)
 {
     return v.isValid() ? v : QVariant();
@@ -283,10 +295,11 @@ QString OdbcSession::patternArgument(const QString &value) const
 {
     if (escapeChar_.isEmpty())
         return value;
+    const bool escapeItself = !readsEscapeOnlyBeforeWildcards(driverName_);
     QString out;
     out.reserve(value.size() + 4);
     for (const QChar ch : value) {
-        if (ch == QLatin1Char('%') || ch == QLatin1Char('_') || QString(ch) == escapeChar_)
+        if (ch == QLatin1Char('%') || ch == QLatin1Char('_') || (escapeItself && QString(ch) == escapeChar_))
             out += escapeChar_;
         out += ch;
     }

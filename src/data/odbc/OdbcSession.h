@@ -107,7 +107,7 @@ private:
     };
     std::vector<CatalogRow> catalogRows(odbc::Handle &st, SQLRETURN rc, const QString &what);
     // A restriction value for a pattern argument, with the driver's escape character
-    // in front of "%" and "_".
+    // in front of "%" and "_" (and of itself, where the driver reads it so).
     QString patternArgument(const QString &value) const;
     // Whether the driver names catalogs at all; restrictions on other catalogs then
     // match nothing.
