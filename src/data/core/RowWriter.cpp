@@ -138,7 +138,7 @@ public:
             for (size_t i = 0; i < columns_.size(); ++i) {
                 const bool autoNumber = columns_[i].autoIncrement || columns_[i].type == ftAutoInc;
                 if (autoNumber && isNullValue(stored[i])) {
-                    const QVariant id = session_.lastInsertId();
+                    const QVariant id = session_.lastInsertId(table_);
                     if (!isNullValue(id))
                         stored[i] = id;
                 }
