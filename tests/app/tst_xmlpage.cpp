@@ -534,6 +534,50 @@ private slots:
         QCOMPARE(w->DBGrid2->InplaceEditor()->text(), typed);
     }
 
+    // Closing the window with a row typed into the XML grid and not yet left posts it
+    // first, whether the editor still holds the text or Enter already stored it in the
+    // row; text the field refuses keeps the window open with the field's error, the edit
+    // and its text kept.
+    void typedTextSurvivesClosingTheWindow_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("entered"); // Enter pressed after typing: the editor is closed
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("number in the editor") << "數量" << "42" << false << "42";
+        QTest::newRow("text entered") << "品名" << "新品" << true << "新品";
+        QTest::newRow("letters for a number in the editor") << "數量" << "x1" << false << "5";
+    }
+    void typedTextSurvivesClosingTheWindow()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, typed);
+        QFETCH(bool, entered);
+        QFETCH(QString, stored);
+        const QString file = reopenOnTypedFile();
+        QVERIFY(!file.isEmpty());
+        openTableByClick(QStringLiteral("訂單"));
+        w->showPage(4);
+        drive::clickCell(w->DBGrid2, 0, w->ADODXML.FieldByName(column)->Index());
+        drive::type(typed);
+        if (entered)
+            drive::press(Qt::Key_Return);
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        w->close();
+        QCOMPARE(sqliteValue(file, QStringLiteral("Select %1 From 訂單 Where 編號 = 1").arg(column)), stored);
+        if (stored == typed) {
+            expectNoMessages();
+            QVERIFY(!w->isVisible());
+            return;
+        }
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.messages().first().icon, platform::MessageIcon::Stop);
+        QVERIFY2(ui.messages().first().text.contains(typed), qPrintable(ui.messages().first().text));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->ADODXML.State(), data::dsEdit);
+        QCOMPARE(w->DBGrid2->InplaceEditor()->text(), typed);
+    }
+
     // F10 on a column whose name holds ";" or blanks seeks in that very column, with an
     // edit for it ("a;b" read as a list would search "a", which finds record 1).
     void f10OnAnyColumnName_data()

@@ -27,7 +27,9 @@ private slots:
         const QString failure = testsupport::createTables(conn, *pg, QStringLiteral(
             "CREATE TABLE 庫存 (編號 integer PRIMARY KEY, 品名 varchar(20) NOT NULL,"
             " 數量 integer CHECK (數量 >= 0));"
-            "INSERT INTO 庫存 VALUES (1, '筆', 10), (2, '紙', 20), (3, '墨', 30);"));
+            "INSERT INTO 庫存 VALUES (1, '筆', 10), (2, '紙', 20), (3, '墨', 30);"
+            "CREATE TABLE 訂單 (編號 serial PRIMARY KEY, 品名 varchar(20), 數量 integer DEFAULT 1);"
+            "INSERT INTO 訂單 (品名) VALUES ('筆');"));
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
     void cleanupTestCase() { testsupport::closeAndStopShared(conn); }
@@ -118,6 +120,54 @@ private slots:
         QCOMPARE(ds.State(), data::dsBrowse);
         QCOMPARE(ui.messages().size(), 1);
         QVERIFY(pg->exec(QStringLiteral("DELETE FROM 庫存 WHERE 編號 = 4; UPDATE 庫存 SET 數量 = 20 WHERE 編號 = 2")));
+    }
+
+    // A row appended to a table the server numbers keeps an empty number here (the driver
+    // cannot tell it). Changing or deleting that row before the table is opened again is
+    // refused with a message that says so, not as a change by someone else; nothing is
+    // written, and the row the server stored stays as typed.
+    void unnumberedNewRowIsRefusedClearly_data()
+    {
+        QTest::addColumn<bool>("remove"); // Ctrl+Delete; otherwise an edit posted by Up
+        QTest::newRow("edit") << false;
+        QTest::newRow("delete") << true;
+    }
+    void unnumberedNewRowIsRefusedClearly()
+    {
+        QFETCH(bool, remove);
+        QVERIFY(pg->exec(QStringLiteral("DELETE FROM 訂單 WHERE 品名 <> '筆'")));
+        testsupport::ScriptedUiScope ui;
+        data::Dataset ds;
+        ds.setConnection(&conn);
+        ds.setCommandText(QStringLiteral("Select * From 訂單"));
+        TwDBGrid grid;
+        grid.resize(500, 300);
+        grid.setDataSet(&ds);
+        ds.Open();
+        QVERIFY(drive::showActive(&grid));
+        grid.setFocus();
+        const int name = ds.FieldByName(QStringLiteral("品名"))->Index();
+        drive::clickCell(&grid, 0, name);
+        drive::press(Qt::Key_Down); // past the last record: appends
+        QCOMPARE(ds.State(), data::dsInsert);
+        grid.setSelectedIndex(name);
+        drive::type(QStringLiteral("紙"));
+        drive::press(Qt::Key_Up); // posts
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM 訂單 WHERE 品名 = '紙'")), QStringLiteral("1"));
+        if (remove) {
+            ui.answerYes();
+            drive::clickCell(&grid, 1, name);
+            drive::press(Qt::Key_Delete, Qt::ControlModifier);
+        } else {
+            drive::clickCell(&grid, 1, name);
+            drive::type(QStringLiteral("墨"));
+            drive::press(Qt::Key_Up);
+        }
+        QCOMPARE(ui.messages().size(), 1);
+        QVERIFY2(ui.lastMessage().text.contains(QStringLiteral("重新開啟")), qPrintable(ui.lastMessage().text));
+        QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(品名, ',' ORDER BY 編號) FROM 訂單")), QStringLiteral("筆,紙"));
+        drive::press(Qt::Key_Escape);
     }
 };
 

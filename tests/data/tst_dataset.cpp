@@ -326,6 +326,26 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.setSort(QStringLiteral("nothing")));
     }
 
+    // Exact decimals are held as text; they sort by value, not by their characters.
+    void decimalsSortByValue()
+    {
+        Dataset ds;
+        std::vector<ColumnInfo> cols = {column(QStringLiteral("id"), ftInteger), column(QStringLiteral("amount"), ftBCD)};
+        RowStore rows;
+        for (const auto &c : cols)
+            rows.columns.emplace_back(storageFor(c.type));
+        const QList<QVariantList> data = {{1, "10.5"}, {2, "9.25"}, {3, "-2"}, {4, "-10"}, {5, "100"},
+                                          {6, "0.001"}, {7, QVariant()}, {8, "9.250"}, {9, "1E+3"}};
+        for (const auto &r : data)
+            for (int c = 0; c < r.size(); ++c)
+                rows.columns[size_t(c)].appendValue(r[c]);
+        ds.OpenResult(std::move(cols), std::move(rows), Dataset::RowsMode::InMemory);
+        ds.setSort(QStringLiteral("amount"));
+        QCOMPARE(idsInOrder(ds), QList<int>({7, 4, 3, 6, 2, 8, 1, 5, 9}));
+        ds.setSort(QStringLiteral("amount DESC, id DESC"));
+        QCOMPARE(idsInOrder(ds), QList<int>({9, 5, 1, 8, 2, 6, 3, 4, 7}));
+    }
+
     void bookmarksAndControls()
     {
         Dataset ds;

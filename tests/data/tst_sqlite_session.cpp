@@ -210,7 +210,7 @@ private slots:
                                                  " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                                   params),
                  1LL);
-        QCOMPARE(session->lastInsertId().toLongLong(), 7LL);
+        QCOMPARE(session->lastInsertId(QStringLiteral("產品")).toLongLong(), 7LL);
         auto raw = session->query(QStringLiteral("SELECT 上市 || '|' || 更新 || '|' || 時刻 || '|' || 有貨 FROM 產品 WHERE 編號 = ?"),
                                   {7});
         QCOMPARE(cell(*raw, 0, 0).toString(), QStringLiteral("1999-12-31|2024-02-29 23:59:58.007|07:05:03|0"));

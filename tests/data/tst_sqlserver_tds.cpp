@@ -393,6 +393,63 @@ private slots:
         QCOMPARE(update.params[4].toString(), QStringLiteral("台北市信義區"));
     }
 
+    // A new row's number comes from the server only when @@IDENTITY is the table's own:
+    // after an insert trigger has numbered a row elsewhere, @@IDENTITY names that row's
+    // number, and taking it would show (and later change) another row of the table as the
+    // new one. The number then stays unknown and nothing is read back by it.
+    void appendedIdentity_data()
+    {
+        QTest::addColumn<qlonglong>("lastIdentity"); // @@IDENTITY
+        QTest::addColumn<qlonglong>("tableIdentity"); // IDENT_CURRENT of the table
+        QTest::addColumn<QString>("shownId");
+        QTest::newRow("the table's own number") << 3LL << 3LL << "3";
+        QTest::newRow("a trigger numbered a row elsewhere") << 1LL << 3LL << "";
+    }
+    void appendedIdentity()
+    {
+        QFETCH(qlonglong, lastIdentity);
+        QFETCH(qlonglong, tableIdentity);
+        QFETCH(QString, shownId);
+        Column id = tdsColumn("id", ColumnType::Int);
+        id.nullable = false;
+        id.writable = false;
+        id.identity = true;
+        const QList<Column> columns{id, tdsColumn("name", ColumnType::NVarChar, 50)};
+        peer.onQuery(QStringLiteral("Select * From T"), Reply::rows(columns, {{1, "王小明"}, {2, "李四"}}));
+        peer.onProcedure(QStringLiteral("sp_pkeys"), pkeysReply());
+        peer.onQuery(QRegularExpression(QStringLiteral("^INSERT ")), Reply::count(1));
+        peer.onQuery(QRegularExpression(QStringLiteral("@@IDENTITY")), [=](const Request &r) {
+            QList<Column> numbers{tdsColumn("last", ColumnType::BigInt)};
+            QVariantList values{lastIdentity};
+            if (r.text.contains(QLatin1String("IDENT_CURRENT"))) {
+                numbers << tdsColumn("current", ColumnType::BigInt);
+                values << tableIdentity;
+            }
+            return Reply::rows(numbers, {values});
+        });
+        peer.onQuery(QRegularExpression(QStringLiteral("^SELECT \\[id\\]")), [](const Request &r) {
+            const QVariant wanted = r.params.value(0);
+            return Reply::rows({tdsColumn("id", ColumnType::Int), tdsColumn("name", ColumnType::NVarChar, 50)},
+                               wanted.toLongLong() == 1 ? QList<QVariantList>{{1, "王小明"}}
+                                                        : QList<QVariantList>{{wanted, "張三"}});
+        });
+        Connection c;
+        openAsSa(c, peer);
+        Dataset d;
+        d.setConnection(&c);
+        d.setCommandText(QStringLiteral("Select * From T"));
+        d.Open();
+        QVERIFY(d.FieldByName(QStringLiteral("id"))->ReadOnly());
+        d.Append();
+        d.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("張三"));
+        const DatabaseError e = errorOf([&] { d.Post(); });
+        QVERIFY2(e.message() == QLatin1String("<no error>"), qPrintable(e.message()));
+        QCOMPARE(d.FieldByName(QStringLiteral("id"))->AsString(), shownId);
+        QCOMPARE(d.FieldByName(QStringLiteral("name"))->AsString(), QStringLiteral("張三"));
+        const QStringList sent = requestTexts(peer.receivedStatements());
+        QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("WHERE \\[id\\] = @P1$"))).size(), shownId.isEmpty() ? 0 : 1);
+    }
+
     // Each column type travels as a typed parameter of the UPDATE.
     void editParameterTypes_data()
     {

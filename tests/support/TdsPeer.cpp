@@ -218,7 +218,7 @@ void writeResultSet(Out &o, const ResultSet &rs)
     o.u16(unsigned(rs.columns.size()));
     for (const Column &c : rs.columns) {
         o.u32(0); // user type
-        o.u16((c.nullable ? 0x01 : 0) | (c.writable ? 0x08 : 0));
+        o.u16((c.nullable ? 0x01 : 0) | (c.writable ? 0x08 : 0) | (c.identity ? 0x10 : 0));
         writeTypeInfo(o, c);
         o.bvarchar(c.name);
     }

@@ -43,6 +43,7 @@ struct Column {
     int scale = 2;      // Decimal
     bool nullable = true;
     bool writable = true;
+    bool identity = false; // COLMETADATA's fIdentity: the server numbers the column
 };
 
 struct ResultSet {

@@ -416,6 +416,17 @@ void Tfm_ADO_Schema::showEvent(QShowEvent *event)
 
 void Tfm_ADO_Schema::closeEvent(QCloseEvent *event)
 {
+    // A row typed into the XML grid and not yet left is posted as closing the dataset
+    // posts it; a post that fails shows its error and keeps the window, and the typing.
+    bool posted = false;
+    runCommand([this, &posted] {
+        ADODXML.Close();
+        posted = true;
+    });
+    if (!posted) {
+        event->ignore();
+        return;
+    }
     runCommand([this] { FormClose(); });
     event->accept();
 }

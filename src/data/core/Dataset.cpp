@@ -2,6 +2,7 @@
 #include "data/core/ScopedFlag.h"
 #include "data/core/Connection.h"
 #include "data/core/DatabaseError.h"
+#include "data/core/ExactNumber.h"
 #include "data/core/RowWriter.h"
 #include "data/rowsetxml/RowsetXml.h"
 #include <QDateTime>
@@ -925,6 +926,20 @@ bool Dataset::Locate(const std::vector<Field *> &fields, const QVariantList &key
 
 namespace {
 
+bool isExactDecimal(TFieldType type)
+{
+    return type == ftBCD || type == ftFMTBcd;
+}
+
+// Exact decimals are held as text; they order by value. Text that is no number: nullopt.
+std::optional<int> compareDecimalTexts(std::string_view a, std::string_view b)
+{
+    exact::Decimal x, y;
+    if (!exact::parseDecimal(a, x) || !exact::parseDecimal(b, y))
+        return std::nullopt;
+    return exact::compare(x, y);
+}
+
 struct SortPart {
     QString name;
     bool descending = false;
@@ -1054,6 +1069,9 @@ void Dataset::setSort(const QString &sort)
             }
             case StorageKind::Text: {
                 const auto ta = c.textAt(a), tb = c.textAt(b);
+                if (isExactDecimal(columns_[size_t(k.field)].type))
+                    if (const std::optional<int> r = compareDecimalTexts(ta, tb))
+                        return *r;
                 return QString::compare(QString::fromUtf8(ta.data(), qsizetype(ta.size())),
                                         QString::fromUtf8(tb.data(), qsizetype(tb.size())),
                                         Qt::CaseInsensitive);

@@ -31,6 +31,34 @@ long long Decimal::fractionDigits() const
     return exponent < 0 ? -exponent : 0;
 }
 
+namespace {
+
+int signOf(const Decimal &d)
+{
+    return d.isZero() ? 0 : d.negative ? -1 : 1;
+}
+
+// Both non-zero: the leading digit's place first, then the digits (free of trailing
+// zeros, so a shorter run that is a prefix is the smaller).
+int compareMagnitude(const Decimal &a, const Decimal &b)
+{
+    const long long leadA = (long long)a.digits.size() + a.exponent, leadB = (long long)b.digits.size() + b.exponent;
+    if (leadA != leadB)
+        return leadA < leadB ? -1 : 1;
+    const int r = a.digits.compare(b.digits);
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+} // namespace
+
+int compare(const Decimal &a, const Decimal &b)
+{
+    const int sa = signOf(a), sb = signOf(b);
+    if (sa != sb)
+        return sa < sb ? -1 : 1;
+    return sa == 0 ? 0 : sa * compareMagnitude(a, b);
+}
+
 bool parseDecimal(std::string_view s, Decimal &out)
 {
     while (!s.empty() && isBlank(s.front()))

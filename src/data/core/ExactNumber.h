@@ -26,6 +26,8 @@ struct Decimal {
 bool parseDecimal(std::string_view text, Decimal &out);
 // Plain notation, no exponent, no trailing zeros: "-12.5", "0.001", "0".
 std::string plainText(const Decimal &d);
+// -1, 0 or 1 as a is less than, equal to or greater than b.
+int compare(const Decimal &a, const Decimal &b);
 
 enum class MoneyResult { Ok, NotANumber, TooManyDecimals, OutOfRange };
 

@@ -146,8 +146,9 @@ public:
     // characters outside the server's code page survive). Prefer bound parameters where
     // the statement takes them.
     virtual QString quoteString(const QString &value) const;
-    // The value the database gave an auto-increment column of the last insert, if any.
-    virtual QVariant lastInsertId() { return QVariant(); }
+    // The value the database gave an auto-increment column of the last insert into
+    // `table` (as SQL names it, quoted), if it can tell.
+    virtual QVariant lastInsertId(const QString &table) { Q_UNUSED(table); return QVariant(); }
 
     // Stopping a call. The caller clears the request before a call it may want to stop;
     // requestStop() may then come from any thread, before or while the call runs: the

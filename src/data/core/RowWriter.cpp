@@ -25,6 +25,11 @@ QString unknownCountText()
     return QStringLiteral("無法確認寫入的資料列數，未寫入任何變更。");
 }
 
+QString unnumberedText()
+{
+    return QStringLiteral("這筆新增的資料列還不知道資料庫給它的編號，請重新開啟資料表後再修改或刪除，未寫入任何變更。");
+}
+
 QString notSingleTableText()
 {
     return QStringLiteral("此查詢結果由多個表格或運算欄位組成，無法修改。");
@@ -92,6 +97,7 @@ public:
         }
         if (assignments.isEmpty())
             return;
+        refuseUnnumbered(store, row);
         // With a key: the key plus the original values of the changed columns, so a
         // change someone else made to those columns meanwhile is not overwritten.
         std::vector<size_t> identify;
@@ -138,7 +144,7 @@ public:
             for (size_t i = 0; i < columns_.size(); ++i) {
                 const bool autoNumber = columns_[i].autoIncrement || columns_[i].type == ftAutoInc;
                 if (autoNumber && isNullValue(stored[i])) {
-                    const QVariant id = session_.lastInsertId();
+                    const QVariant id = session_.lastInsertId(table_);
                     if (!isNullValue(id))
                         stored[i] = id;
                 }
@@ -151,6 +157,7 @@ public:
 
     void remove(const RowStore &store, size_t row) override
     {
+        refuseUnnumbered(store, row);
         Params params;
         const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2")
                                 .arg(table_,
@@ -175,6 +182,20 @@ private:
             if (columns_[i].baseColumn.compare(name, Qt::CaseInsensitive) == 0)
                 return int(i);
         return -1;
+    }
+
+    QVariant originalValue(const RowStore &store, size_t row, size_t i) const
+    {
+        return i < store.columns.size() ? store.columns[i].value(row, columns_[i].type) : QVariant();
+    }
+
+    // A row added here whose number the database did not tell: "WHERE key IS NULL" finds
+    // nothing, which would read as someone else's change.
+    void refuseUnnumbered(const RowStore &store, size_t row) const
+    {
+        for (size_t k : keys_)
+            if ((columns_[k].autoIncrement || columns_[k].type == ftAutoInc) && isNullValue(originalValue(store, row, k)))
+                throw DatabaseError(unnumberedText());
     }
 
     bool isKey(size_t i) const { return std::find(keys_.begin(), keys_.end(), i) != keys_.end(); }

@@ -53,7 +53,7 @@ public:
     void rollback() override;
     QString quoteIdentifier(const QString &name) const override { return inner_.quoteIdentifier(name); }
     QString quoteString(const QString &value) const override { return inner_.quoteString(value); }
-    QVariant lastInsertId() override { return inner_.lastInsertId(); }
+    QVariant lastInsertId(const QString &table) override { return inner_.lastInsertId(table); }
 
     bool lost() const { return lost_.has_value(); }
     // A request was given up and may still run on the worker: whoever destroys this

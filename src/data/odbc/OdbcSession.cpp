@@ -351,17 +351,24 @@ QString OdbcSession::quoteString(const QString &value) const
     return quoteStringLiteral(value, dialect_ == Dialect::SqlServer);
 }
 
-QVariant OdbcSession::lastInsertId()
+QVariant OdbcSession::lastInsertId(const QString &table)
 {
-    // @@IDENTITY survives the batch boundary, unlike SCOPE_IDENTITY(); other sources
-    // have no portable way to ask.
+    // @@IDENTITY survives the batch boundary, unlike SCOPE_IDENTITY(), but it is the last
+    // number made in any scope: an insert trigger numbering a row of another table
+    // replaces it. It counts only when it is also the table's current number. Other
+    // sources have no portable way to ask.
     if (dialect_ != Dialect::SqlServer)
         return QVariant();
     try {
-        auto rs = query(QStringLiteral("SELECT CAST(@@IDENTITY AS bigint)"));
-        if (rs->columns.empty() || rs->rows.rowCount() == 0)
+        auto rs = query(QStringLiteral("SELECT CAST(@@IDENTITY AS bigint), CAST(IDENT_CURRENT(?) AS bigint)"),
+                        {QVariant(table)});
+        if (rs->columns.size() < 2 || rs->rows.rowCount() == 0)
             return QVariant();
-        return rs->rows.columns[0].value(0, rs->columns[0].type);
+        const QVariant last = rs->rows.columns[0].value(0, rs->columns[0].type);
+        const QVariant current = rs->rows.columns[1].value(0, rs->columns[1].type);
+        if (last.isNull() || current.isNull() || last.toLongLong() != current.toLongLong())
+            return QVariant();
+        return last;
     } catch (const DatabaseError &) {
         return QVariant();
     }

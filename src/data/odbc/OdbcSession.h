@@ -49,7 +49,7 @@ public:
     // standard double quote when the driver reports none.
     QString quoteIdentifier(const QString &name) const override;
     QString quoteString(const QString &value) const override; // N'...' on SQL Server
-    QVariant lastInsertId() override;
+    QVariant lastInsertId(const QString &table) override;
     bool connectionDead() override; // the driver's SQL_ATTR_CONNECTION_DEAD
 
     Dialect dialect() const { return dialect_; }

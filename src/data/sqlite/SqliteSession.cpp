@@ -1092,8 +1092,9 @@ void SqliteSession::rollback()
         execute(QStringLiteral("ROLLBACK TO ") + name + QStringLiteral("; RELEASE ") + name);
 }
 
-QVariant SqliteSession::lastInsertId()
+QVariant SqliteSession::lastInsertId(const QString &)
 {
+    // A trigger's own inserts do not count once it has ended, so this is the table's row.
     return QVariant(qint64(sqlite3_last_insert_rowid(db_)));
 }
 

@@ -58,7 +58,7 @@ public:
     void commit() override;
     void rollback() override;
 
-    QVariant lastInsertId() override;
+    QVariant lastInsertId(const QString &table) override;
     // The database file was deleted or replaced under the open session.
     bool connectionDead() override;
 
