@@ -850,6 +850,17 @@ private:
         return o;
     }
 
+    // Room for a value that is not text: its longest written form, or the text a zoned
+    // date-time goes back as, which the file may have padded with zeros to any length.
+    static size_t fixedRoom(const ColumnPlan &p, uint32_t r)
+    {
+        constexpr size_t kLongestFormatted = 400;
+        if (p.format != ValueFormat::ZonedDateTime)
+            return kLongestFormatted;
+        const auto it = p.declared->zoned.find(r);
+        return kLongestFormatted + (it == p.declared->zoned.end() ? 0 : it->second.second.size());
+    }
+
     void row(const std::vector<ColumnPlan> &plans, uint32_t r)
     {
         indent_ = "\t\t";
@@ -867,7 +878,7 @@ private:
                 text = s.textAt(r);
                 need += text.size() * kEscapeFactor;
             } else {
-                need += 400;
+                need += fixedRoom(p, r);
             }
             char *o = out_.room(need);
             std::memcpy(o, p.attribute.data(), p.attribute.size());
