@@ -768,6 +768,10 @@ void TestRowsetXml::tolerantReading_data()
         << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?>") +
                schemaHead("<s:AttributeType name='A' rs:number='1'/>") + "<rs:data><z:row A='caf\xE9'/></rs:data></xml>"
         << QStringLiteral("A:ftWideString\ncafé");
+    QTest::newRow("a UTF-8 byte order mark outranks a declaration naming another encoding")
+        << QByteArray("\xEF\xBB\xBF<?xml version='1.0' encoding='windows-1252'?>") +
+               schemaHead("<s:AttributeType name='A' rs:number='1'/>") + "<rs:data><z:row A='中文 café'/></rs:data></xml>"
+        << QStringLiteral("A:ftWideString\n中文 café");
     {
         const QString text = QString::fromUtf8(schemaHead("<s:AttributeType name='A' rs:number='1'/>") +
                                                "<rs:data><z:row A='中文'/></rs:data></xml>");

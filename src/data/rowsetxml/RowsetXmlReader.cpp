@@ -1102,6 +1102,8 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
         storage = text.toStdString();
         return std::string_view(storage);
     };
+    // A byte order mark says which encoding the text is in, whatever a declaration names.
+    bool marked = true;
     if (doc.size() >= 3 && doc.substr(0, 3) == "\xEF\xBB\xBF") {
         doc.remove_prefix(3);
     } else if (doc.size() >= 2 && (doc.substr(0, 2) == "\xFF\xFE" || doc.substr(0, 2) == "\xFE\xFF")) {
@@ -1109,6 +1111,8 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
     } else if (doc.size() >= 2 && (doc.substr(0, 2) == std::string_view("<\0", 2) ||
                                    doc.substr(0, 2) == std::string_view("\0<", 2))) {
         doc = fromUtf16(doc, doc[0] == '\0', source, storage); // UTF-16 without a byte order mark
+    } else {
+        marked = false;
     }
     const size_t first = doc.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos)
@@ -1117,7 +1121,7 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
         throw DatabaseError(QStringLiteral("'%1' 不是 XML 文件").arg(source));
 
     // An XML declaration naming another encoding than UTF-8.
-    if (doc.substr(0, 5) == "<?xml" && storage.empty()) {
+    if (doc.substr(0, 5) == "<?xml" && !marked) {
         const size_t close = doc.find("?>");
         const std::string_view decl = doc.substr(0, close == std::string_view::npos ? 0 : close);
         const size_t at = decl.find("encoding");
