@@ -1152,6 +1152,11 @@ void TestRowsetXml::valuesOutgrowingTheirTypeReadBack_data()
                                                       << "N:ftFMTBcd\n-0.000001";
     QTest::newRow("numeric holding infinity") << int(ftBCD) << 10 << 2 << QVariant(QStringLiteral("inf"))
                                               << "N:ftWideString\ninf";
+    QTest::newRow("uuid holding other text") << int(ftGuid) << 0 << 0 << QVariant(QStringLiteral("not a GUID"))
+                                             << "N:ftWideString\nnot a GUID";
+    QTest::newRow("uuid holding a GUID stays uuid") << int(ftGuid) << 0 << 0
+                                                    << QVariant(QStringLiteral("{8AC68D3D-8A09-4403-8860-D0E494BBE894}"))
+                                                    << "N:ftGuid\n{8AC68D3D-8A09-4403-8860-D0E494BBE894}";
 }
 
 void TestRowsetXml::valuesOutgrowingTheirTypeReadBack()
@@ -1316,4 +1321,14 @@ void TestRowsetXml::editedValuesOutgrowTheDeclaration()
     Rowset back;
     NO_THROW(back = fromXml(saved, QStringLiteral("saved.xml")));
     QCOMPARE(dump(back), QStringLiteral("B:ftWord,S:ftSmallint\n300|2"));
+
+    // A uuid typed over with other text: declared as text, so the file still loads.
+    NO_THROW(loaded = fromXml(schemaHead(attributeType("name='G' rs:number='1' rs:write='true'", "dt:type='uuid'")) +
+                                  "<rs:data><z:row G='{8AC68D3D-8A09-4403-8860-D0E494BBE894}'/></rs:data></xml>",
+                              QStringLiteral("in.xml")));
+    loaded.rows.columns[0].setValue(0, QStringLiteral("未定"));
+    NO_THROW(back = fromXml(QByteArray::fromStdString(toXml(loaded.columns, loaded.rows, allRows(1), false,
+                                                            loaded.declared.get())),
+                            QStringLiteral("saved.xml")));
+    QCOMPARE(dump(back), QStringLiteral("G:ftWideString\n未定"));
 }

@@ -428,6 +428,16 @@ bool fitsUnknownScale(const ColumnStore &s, const std::vector<uint32_t> &order, 
     return true;
 }
 
+// A uuid column holding other text (typed into a loaded file, where no server checks
+// it) is declared as text: the reader accepts nothing but GUIDs in a uuid column.
+bool valuesAreGuids(const ColumnStore &s, const std::vector<uint32_t> &order)
+{
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && !detail::isGuidText(detail::trimmed(s.textAt(r))))
+            return false;
+    return true;
+}
+
 bool fitsDeclaredDecimal(const DeclaredColumn &dc, const ColumnStore &s, const std::vector<uint32_t> &order)
 {
     if (dc.unknownScale && dc.precision > 0)
@@ -449,6 +459,8 @@ bool stillFitsDeclared(const DeclaredColumn &dc, const ColumnInfo &info, const C
         return s.kind() == StorageKind::Int && valuesWithin(s, order, dc.minValue, dc.maxValue);
     if (dc.decimal)
         return fitsDeclaredDecimal(dc, s, order);
+    if (dc.loadedType == ftGuid)
+        return valuesAreGuids(s, order);
     return true;
 }
 
@@ -471,6 +483,8 @@ void settleGeneratedType(ColumnPlan &p, const std::vector<uint32_t> &order)
 {
     const ColumnInfo &info = *p.info;
     p.type = integerTypeFor(writtenType(info, *p.store), *p.store, order);
+    if (p.type == ftGuid && !valuesAreGuids(*p.store, order))
+        p.type = ftWideString;
     const bool sameType = p.type == info.type;
     p.precision = sameType ? info.precision : 0;
     p.scale = sameType ? info.scale : 0;
