@@ -381,6 +381,8 @@ private slots:
     void declarationsSurviveLoadAndSave_data();
     void declarationsSurviveLoadAndSave();
     void editedValuesOutgrowTheDeclaration();
+    void editsBeyondTheDeclaredTypeLoadBack_data();
+    void editsBeyondTheDeclaredTypeLoadBack();
 };
 
 void TestRowsetXml::initTestCase()
@@ -1321,14 +1323,42 @@ void TestRowsetXml::editedValuesOutgrowTheDeclaration()
     Rowset back;
     NO_THROW(back = fromXml(saved, QStringLiteral("saved.xml")));
     QCOMPARE(dump(back), QStringLiteral("B:ftWord,S:ftSmallint\n300|2"));
+}
 
-    // A uuid typed over with other text: declared as text, so the file still loads.
-    NO_THROW(loaded = fromXml(schemaHead(attributeType("name='G' rs:number='1' rs:write='true'", "dt:type='uuid'")) +
-                                  "<rs:data><z:row G='{8AC68D3D-8A09-4403-8860-D0E494BBE894}'/></rs:data></xml>",
+// Values typed into a loaded file that its declared type does not allow (nothing but the
+// grid checks them there): the save declares what holds them, and the file loads back.
+void TestRowsetXml::editsBeyondTheDeclaredTypeLoadBack_data()
+{
+    QTest::addColumn<QByteArray>("datatype");
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<QVariant>("edited");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("uuid holding other text") << QByteArray("dt:type='uuid'")
+                                             << QByteArray("{8AC68D3D-8A09-4403-8860-D0E494BBE894}")
+                                             << QVariant(QStringLiteral("未定")) << QStringLiteral("V:ftWideString\n未定");
+    QTest::newRow("r4 holding a double") << QByteArray("dt:type='r4'") << QByteArray("1.5") << QVariant(1e300)
+                                         << QStringLiteral("V:ftFloat\n1.0000000000000001e+300");
+    QTest::newRow("ui8 holding a negative") << QByteArray("dt:type='ui8'") << QByteArray("1")
+                                            << QVariant(QStringLiteral("-5")) << QStringLiteral("V:ftBCD\n-5");
+    QTest::newRow("ui8 holding 2^64") << QByteArray("dt:type='ui8'") << QByteArray("1")
+                                      << QVariant(QStringLiteral("18446744073709551616"))
+                                      << QStringLiteral("V:ftBCD\n18446744073709551616");
+}
+
+void TestRowsetXml::editsBeyondTheDeclaredTypeLoadBack()
+{
+    QFETCH(QByteArray, datatype);
+    QFETCH(QByteArray, original);
+    QFETCH(QVariant, edited);
+    QFETCH(QString, expected);
+    Rowset loaded;
+    NO_THROW(loaded = fromXml(schemaHead(attributeType("name='V' rs:number='1' rs:write='true'", datatype)) +
+                                  "<rs:data><z:row V='" + original + "'/></rs:data></xml>",
                               QStringLiteral("in.xml")));
-    loaded.rows.columns[0].setValue(0, QStringLiteral("未定"));
-    NO_THROW(back = fromXml(QByteArray::fromStdString(toXml(loaded.columns, loaded.rows, allRows(1), false,
-                                                            loaded.declared.get())),
+    loaded.rows.columns[0].setValue(0, edited);
+    Rowset back;
+    NO_THROW(back = fromXml(QByteArray::fromStdString(
+                                toXml(loaded.columns, loaded.rows, allRows(1), false, loaded.declared.get())),
                             QStringLiteral("saved.xml")));
-    QCOMPARE(dump(back), QStringLiteral("G:ftWideString\n未定"));
+    QCOMPARE(dump(back), expected);
 }

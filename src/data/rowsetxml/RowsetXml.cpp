@@ -438,6 +438,23 @@ bool valuesAreGuids(const ColumnStore &s, const std::vector<uint32_t> &order)
     return true;
 }
 
+bool valuesFitUnsigned64(const ColumnStore &s, const std::vector<uint32_t> &order)
+{
+    exact::Decimal d;
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && !(exact::parseDecimal(s.textAt(r), d) && detail::fitsUnsigned64(d)))
+            return false;
+    return true;
+}
+
+bool realsWithin(const ColumnStore &s, const std::vector<uint32_t> &order, double limit)
+{
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && std::isfinite(s.realAt(r)) && std::fabs(s.realAt(r)) > limit)
+            return false;
+    return true;
+}
+
 bool fitsDeclaredDecimal(const DeclaredColumn &dc, const ColumnStore &s, const std::vector<uint32_t> &order)
 {
     if (dc.unknownScale && dc.precision > 0)
@@ -458,7 +475,9 @@ bool stillFitsDeclared(const DeclaredColumn &dc, const ColumnInfo &info, const C
     if (dc.integer)
         return s.kind() == StorageKind::Int && valuesWithin(s, order, dc.minValue, dc.maxValue);
     if (dc.decimal)
-        return fitsDeclaredDecimal(dc, s, order);
+        return fitsDeclaredDecimal(dc, s, order) && (!dc.unsigned64 || valuesFitUnsigned64(s, order));
+    if (dc.realLimit > 0)
+        return s.kind() == StorageKind::Real && realsWithin(s, order, dc.realLimit);
     if (dc.loadedType == ftGuid)
         return valuesAreGuids(s, order);
     return true;

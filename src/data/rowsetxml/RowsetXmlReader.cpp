@@ -78,8 +78,6 @@ const IntegerType kIntegerTypes[] = {
     {"i8", ftLargeint, INT64_MIN, INT64_MAX},   {"ui4", ftLargeint, 0, UINT32_MAX},
 };
 
-// ui8 goes beyond a 64-bit signed integer: it is held as exact decimal text.
-constexpr std::string_view kMaxUi8 = "18446744073709551615";
 
 struct ColumnDef {
     std::string xmlName;
@@ -551,6 +549,8 @@ private:
         c.precision = int(std::clamp<long long>(d.precision, 0, INT32_MAX));
         c.scale = int(std::clamp<long long>(d.scale, 0, INT32_MAX));
         c.unknownScale = d.unknownScale;
+        c.unsigned64 = d.unsigned64;
+        c.realLimit = d.realLimit;
         return c;
     }
 
@@ -837,7 +837,7 @@ private:
         case exact::FitResult::TooManyDigits:
             outOfRange(d, v, offset, QStringLiteral("有效位數 %1, 小數位數 %2").arg(precision).arg(scale));
         }
-        if (d.unsigned64 && (number.negative || (number.integerDigits() == 20 && exact::plainText(number) > kMaxUi8)))
+        if (d.unsigned64 && !fitsUnsigned64(number))
             outOfRange(d, v, offset, QStringLiteral("0 至 %1").arg(qs(kMaxUi8)));
         col.appendText(t);
     }
