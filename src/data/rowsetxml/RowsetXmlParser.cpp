@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <tuple>
 
 namespace data::rowsetxml::detail {
 
@@ -326,25 +327,37 @@ const XmlPullParser::Binding *XmlPullParser::bindingOf(std::string_view prefix) 
 
 // Two attributes with the same local name in the same namespace are one attribute
 // written twice, whatever their prefixes ("rs:forcenull" and "r2:forcenull" with r2
-// bound to the rowset namespace too).
+// bound to the rowset namespace too). Sorted by that expanded name, so that a tag with
+// a great many prefixed attributes costs n log n, not n squared.
 void XmlPullParser::checkExpandedNames() const
 {
-    auto sameNamespace = [&](const XmlAttribute &a, const XmlAttribute &b) {
-        if (a.ns != b.ns)
-            return false;
-        if (a.ns != Ns::Other || a.prefix == b.prefix)
-            return true;
-        const Binding *x = bindingOf(a.prefix);
-        const Binding *y = bindingOf(b.prefix);
-        return x && y && x->uri == y->uri;
+    struct Expanded {
+        std::string_view local;
+        Ns ns;
+        std::string_view uri; // of another vocabulary (its prefix when nothing binds it)
+        size_t index;
+        auto key() const { return std::tie(local, ns, uri, index); }
     };
+    std::vector<Expanded> names;
     for (size_t i = 0; i < attrs_.size(); ++i) {
-        if (attrs_[i].prefix.empty())
+        const XmlAttribute &a = attrs_[i];
+        if (a.prefix.empty())
             continue;
-        for (size_t j = i + 1; j < attrs_.size(); ++j)
-            if (!attrs_[j].prefix.empty() && attrs_[j].local == attrs_[i].local && sameNamespace(attrs_[i], attrs_[j]))
-                fail(attrs_[j].valueOffset, QStringLiteral("屬性 '%1:%2' 重複出現 (另寫作 '%3:%2')")
-                                                .arg(shown(attrs_[j].prefix), shown(attrs_[j].local), shown(attrs_[i].prefix)));
+        const Binding *binding = a.ns == Ns::Other ? bindingOf(a.prefix) : nullptr;
+        const std::string_view uri = a.ns != Ns::Other ? std::string_view()
+                                     : binding        ? std::string_view(binding->uri)
+                                                      : a.prefix;
+        names.push_back({a.local, a.ns, uri, i});
+    }
+    std::sort(names.begin(), names.end(), [](const Expanded &x, const Expanded &y) { return x.key() < y.key(); });
+    for (size_t k = 1; k < names.size(); ++k) {
+        const Expanded &first = names[k - 1];
+        const Expanded &again = names[k];
+        if (first.local != again.local || first.ns != again.ns || first.uri != again.uri)
+            continue;
+        const XmlAttribute &a = attrs_[again.index];
+        fail(a.valueOffset, QStringLiteral("屬性 '%1:%2' 重複出現 (另寫作 '%3:%2')")
+                                .arg(shown(a.prefix), shown(a.local), shown(attrs_[first.index].prefix)));
     }
 }
 
