@@ -319,10 +319,29 @@ void XmlPullParser::decodeValue(const RawAttribute &raw, std::string &out)
 
 const XmlPullParser::Binding *XmlPullParser::bindingOf(std::string_view prefix) const
 {
-    for (size_t i = bindings_.size(); i-- > 0;)
-        if (bindings_[i].prefix == prefix)
-            return &bindings_[i];
-    return nullptr;
+    const auto it = inForce_.find(prefix);
+    return it == inForce_.end() ? nullptr : &bindings_[it->second];
+}
+
+void XmlPullParser::bind(std::string_view prefix, std::string_view uri)
+{
+    const auto it = inForce_.find(prefix);
+    const size_t shadowed = it == inForce_.end() ? std::string_view::npos : it->second;
+    bindings_.push_back({prefix, classifyNamespace(uri), std::string(uri), shadowed});
+    inForce_[prefix] = bindings_.size() - 1;
+}
+
+// Ends the declarations made after the first `count`, bringing back those they hid.
+void XmlPullParser::unbindDownTo(size_t count)
+{
+    while (bindings_.size() > count) {
+        const Binding &b = bindings_.back();
+        if (b.shadowed == std::string_view::npos)
+            inForce_.erase(b.prefix);
+        else
+            inForce_[b.prefix] = b.shadowed;
+        bindings_.pop_back();
+    }
 }
 
 // Two attributes with the same local name in the same namespace are one attribute
@@ -367,9 +386,8 @@ Ns XmlPullParser::resolve(std::string_view prefix, size_t offset, bool isAttribu
         return Ns::None;
     if (prefix == "xml")
         return Ns::Other;
-    for (size_t i = bindings_.size(); i-- > 0;)
-        if (bindings_[i].prefix == prefix)
-            return bindings_[i].ns;
+    if (const Binding *binding = bindingOf(prefix))
+        return binding->ns;
     if (prefix.empty())
         return Ns::None;
     fail(offset, QStringLiteral("命名空間前置詞 '%1' 未宣告").arg(shown(prefix)));
@@ -400,7 +418,7 @@ XmlPullParser::Token XmlPullParser::next()
 {
     if (pendingEnd_) {
         pendingEnd_ = false;
-        bindings_.resize(stack_.back().bindings);
+        unbindDownTo(stack_.back().bindings);
         stack_.pop_back();
         if (stack_.empty())
             rootClosed_ = true;
@@ -583,7 +601,7 @@ bool XmlPullParser::declareNamespaces()
             continue;
         const std::string_view v = rawValue(i);
         if (n.size() == 5) {
-            bindings_.push_back({std::string_view(), classifyNamespace(v), std::string(v)});
+            bind(std::string_view(), v);
             declares = true;
         } else if (n[5] == ':') {
             const std::string_view prefix = n.substr(6);
@@ -591,7 +609,7 @@ bool XmlPullParser::declareNamespaces()
                 fail(raw_[i].offset, QStringLiteral("無效的命名空間宣告 '%1'").arg(shown(n)));
             if (v.empty())
                 fail(raw_[i].offset, QStringLiteral("命名空間前置詞 '%1' 沒有對應的命名空間").arg(shown(prefix)));
-            bindings_.push_back({prefix, classifyNamespace(v), std::string(v)});
+            bind(prefix, v);
             declares = true;
         }
     }
@@ -653,7 +671,7 @@ XmlPullParser::Token XmlPullParser::parseEndTag()
     prefix_ = colon == std::string_view::npos ? std::string_view() : qname.substr(0, colon);
     local_ = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
     ns_ = resolve(prefix_, tokenOffset_, false);
-    bindings_.resize(stack_.back().bindings);
+    unbindDownTo(stack_.back().bindings);
     stack_.pop_back();
     if (stack_.empty())
         rootClosed_ = true;
