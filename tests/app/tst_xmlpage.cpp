@@ -385,16 +385,17 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected"); // a part of the error text
-        QTest::newRow("not well-formed") << QByteArray("<xml><s:Schema></xml>") << QString();
-        QTest::newRow("truncated") << kOriginalFile.left(kOriginalFile.size() / 2) << QString();
-        QTest::newRow("empty") << QByteArray() << QString();
-        QTest::newRow("foreign XML") << QByteArray("<html><body>hello</body></html>") << QString();
-        QTest::newRow("missing file") << QByteArray("-") << QString();
+        QTest::newRow("not well-formed") << QByteArray("<xml><s:Schema></xml>") << QStringLiteral("不是格式正確的 XML");
+        QTest::newRow("truncated") << kOriginalFile.left(kOriginalFile.size() / 2) << QStringLiteral("檔案提早結束");
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("是空的");
+        QTest::newRow("foreign XML") << QByteArray("<html><body>hello</body></html>") << QStringLiteral("不是資料集 XML 檔");
+        QTest::newRow("missing file") << QByteArray("-") << QStringLiteral("不存在");
     }
 
     void loadFailureLeavesTheDatasetClosed()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
         openTableByClick(QStringLiteral("客戶"));
         const QString file = path(QStringLiteral("bad.xml"));
         QFile::remove(file);
@@ -405,7 +406,9 @@ private slots:
         trigger("nLoadDataFromXML");
         QCOMPARE(ui.messages().size(), 1);
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
-        QVERIFY(!ui.lastMessage().text.isEmpty());
+        // One message in the window's language, naming the file and what is wrong with it.
+        QVERIFY2(ui.lastMessage().text.contains(expected) && ui.lastMessage().text.contains(file),
+                 qPrintable(ui.lastMessage().text));
         QVERIFY(!w->ADODXML.Active());
         QCOMPARE(w->DBGrid2->Caption(), QString());
         QVERIFY(!w->FXMLFromTable);

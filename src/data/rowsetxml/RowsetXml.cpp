@@ -428,6 +428,33 @@ bool fitsUnknownScale(const ColumnStore &s, const std::vector<uint32_t> &order, 
     return true;
 }
 
+// A uuid column holding other text (typed into a loaded file, where no server checks
+// it) is declared as text: the reader accepts nothing but GUIDs in a uuid column.
+bool valuesAreGuids(const ColumnStore &s, const std::vector<uint32_t> &order)
+{
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && !detail::isGuidText(detail::trimmed(s.textAt(r))))
+            return false;
+    return true;
+}
+
+bool valuesFitUnsigned64(const ColumnStore &s, const std::vector<uint32_t> &order)
+{
+    exact::Decimal d;
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && !(exact::parseDecimal(s.textAt(r), d) && detail::fitsUnsigned64(d)))
+            return false;
+    return true;
+}
+
+bool realsWithin(const ColumnStore &s, const std::vector<uint32_t> &order, double limit)
+{
+    for (uint32_t r : order)
+        if (r < s.size() && !s.isNull(r) && std::isfinite(s.realAt(r)) && std::fabs(s.realAt(r)) > limit)
+            return false;
+    return true;
+}
+
 bool fitsDeclaredDecimal(const DeclaredColumn &dc, const ColumnStore &s, const std::vector<uint32_t> &order)
 {
     if (dc.unknownScale && dc.precision > 0)
@@ -448,7 +475,11 @@ bool stillFitsDeclared(const DeclaredColumn &dc, const ColumnInfo &info, const C
     if (dc.integer)
         return s.kind() == StorageKind::Int && valuesWithin(s, order, dc.minValue, dc.maxValue);
     if (dc.decimal)
-        return fitsDeclaredDecimal(dc, s, order);
+        return fitsDeclaredDecimal(dc, s, order) && (!dc.unsigned64 || valuesFitUnsigned64(s, order));
+    if (dc.realLimit > 0)
+        return s.kind() == StorageKind::Real && realsWithin(s, order, dc.realLimit);
+    if (dc.loadedType == ftGuid)
+        return valuesAreGuids(s, order);
     return true;
 }
 
@@ -471,6 +502,8 @@ void settleGeneratedType(ColumnPlan &p, const std::vector<uint32_t> &order)
 {
     const ColumnInfo &info = *p.info;
     p.type = integerTypeFor(writtenType(info, *p.store), *p.store, order);
+    if (p.type == ftGuid && !valuesAreGuids(*p.store, order))
+        p.type = ftWideString;
     const bool sameType = p.type == info.type;
     p.precision = sameType ? info.precision : 0;
     p.scale = sameType ? info.scale : 0;
@@ -850,6 +883,17 @@ private:
         return o;
     }
 
+    // Room for a value that is not text: its longest written form, or the text a zoned
+    // date-time goes back as, which the file may have padded with zeros to any length.
+    static size_t fixedRoom(const ColumnPlan &p, uint32_t r)
+    {
+        constexpr size_t kLongestFormatted = 400;
+        if (p.format != ValueFormat::ZonedDateTime)
+            return kLongestFormatted;
+        const auto it = p.declared->zoned.find(r);
+        return kLongestFormatted + (it == p.declared->zoned.end() ? 0 : it->second.second.size());
+    }
+
     void row(const std::vector<ColumnPlan> &plans, uint32_t r)
     {
         indent_ = "\t\t";
@@ -867,7 +911,7 @@ private:
                 text = s.textAt(r);
                 need += text.size() * kEscapeFactor;
             } else {
-                need += 400;
+                need += fixedRoom(p, r);
             }
             char *o = out_.room(need);
             std::memcpy(o, p.attribute.data(), p.attribute.size());

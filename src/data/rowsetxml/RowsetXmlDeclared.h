@@ -33,6 +33,8 @@ struct DeclaredColumn {
     bool decimal = false;
     int precision = 0, scale = 0;
     bool unknownScale = false;
+    bool unsigned64 = false; // ui8, held as a decimal
+    double realLimit = 0;    // largest magnitude of r4; 0 for any double
     // Date-times read with a zone: the value as read (wall-clock msecs here) and its text.
     std::unordered_map<uint32_t, std::pair<int64_t, std::string>> zoned;
 };

@@ -1,7 +1,9 @@
 #include "data/rowsetxml/RowsetXmlParser.h"
 #include "data/rowsetxml/Utf8Sequence.h"
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <tuple>
 
 namespace data::rowsetxml::detail {
 
@@ -52,6 +54,17 @@ QString shown(std::string_view s)
     if (s.size() > kMax)
         t += QStringLiteral("...");
     return t;
+}
+
+// The ';' of a numeric character reference longer than usual: other writers pad the
+// number with zeros. nullptr when something else than digits comes first.
+const char *endOfPaddedNumber(const char *p, const char *end)
+{
+    if (p < end && *p == 'x')
+        ++p;
+    while (p < end && std::isxdigit(static_cast<unsigned char>(*p)))
+        ++p;
+    return p < end && *p == ';' ? p : nullptr;
 }
 
 } // namespace
@@ -154,7 +167,7 @@ void XmlPullParser::fail(size_t offset, const QString &message) const
 
 void XmlPullParser::failTruncated(const QString &what) const
 {
-    throw XmlError{size_t(end_ - begin_), QStringLiteral("the file ends too early: %1").arg(what), true};
+    throw XmlError{size_t(end_ - begin_), QStringLiteral("檔案提早結束：%1").arg(what), true};
 }
 
 void XmlPullParser::skipSpace()
@@ -179,7 +192,7 @@ void XmlPullParser::skipMarkup(std::string_view terminator, const char *what)
     const std::string_view rest(p_, size_t(end_ - p_));
     const size_t pos = rest.find(terminator);
     if (pos == std::string_view::npos)
-        failTruncated(QStringLiteral("a %1 is not closed").arg(QLatin1String(what)));
+        failTruncated(QStringLiteral("%1沒有結束").arg(QString::fromUtf8(what)));
     p_ += pos + terminator.size();
 }
 
@@ -198,11 +211,11 @@ void XmlPullParser::skipDoctype()
                 quote = 0;
         } else if (brackets > 0 && rest.substr(0, 4) == "<!--") {
             p_ += 4;
-            skipMarkup("-->", "comment");
+            skipMarkup("-->", "註解");
             continue;
         } else if (brackets > 0 && rest.substr(0, 2) == "<?") {
             p_ += 2;
-            skipMarkup("?>", "processing instruction");
+            skipMarkup("?>", "處理指令");
             continue;
         } else if (c == '"' || c == '\'') {
             quote = c;
@@ -216,7 +229,7 @@ void XmlPullParser::skipDoctype()
         }
         ++p_;
     }
-    failTruncated(QStringLiteral("the document type declaration is not closed"));
+    failTruncated(QStringLiteral("文件類型宣告 (DOCTYPE) 沒有結束"));
 }
 
 void XmlPullParser::decodeReference(const char *&p, const char *end, std::string *out)
@@ -224,10 +237,12 @@ void XmlPullParser::decodeReference(const char *&p, const char *end, std::string
     const char *amp = p;
     const char *limit = std::min(end, p + 16);
     const char *semi = static_cast<const char *>(std::memchr(p, ';', size_t(limit - p)));
+    if (!semi && limit - amp > 2 && amp[1] == '#')
+        semi = endOfPaddedNumber(amp + 2, end);
     if (!semi) {
         if (limit == end_)
-            failTruncated(QStringLiteral("a character reference is not closed"));
-        fail(at(amp), QStringLiteral("'&' must be written as &amp;"));
+            failTruncated(QStringLiteral("字元參考沒有結束"));
+        fail(at(amp), QStringLiteral("「&」必須寫成 &amp;"));
     }
     const std::string_view name(amp + 1, size_t(semi - amp - 1));
     if (!name.empty() && name[0] == '#') {
@@ -255,7 +270,7 @@ void XmlPullParser::decodeReference(const char *&p, const char *end, std::string
         // Control characters (NUL included) are accepted: they are how text holding them
         // is written, and nothing else could carry them through an attribute.
         if (!ok || (cp >= 0xD800 && cp <= 0xDFFF))
-            fail(at(amp), QStringLiteral("invalid character reference '&%1;'").arg(shown(name)));
+            fail(at(amp), QStringLiteral("無效的字元參考 '&%1;'").arg(shown(name)));
         if (out)
             appendUtf8(*out, cp);
     } else {
@@ -271,7 +286,7 @@ void XmlPullParser::decodeReference(const char *&p, const char *end, std::string
         else if (name == "quot")
             c = '"';
         else
-            fail(at(amp), QStringLiteral("undefined entity '&%1;'").arg(shown(name)));
+            fail(at(amp), QStringLiteral("未定義的實體 '&%1;'").arg(shown(name)));
         if (out)
             *out += c;
     }
@@ -304,33 +319,64 @@ void XmlPullParser::decodeValue(const RawAttribute &raw, std::string &out)
 
 const XmlPullParser::Binding *XmlPullParser::bindingOf(std::string_view prefix) const
 {
-    for (size_t i = bindings_.size(); i-- > 0;)
-        if (bindings_[i].prefix == prefix)
-            return &bindings_[i];
-    return nullptr;
+    const auto it = inForce_.find(prefix);
+    return it == inForce_.end() ? nullptr : &bindings_[it->second];
+}
+
+void XmlPullParser::bind(std::string_view prefix, std::string_view uri)
+{
+    const auto it = inForce_.find(prefix);
+    const size_t shadowed = it == inForce_.end() ? std::string_view::npos : it->second;
+    bindings_.push_back({prefix, classifyNamespace(uri), std::string(uri), shadowed});
+    inForce_[prefix] = bindings_.size() - 1;
+}
+
+// Ends the declarations made after the first `count`, bringing back those they hid.
+void XmlPullParser::unbindDownTo(size_t count)
+{
+    while (bindings_.size() > count) {
+        const Binding &b = bindings_.back();
+        if (b.shadowed == std::string_view::npos)
+            inForce_.erase(b.prefix);
+        else
+            inForce_[b.prefix] = b.shadowed;
+        bindings_.pop_back();
+    }
 }
 
 // Two attributes with the same local name in the same namespace are one attribute
 // written twice, whatever their prefixes ("rs:forcenull" and "r2:forcenull" with r2
-// bound to the rowset namespace too).
+// bound to the rowset namespace too). Sorted by that expanded name, so that a tag with
+// a great many prefixed attributes costs n log n, not n squared.
 void XmlPullParser::checkExpandedNames() const
 {
-    auto sameNamespace = [&](const XmlAttribute &a, const XmlAttribute &b) {
-        if (a.ns != b.ns)
-            return false;
-        if (a.ns != Ns::Other || a.prefix == b.prefix)
-            return true;
-        const Binding *x = bindingOf(a.prefix);
-        const Binding *y = bindingOf(b.prefix);
-        return x && y && x->uri == y->uri;
+    struct Expanded {
+        std::string_view local;
+        Ns ns;
+        std::string_view uri; // of another vocabulary (its prefix when nothing binds it)
+        size_t index;
+        auto key() const { return std::tie(local, ns, uri, index); }
     };
+    std::vector<Expanded> names;
     for (size_t i = 0; i < attrs_.size(); ++i) {
-        if (attrs_[i].prefix.empty())
+        const XmlAttribute &a = attrs_[i];
+        if (a.prefix.empty())
             continue;
-        for (size_t j = i + 1; j < attrs_.size(); ++j)
-            if (!attrs_[j].prefix.empty() && attrs_[j].local == attrs_[i].local && sameNamespace(attrs_[i], attrs_[j]))
-                fail(attrs_[j].valueOffset, QStringLiteral("the attribute '%1:%2' appears twice (also as '%3:%2')")
-                                                .arg(shown(attrs_[j].prefix), shown(attrs_[j].local), shown(attrs_[i].prefix)));
+        const Binding *binding = a.ns == Ns::Other ? bindingOf(a.prefix) : nullptr;
+        const std::string_view uri = a.ns != Ns::Other ? std::string_view()
+                                     : binding        ? std::string_view(binding->uri)
+                                                      : a.prefix;
+        names.push_back({a.local, a.ns, uri, i});
+    }
+    std::sort(names.begin(), names.end(), [](const Expanded &x, const Expanded &y) { return x.key() < y.key(); });
+    for (size_t k = 1; k < names.size(); ++k) {
+        const Expanded &first = names[k - 1];
+        const Expanded &again = names[k];
+        if (first.local != again.local || first.ns != again.ns || first.uri != again.uri)
+            continue;
+        const XmlAttribute &a = attrs_[again.index];
+        fail(a.valueOffset, QStringLiteral("屬性 '%1:%2' 重複出現 (另寫作 '%3:%2')")
+                                .arg(shown(a.prefix), shown(a.local), shown(attrs_[first.index].prefix)));
     }
 }
 
@@ -340,12 +386,11 @@ Ns XmlPullParser::resolve(std::string_view prefix, size_t offset, bool isAttribu
         return Ns::None;
     if (prefix == "xml")
         return Ns::Other;
-    for (size_t i = bindings_.size(); i-- > 0;)
-        if (bindings_[i].prefix == prefix)
-            return bindings_[i].ns;
+    if (const Binding *binding = bindingOf(prefix))
+        return binding->ns;
     if (prefix.empty())
         return Ns::None;
-    fail(offset, QStringLiteral("the namespace prefix '%1' is not declared").arg(shown(prefix)));
+    fail(offset, QStringLiteral("命名空間前置詞 '%1' 未宣告").arg(shown(prefix)));
 }
 
 void XmlPullParser::scanText(bool insideRoot)
@@ -353,8 +398,8 @@ void XmlPullParser::scanText(bool insideRoot)
     if (!insideRoot) {
         skipSpace();
         if (p_ < end_ && *p_ != '<')
-            fail(at(p_), rootSeen_ ? QStringLiteral("text after the root element")
-                                   : QStringLiteral("text before the root element"));
+            fail(at(p_), rootSeen_ ? QStringLiteral("根元素之後還有文字")
+                                   : QStringLiteral("根元素之前有文字"));
         return;
     }
     const char *lt = static_cast<const char *>(std::memchr(p_, '<', size_t(end_ - p_)));
@@ -373,7 +418,7 @@ XmlPullParser::Token XmlPullParser::next()
 {
     if (pendingEnd_) {
         pendingEnd_ = false;
-        bindings_.resize(stack_.back().bindings);
+        unbindDownTo(stack_.back().bindings);
         stack_.pop_back();
         if (stack_.empty())
             rootClosed_ = true;
@@ -383,9 +428,9 @@ XmlPullParser::Token XmlPullParser::next()
     for (;;) {
         if (p_ >= end_) {
             if (!stack_.empty())
-                failTruncated(QStringLiteral("<%1> is not closed").arg(shown(stack_.back().qname)));
+                failTruncated(QStringLiteral("<%1> 沒有結束標記").arg(shown(stack_.back().qname)));
             if (!rootSeen_)
-                failTruncated(QStringLiteral("there is no root element"));
+                failTruncated(QStringLiteral("沒有根元素"));
             return EndDocument;
         }
         if (*p_ != '<') {
@@ -394,7 +439,7 @@ XmlPullParser::Token XmlPullParser::next()
         }
         tokenOffset_ = at(p_);
         if (end_ - p_ < 2)
-            failTruncated(QStringLiteral("a tag is not closed"));
+            failTruncated(QStringLiteral("標記沒有結束"));
         const std::string_view rest(p_, size_t(end_ - p_));
         const char c = p_[1];
         if (c == '?') {
@@ -402,39 +447,39 @@ XmlPullParser::Token XmlPullParser::next()
             p_ += 2;
             const std::string_view target = parseName();
             if (equalsNoCase(target, "xml") && prologMarkup_)
-                fail(at(save), QStringLiteral("an XML declaration is only allowed at the very start"));
+                fail(at(save), QStringLiteral("XML 宣告只能出現在檔案最前面"));
             prologMarkup_ = true;
-            skipMarkup("?>", "processing instruction");
+            skipMarkup("?>", "處理指令");
             continue;
         }
         if (c == '!') {
             prologMarkup_ = true;
             if (rest.substr(0, 4) == "<!--") {
                 p_ += 4;
-                skipMarkup("-->", "comment");
+                skipMarkup("-->", "註解");
                 continue;
             }
             if (rest.substr(0, 9) == "<![CDATA[") {
                 if (stack_.empty())
-                    fail(at(p_), QStringLiteral("a CDATA section outside the root element"));
+                    fail(at(p_), QStringLiteral("根元素之外有 CDATA 區段"));
                 p_ += 9;
-                skipMarkup("]]>", "CDATA section");
+                skipMarkup("]]>", "CDATA 區段");
                 continue;
             }
             if (rest.substr(0, 9) == "<!DOCTYPE") {
                 if (rootSeen_)
-                    fail(at(p_), QStringLiteral("a document type declaration after the root element"));
+                    fail(at(p_), QStringLiteral("根元素之後有文件類型宣告 (DOCTYPE)"));
                 skipDoctype();
                 continue;
             }
             if (rest.size() < 9)
-                failTruncated(QStringLiteral("a markup declaration is not closed"));
-            fail(at(p_), QStringLiteral("unknown markup '%1'").arg(shown(rest.substr(0, 9))));
+                failTruncated(QStringLiteral("標記宣告沒有結束"));
+            fail(at(p_), QStringLiteral("不明的標記 '%1'").arg(shown(rest.substr(0, 9))));
         }
         if (c == '/')
             return parseEndTag();
         if (rootClosed_)
-            fail(at(p_), QStringLiteral("a second root element"));
+            fail(at(p_), QStringLiteral("第二個根元素"));
         prologMarkup_ = true;
         return parseStartTag();
     }
@@ -446,11 +491,11 @@ XmlPullParser::Token XmlPullParser::parseStartTag()
     const std::string_view qname = parseName();
     if (qname.empty()) {
         if (p_ >= end_)
-            failTruncated(QStringLiteral("a tag is not closed"));
-        fail(at(p_), QStringLiteral("'<' must be followed by an element name"));
+            failTruncated(QStringLiteral("標記沒有結束"));
+        fail(at(p_), QStringLiteral("「<」之後必須是元素名稱"));
     }
     if (stack_.size() >= size_t(kMaxDepth))
-        fail(tokenOffset_, QStringLiteral("elements are nested more than %1 levels deep").arg(kMaxDepth));
+        fail(tokenOffset_, QStringLiteral("元素巢狀超過 %1 層").arg(kMaxDepth));
     const bool empty = scanAttributes(qname);
     decodeValues();
     const size_t mark = bindings_.size();
@@ -471,21 +516,21 @@ bool XmlPullParser::scanAttributes(std::string_view qname)
         skipSpace();
         const bool hadSpace = p_ != before;
         if (p_ >= end_)
-            failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
+            failTruncated(QStringLiteral("起始標記 <%1> 沒有結束").arg(shown(qname)));
         if (*p_ == '>') {
             ++p_;
             return false;
         }
         if (*p_ == '/') {
             if (p_ + 1 >= end_)
-                failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
+                failTruncated(QStringLiteral("起始標記 <%1> 沒有結束").arg(shown(qname)));
             if (p_[1] != '>')
-                fail(at(p_), QStringLiteral("'/' must be followed by '>' in <%1>").arg(shown(qname)));
+                fail(at(p_), QStringLiteral("<%1> 中的「/」之後必須是「>」").arg(shown(qname)));
             p_ += 2;
             return true;
         }
         if (!hadSpace)
-            fail(at(p_), QStringLiteral("unexpected character '%1' in the start tag <%2>")
+            fail(at(p_), QStringLiteral("起始標記 <%2> 中有不應出現的字元 '%1'")
                              .arg(shown(std::string_view(p_, 1)), shown(qname)));
         scanAttribute(qname);
     }
@@ -496,29 +541,29 @@ void XmlPullParser::scanAttribute(std::string_view qname)
 {
     const std::string_view name = parseName();
     if (name.empty())
-        fail(at(p_), QStringLiteral("unexpected character '%1' in the start tag <%2>")
+        fail(at(p_), QStringLiteral("起始標記 <%2> 中有不應出現的字元 '%1'")
                          .arg(shown(std::string_view(p_, 1)), shown(qname)));
     skipSpace();
     if (p_ >= end_)
-        failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
+        failTruncated(QStringLiteral("起始標記 <%1> 沒有結束").arg(shown(qname)));
     if (*p_ != '=')
-        fail(at(p_), QStringLiteral("the attribute '%1' has no value").arg(shown(name)));
+        fail(at(p_), QStringLiteral("屬性 '%1' 沒有值").arg(shown(name)));
     ++p_;
     skipSpace();
     if (p_ >= end_)
-        failTruncated(QStringLiteral("the start tag <%1> is not closed").arg(shown(qname)));
+        failTruncated(QStringLiteral("起始標記 <%1> 沒有結束").arg(shown(qname)));
     const char quote = *p_;
     if (quote != '\'' && quote != '"')
-        fail(at(p_), QStringLiteral("the value of the attribute '%1' is not quoted").arg(shown(name)));
+        fail(at(p_), QStringLiteral("屬性 '%1' 的值沒有加引號").arg(shown(name)));
     ++p_;
     const char *close = static_cast<const char *>(std::memchr(p_, quote, size_t(end_ - p_)));
     if (!close)
-        failTruncated(QStringLiteral("the value of the attribute '%1' is not closed").arg(shown(name)));
+        failTruncated(QStringLiteral("屬性 '%1' 的值沒有結束引號").arg(shown(name)));
     bool needsDecoding = false;
     for (const char *s = p_; s < close; ++s) {
         const char ch = *s;
         if (ch == '<')
-            fail(at(s), QStringLiteral("'<' in the value of the attribute '%1'").arg(shown(name)));
+            fail(at(s), QStringLiteral("屬性 '%1' 的值中有「<」").arg(shown(name)));
         if (ch == '&' || ch == '\t' || ch == '\n' || ch == '\r')
             needsDecoding = true;
     }
@@ -556,15 +601,15 @@ bool XmlPullParser::declareNamespaces()
             continue;
         const std::string_view v = rawValue(i);
         if (n.size() == 5) {
-            bindings_.push_back({std::string_view(), classifyNamespace(v), std::string(v)});
+            bind(std::string_view(), v);
             declares = true;
         } else if (n[5] == ':') {
             const std::string_view prefix = n.substr(6);
             if (prefix.empty() || prefix.find(':') != std::string_view::npos)
-                fail(raw_[i].offset, QStringLiteral("invalid namespace declaration '%1'").arg(shown(n)));
+                fail(raw_[i].offset, QStringLiteral("無效的命名空間宣告 '%1'").arg(shown(n)));
             if (v.empty())
-                fail(raw_[i].offset, QStringLiteral("the namespace prefix '%1' is bound to nothing").arg(shown(prefix)));
-            bindings_.push_back({prefix, classifyNamespace(v), std::string(v)});
+                fail(raw_[i].offset, QStringLiteral("命名空間前置詞 '%1' 沒有對應的命名空間").arg(shown(prefix)));
+            bind(prefix, v);
             declares = true;
         }
     }
@@ -582,7 +627,7 @@ void XmlPullParser::splitQName(std::string_view q, size_t offset, std::string_vi
     prefix = q.substr(0, colon);
     local = q.substr(colon + 1);
     if (prefix.empty() || local.empty() || local.find(':') != std::string_view::npos)
-        fail(offset, QStringLiteral("'%1' is not a valid qualified name").arg(shown(q)));
+        fail(offset, QStringLiteral("'%1' 不是有效的限定名稱").arg(shown(q)));
 }
 
 // The element's and the attributes' namespaces; the xmlns attributes are not attributes.
@@ -613,20 +658,20 @@ XmlPullParser::Token XmlPullParser::parseEndTag()
     const std::string_view qname = parseName();
     skipSpace();
     if (p_ >= end_)
-        failTruncated(QStringLiteral("the end tag </%1> is not closed").arg(shown(qname)));
+        failTruncated(QStringLiteral("結束標記 </%1> 沒有結束").arg(shown(qname)));
     if (qname.empty() || *p_ != '>')
-        fail(at(p_), QStringLiteral("malformed end tag"));
+        fail(at(p_), QStringLiteral("結束標記格式錯誤"));
     ++p_;
     if (stack_.empty())
-        fail(tokenOffset_, QStringLiteral("the end tag </%1> has no start tag").arg(shown(qname)));
+        fail(tokenOffset_, QStringLiteral("結束標記 </%1> 沒有對應的起始標記").arg(shown(qname)));
     if (stack_.back().qname != qname)
-        fail(tokenOffset_, QStringLiteral("the end tag </%1> does not match the start tag <%2>")
+        fail(tokenOffset_, QStringLiteral("結束標記 </%1> 與起始標記 <%2> 不相符")
                                .arg(shown(qname), shown(stack_.back().qname)));
     const size_t colon = qname.find(':');
     prefix_ = colon == std::string_view::npos ? std::string_view() : qname.substr(0, colon);
     local_ = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
     ns_ = resolve(prefix_, tokenOffset_, false);
-    bindings_.resize(stack_.back().bindings);
+    unbindDownTo(stack_.back().bindings);
     stack_.pop_back();
     if (stack_.empty())
         rootClosed_ = true;
@@ -658,7 +703,7 @@ void XmlPullParser::checkUniqueAttributes() const
         for (const auto &r : raw_)
             if (r.qname == name)
                 offset = r.offset;
-        fail(offset, QStringLiteral("the attribute '%1' appears twice").arg(shown(name)));
+        fail(offset, QStringLiteral("屬性 '%1' 重複出現").arg(shown(name)));
     };
     if (n <= 16) {
         for (size_t i = 0; i < n; ++i)

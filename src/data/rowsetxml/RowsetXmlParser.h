@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace data::rowsetxml::detail {
@@ -73,6 +74,7 @@ private:
         std::string_view prefix;
         Ns ns;
         std::string uri;
+        size_t shadowed; // the binding of the same prefix this one hides; npos: none
     };
 
     [[noreturn]] void fail(size_t offset, const QString &message) const;
@@ -87,6 +89,8 @@ private:
     void decodeValue(const RawAttribute &raw, std::string &out);
     Ns resolve(std::string_view prefix, size_t offset, bool isAttribute) const;
     const Binding *bindingOf(std::string_view prefix) const;
+    void bind(std::string_view prefix, std::string_view uri);
+    void unbindDownTo(size_t count);
     void checkExpandedNames() const;
     Token parseStartTag();
     bool scanAttributes(std::string_view qname);
@@ -108,6 +112,9 @@ private:
 
     std::vector<OpenElement> stack_;
     std::vector<Binding> bindings_;
+    // The binding in force for each prefix: a lookup per name, whatever the count of
+    // declarations in scope.
+    std::unordered_map<std::string_view, size_t> inForce_;
     std::vector<RawAttribute> raw_;
     std::vector<std::string> pool_; // decoded attribute values
     std::vector<XmlAttribute> attrs_;

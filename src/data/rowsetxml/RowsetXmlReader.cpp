@@ -78,8 +78,6 @@ const IntegerType kIntegerTypes[] = {
     {"i8", ftLargeint, INT64_MIN, INT64_MAX},   {"ui4", ftLargeint, 0, UINT32_MAX},
 };
 
-// ui8 goes beyond a 64-bit signed integer: it is held as exact decimal text.
-constexpr std::string_view kMaxUi8 = "18446744073709551615";
 
 struct ColumnDef {
     std::string xmlName;
@@ -288,7 +286,7 @@ public:
     Rowset read()
     {
         if (x_.next() != XmlPullParser::StartElement || x_.localName() != "xml")
-            notRowset(QStringLiteral("the root element is <%1>, not <xml>").arg(qs(currentQName())));
+            notRowset(QStringLiteral("根元素是 <%1>, 不是 <xml>").arg(qs(currentQName())));
         x_.checkUniqueAttributes();
         bool haveSchema = false, haveData = false;
         while (x_.next() == XmlPullParser::StartElement) {
@@ -310,7 +308,7 @@ public:
         if (!haveSchema)
             notRowset(noSchemaText());
         if (!haveData)
-            notRowset(QStringLiteral("it has no data section (rs:data)"));
+            notRowset(QStringLiteral("檔案中沒有資料區段 (rs:data)"));
         result_.updatable = schema_.updatable;
         declared_->rows = result_.rows.rowCount();
         result_.declared = std::move(declared_);
@@ -322,21 +320,21 @@ private:
     {
         int line, column;
         lineAndColumn(doc_, offset, line, column);
-        return QStringLiteral("line %1, column %2").arg(line).arg(column);
+        return QStringLiteral("第 %1 行，第 %2 欄").arg(line).arg(column);
     }
 
     [[noreturn]] void notRowset(const QString &why) const
     {
-        throw DatabaseError(QStringLiteral("'%1' is not a rowset XML file: %2").arg(source_, why));
+        throw DatabaseError(QStringLiteral("'%1' 不是資料集 XML 檔：%2").arg(source_, why));
     }
     [[noreturn]] void badSchema(size_t offset, const QString &why) const
     {
-        throw DatabaseError(QStringLiteral("'%1' has an invalid rowset schema (%2): %3").arg(source_, where(offset), why));
+        throw DatabaseError(QStringLiteral("'%1' 的資料集結構描述無效 (%2)：%3").arg(source_, where(offset), why));
     }
 
     QString noSchemaText() const
     {
-        return QStringLiteral("it has no rowset schema (an s:Schema element in the namespace %1)").arg(qs(kNsSchema));
+        return QStringLiteral("檔案中沒有資料集結構描述 (命名空間 %1 中的 s:Schema 元素)").arg(qs(kNsSchema));
     }
 
     std::string currentQName() const
@@ -377,7 +375,7 @@ private:
             }
         }
         if (!parts.haveRowType)
-            notRowset(QStringLiteral("its schema declares no row type (s:ElementType)"));
+            notRowset(QStringLiteral("結構描述中沒有宣告資料列型別 (s:ElementType)"));
         resolveReferences(parts);
         orderByNumber(parts.rowDefs);
         settleColumns(parts.rowDefs);
@@ -442,7 +440,7 @@ private:
         for (const auto &[name, offset] : parts.references) {
             const auto it = parts.globals.find(name);
             if (it == parts.globals.end())
-                badSchema(offset, QStringLiteral("s:attribute refers to '%1', which is not declared").arg(qs(name)));
+                badSchema(offset, QStringLiteral("s:attribute 參照的 '%1' 未宣告").arg(qs(name)));
             ColumnDef d = it->second;
             d.docIndex = parts.declared++;
             parts.rowDefs.push_back(d);
@@ -471,7 +469,7 @@ private:
         int outputs = 0, hidden = 0;
         for (ColumnDef &d : defs) {
             if (d.xmlName.empty())
-                badSchema(d.offset, QStringLiteral("an s:AttributeType has no name"));
+                badSchema(d.offset, QStringLiteral("有一個 s:AttributeType 沒有名稱"));
             settleType(d);
             ColumnInfo &info = d.info;
             info.name = d.hasRealName ? d.realName : QString::fromStdString(d.xmlName);
@@ -503,7 +501,7 @@ private:
         for (size_t i = 1; i < schema_.byName.size(); ++i)
             if (schema_.byName[i].first == schema_.byName[i - 1].first)
                 badSchema(schema_.defs[size_t(schema_.byName[i].second)].offset,
-                          QStringLiteral("the attribute name '%1' is declared twice").arg(qs(schema_.byName[i].first)));
+                          QStringLiteral("屬性名稱 '%1' 宣告了兩次").arg(qs(schema_.byName[i].first)));
     }
 
     // The fields, the chapters' marker fields after them, and the declaration kept for a save.
@@ -551,6 +549,8 @@ private:
         c.precision = int(std::clamp<long long>(d.precision, 0, INT32_MAX));
         c.scale = int(std::clamp<long long>(d.scale, 0, INT32_MAX));
         c.unknownScale = d.unknownScale;
+        c.unsigned64 = d.unsigned64;
+        c.realLimit = d.realLimit;
         return c;
     }
 
@@ -676,13 +676,13 @@ private:
 
     [[noreturn]] void undeclared(size_t offset, const QString &what) const
     {
-        throw DatabaseError(QStringLiteral("'%1' holds data its schema does not declare (%2): %3")
+        throw DatabaseError(QStringLiteral("'%1' 含有結構描述未宣告的資料 (%2)：%3")
                                 .arg(source_, where(offset), what));
     }
 
     [[noreturn]] void notARow() const
     {
-        undeclared(x_.tokenOffset(), QStringLiteral("<%1> is not a row of the declared type '%2'")
+        undeclared(x_.tokenOffset(), QStringLiteral("<%1> 不是宣告的資料列型別 '%2' 的資料列")
                                          .arg(qs(currentQName()), qs(schema_.rowName)));
     }
 
@@ -731,7 +731,7 @@ private:
             }
             Slot &s = target[size_t(d)];
             if (s.generation == generation)
-                throw XmlError{a.valueOffset, QStringLiteral("the attribute '%1' appears twice").arg(qs(a.local))};
+                throw XmlError{a.valueOffset, QStringLiteral("屬性 '%1' 重複出現").arg(qs(a.local))};
             s.generation = generation;
             s.offset = a.valueOffset;
             if (copy) {
@@ -746,19 +746,19 @@ private:
 
     [[noreturn]] void refuse(const ColumnDef &d, std::string_view value, size_t offset, const QString &why) const
     {
-        throw DatabaseError(QStringLiteral("Type mismatch in '%1' (%2): the value '%3' of the column '%4' %5")
+        throw DatabaseError(QStringLiteral("'%1' 中的資料型別不符 (%2)：欄位 '%4' 的值 '%3' %5")
                                 .arg(source_, where(offset), shown(value), d.info.name, why));
     }
 
     [[noreturn]] void mismatch(const ColumnDef &d, std::string_view value, size_t offset) const
     {
         const QString type = d.dtType.empty() ? QStringLiteral("string") : qs(d.dtType);
-        refuse(d, value, offset, QStringLiteral("is not a valid %1 value").arg(type));
+        refuse(d, value, offset, QStringLiteral("不是有效的 %1 值").arg(type));
     }
 
     [[noreturn]] void outOfRange(const ColumnDef &d, std::string_view value, size_t offset, const QString &range) const
     {
-        refuse(d, value, offset, QStringLiteral("is outside the range of %1 (%2)").arg(qs(d.dtType), range));
+        refuse(d, value, offset, QStringLiteral("超出 %1 的範圍 (%2)").arg(qs(d.dtType), range));
     }
 
     void check(ValueCheck result, const ColumnDef &d, std::string_view value, size_t offset) const
@@ -769,13 +769,12 @@ private:
         case ValueCheck::Invalid:
             mismatch(d, value, offset);
         case ValueCheck::OutOfRange:
-            outOfRange(d, value, offset, d.conversion == Conversion::DateTime ? QStringLiteral("years 1 to 9999")
-                                                                               : QStringLiteral("a double"));
+            outOfRange(d, value, offset, d.conversion == Conversion::DateTime ? QStringLiteral("西元 1 至 9999 年")
+                                                                               : QStringLiteral("雙精度浮點數"));
         case ValueCheck::TooPrecise:
-            refuse(d, value, offset, QStringLiteral("is more precise than the milliseconds a time holds"));
+            refuse(d, value, offset, QStringLiteral("比時間能存的毫秒更精細"));
         case ValueCheck::ZoneOnDateOrTime:
-            refuse(d, value, offset, QStringLiteral("has a time zone, which a date or a time of day alone "
-                                                    "cannot be converted by"));
+            refuse(d, value, offset, QStringLiteral("帶有時區, 單獨的日期或時間無法依時區換算"));
         }
     }
 
@@ -786,7 +785,7 @@ private:
         if (r == ValueCheck::Invalid)
             mismatch(d, v, offset);
         if (r == ValueCheck::OutOfRange || i < d.minValue || i > d.maxValue)
-            outOfRange(d, v, offset, QStringLiteral("%1 to %2").arg(d.minValue).arg(d.maxValue));
+            outOfRange(d, v, offset, QStringLiteral("%1 至 %2").arg(d.minValue).arg(d.maxValue));
         col.appendInt(i);
     }
 
@@ -795,7 +794,7 @@ private:
         double r = 0;
         check(parseReal(v, r), d, v, offset);
         if (d.realLimit > 0 && std::isfinite(r) && std::fabs(r) > d.realLimit)
-            outOfRange(d, v, offset, QStringLiteral("a single-precision float"));
+            outOfRange(d, v, offset, QStringLiteral("單精度浮點數"));
         col.appendReal(r);
     }
 
@@ -809,9 +808,9 @@ private:
         case exact::MoneyResult::NotANumber:
             mismatch(d, v, offset);
         case exact::MoneyResult::TooManyDecimals:
-            refuse(d, v, offset, QStringLiteral("has more than the four decimals currency holds"));
+            refuse(d, v, offset, QStringLiteral("超過貨幣能存的四位小數"));
         case exact::MoneyResult::OutOfRange:
-            outOfRange(d, v, offset, QStringLiteral("-922337203685477.5808 to 922337203685477.5807"));
+            outOfRange(d, v, offset, QStringLiteral("-922337203685477.5808 至 922337203685477.5807"));
         }
     }
 
@@ -824,7 +823,7 @@ private:
         if (d.unknownScale) {
             const long long digits = number.integerDigits() + number.fractionDigits();
             if (d.precision > 0 && digits > d.precision)
-                outOfRange(d, v, offset, QStringLiteral("%1 digits").arg(d.precision));
+                outOfRange(d, v, offset, QStringLiteral("%1 位數").arg(d.precision));
             col.appendText(t);
             return;
         }
@@ -834,12 +833,12 @@ private:
         case exact::FitResult::Ok:
             break;
         case exact::FitResult::TooManyDecimals:
-            refuse(d, v, offset, QStringLiteral("has more decimals than its scale of %1").arg(scale));
+            refuse(d, v, offset, QStringLiteral("小數超過欄位的 %1 位小數").arg(scale));
         case exact::FitResult::TooManyDigits:
-            outOfRange(d, v, offset, QStringLiteral("precision %1, scale %2").arg(precision).arg(scale));
+            outOfRange(d, v, offset, QStringLiteral("有效位數 %1, 小數位數 %2").arg(precision).arg(scale));
         }
-        if (d.unsigned64 && (number.negative || (number.integerDigits() == 20 && exact::plainText(number) > kMaxUi8)))
-            outOfRange(d, v, offset, QStringLiteral("0 to %1").arg(qs(kMaxUi8)));
+        if (d.unsigned64 && !fitsUnsigned64(number))
+            outOfRange(d, v, offset, QStringLiteral("0 至 %1").arg(qs(kMaxUi8)));
         col.appendText(t);
     }
 
@@ -903,7 +902,7 @@ private:
             const std::string_view name = rest.substr(0, sp);
             if (!name.empty()) {
                 if (lookup(name) < 0)
-                    undeclared(offset, QStringLiteral("rs:forcenull names '%1', which is not a declared column").arg(qs(name)));
+                    undeclared(offset, QStringLiteral("rs:forcenull 指名的 '%1' 不是已宣告的欄位").arg(qs(name)));
                 nulled.push_back(name);
             }
             if (sp == std::string_view::npos)
@@ -952,7 +951,7 @@ private:
                                  std::find(schema_.chapters.begin(), schema_.chapters.end(), x_.localName()) !=
                                      schema_.chapters.end();
             if (!chapter)
-                undeclared(x_.tokenOffset(), QStringLiteral("<%1> inside a row is not a declared chapter")
+                undeclared(x_.tokenOffset(), QStringLiteral("資料列中的 <%1> 不是已宣告的子資料集")
                                                  .arg(qs(currentQName())));
             if (!nested) {
                 x_.skipElement();
@@ -1022,7 +1021,7 @@ private:
                 while (x_.next() == XmlPullParser::StartElement) {
                     expectRow();
                     if (original)
-                        undeclared(x_.tokenOffset(), QStringLiteral("rs:original holds more than one row"));
+                        undeclared(x_.tokenOffset(), QStringLiteral("rs:original 含有一筆以上的資料列"));
                     original = ++generation_;
                     collect(base_, original, true);
                     skipRowContent();
@@ -1033,7 +1032,7 @@ private:
                 forceNull = collect(change_, changed, true, true);
                 skipRowContent();
             } else {
-                undeclared(x_.tokenOffset(), QStringLiteral("<%1> does not belong in rs:update").arg(qs(currentQName())));
+                undeclared(x_.tokenOffset(), QStringLiteral("<%1> 不應出現在 rs:update 中").arg(qs(currentQName())));
             }
         }
         const auto nulled = forcedNulls(forceNull, forceNullOffset);
@@ -1072,7 +1071,7 @@ std::string_view fromUtf16(std::string_view bytes, bool bigEndian, const QString
     auto refuse = [&](const QString &why) {
         int line, column;
         lineAndColumn(storage, storage.size(), line, column);
-        throw DatabaseError(QStringLiteral("'%1' is not well-formed XML (line %2, column %3): %4")
+        throw DatabaseError(QStringLiteral("'%1' 不是格式正確的 XML (第 %2 行，第 %3 欄)：%4")
                                 .arg(source, QString::number(line), QString::number(column), why));
     };
     for (size_t i = 0; i < units; ++i) {
@@ -1082,13 +1081,13 @@ std::string_view fromUtf16(std::string_view bytes, bool bigEndian, const QString
             cp = 0x10000 + ((uint32_t(u) - 0xD800) << 10) + (uint32_t(unitAt(i + 1)) - 0xDC00);
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
-            refuse(QStringLiteral("a lone UTF-16 surrogate (U+%1): the text is not valid UTF-16")
+            refuse(QStringLiteral("單獨的 UTF-16 代理字元 (U+%1)：文字不是有效的 UTF-16")
                        .arg(QString::number(uint(u), 16).toUpper()));
         }
         appendUtf8(storage, cp);
     }
     if (bytes.size() % 2)
-        refuse(QStringLiteral("the file ends in the middle of a UTF-16 character"));
+        refuse(QStringLiteral("檔案在 UTF-16 字元中間結束"));
     return storage;
 }
 
@@ -1099,10 +1098,12 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
     auto convert = [&](QStringDecoder &decoder, std::string_view bytes) {
         const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
         if (decoder.hasError())
-            throw DatabaseError(QStringLiteral("'%1' is not an XML document: its text cannot be decoded").arg(source));
+            throw DatabaseError(QStringLiteral("'%1' 不是 XML 文件：文字無法解碼").arg(source));
         storage = text.toStdString();
         return std::string_view(storage);
     };
+    // A byte order mark says which encoding the text is in, whatever a declaration names.
+    bool marked = true;
     if (doc.size() >= 3 && doc.substr(0, 3) == "\xEF\xBB\xBF") {
         doc.remove_prefix(3);
     } else if (doc.size() >= 2 && (doc.substr(0, 2) == "\xFF\xFE" || doc.substr(0, 2) == "\xFE\xFF")) {
@@ -1110,15 +1111,17 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
     } else if (doc.size() >= 2 && (doc.substr(0, 2) == std::string_view("<\0", 2) ||
                                    doc.substr(0, 2) == std::string_view("\0<", 2))) {
         doc = fromUtf16(doc, doc[0] == '\0', source, storage); // UTF-16 without a byte order mark
+    } else {
+        marked = false;
     }
     const size_t first = doc.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos)
-        throw DatabaseError(QStringLiteral("The file '%1' is empty").arg(source));
+        throw DatabaseError(QStringLiteral("檔案 '%1' 是空的").arg(source));
     if (doc[first] != '<')
-        throw DatabaseError(QStringLiteral("'%1' is not an XML document").arg(source));
+        throw DatabaseError(QStringLiteral("'%1' 不是 XML 文件").arg(source));
 
     // An XML declaration naming another encoding than UTF-8.
-    if (doc.substr(0, 5) == "<?xml" && storage.empty()) {
+    if (doc.substr(0, 5) == "<?xml" && !marked) {
         const size_t close = doc.find("?>");
         const std::string_view decl = doc.substr(0, close == std::string_view::npos ? 0 : close);
         const size_t at = decl.find("encoding");
@@ -1132,7 +1135,7 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
                     name.rfind("utf-16", 0) != 0) {
                     QStringDecoder decoder(name.c_str());
                     if (!decoder.isValid())
-                        throw DatabaseError(QStringLiteral("'%1' uses the encoding '%2', which cannot be read")
+                        throw DatabaseError(QStringLiteral("'%1' 使用的編碼 '%2' 無法讀取")
                                                 .arg(source, qs(name)));
                     doc = convert(decoder, doc);
                 }
@@ -1147,18 +1150,18 @@ std::string_view prepare(const QByteArray &xml, const QString &source, std::stri
 Rowset fromXml(const QByteArray &xml, const QString &sourceName)
 {
     if (xml.isEmpty())
-        throw DatabaseError(QStringLiteral("The file '%1' is empty").arg(sourceName));
+        throw DatabaseError(QStringLiteral("檔案 '%1' 是空的").arg(sourceName));
     std::string storage;
     const std::string_view doc = prepare(xml, sourceName, storage);
     try {
         const size_t bad = findInvalidCharacter(doc);
         if (bad != std::string_view::npos)
-            throw XmlError{bad, QStringLiteral("a character that is not allowed in XML (or not UTF-8)")};
+            throw XmlError{bad, QStringLiteral("XML 不允許的字元 (或不是 UTF-8)")};
         return Reader(doc, sourceName).read();
     } catch (const XmlError &e) {
         int line, column;
         lineAndColumn(doc, e.offset, line, column);
-        throw DatabaseError(QStringLiteral("'%1' is not well-formed XML (line %2, column %3): %4")
+        throw DatabaseError(QStringLiteral("'%1' 不是格式正確的 XML (第 %2 行，第 %3 欄)：%4")
                                 .arg(sourceName, QString::number(line), QString::number(column), e.message));
     }
 }
@@ -1167,15 +1170,15 @@ Rowset load(const QString &fileName)
 {
     const QFileInfo fi(fileName);
     if (!fi.exists())
-        throw DatabaseError(QStringLiteral("The file '%1' does not exist").arg(fileName));
+        throw DatabaseError(QStringLiteral("檔案 '%1' 不存在").arg(fileName));
     if (fi.isDir())
-        throw DatabaseError(QStringLiteral("'%1' is a folder, not a file").arg(fileName));
+        throw DatabaseError(QStringLiteral("'%1' 是資料夾, 不是檔案").arg(fileName));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("Cannot open the file '%1': %2").arg(fileName, file.errorString()));
+        throw DatabaseError(QStringLiteral("無法開啟檔案 '%1'：%2").arg(fileName, file.errorString()));
     const qint64 size = file.size();
     if (size <= 0)
-        throw DatabaseError(QStringLiteral("The file '%1' is empty").arg(fileName));
+        throw DatabaseError(QStringLiteral("檔案 '%1' 是空的").arg(fileName));
     // Mapped rather than read: the values are copied into the column stores anyway.
     if (uchar *mapped = file.map(0, size)) {
         const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));

@@ -111,6 +111,11 @@ static int hexValue(char c)
     return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
+bool fitsUnsigned64(const exact::Decimal &d)
+{
+    return !d.negative && !(d.integerDigits() == 20 && exact::plainText(d) > kMaxUi8);
+}
+
 bool isGuidText(std::string_view s)
 {
     if (s.size() == 38) {

@@ -1,6 +1,7 @@
 #pragma once
 // Values of the rowset XML files: the text forms of XML-Data types, read strictly. A value
 // either reads exactly or the parser says why not.
+#include "data/core/ExactNumber.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,11 @@ std::string lowered(std::string_view s);       // trimmed, ASCII letters in lowe
 
 // "+12", "-3": 64-bit integers; OutOfRange beyond them.
 ValueCheck parseInteger(std::string_view s, int64_t &v);
+// What a ui8 value may be: a decimal from 0 to 18446744073709551615 (its digits past the
+// point are the scale's business).
+inline constexpr std::string_view kMaxUi8 = "18446744073709551615";
+bool fitsUnsigned64(const exact::Decimal &d);
+
 // True/False in any case, 1, 0 and -1.
 bool parseBoolean(std::string_view s, int64_t &v);
 // Doubles; INF and NaN only when written as such, a finite text beyond the double range
