@@ -2,8 +2,10 @@
 // Esc; a link that dies while an edit is posted (the edit keeps its typed values, one
 // press of the connect button connects again); a post waiting for a SQLite file another
 // program holds locked, stopped with Esc or told when the wait runs out; a PostgreSQL
-// server that ends the session under any command.
+// server that ends the session under any command; a SQL Server link that dies while a
+// table's rows arrive.
 #include "app/gui/CommandWatch.h"
+#include "app/gui/FillWatch.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/TableListBox.h"
 #include "components/wDBGrid.h"
@@ -13,6 +15,7 @@
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include "support/SqliteLockHolder.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/SqliteScript.h"
 #include "support/TdsPeer.h"
 #include <QAction>
@@ -239,6 +242,51 @@ private slots:
         drive::press(Qt::Key_Down);
         QCOMPARE(ui.messages().size(), 1);
         QCOMPARE(storedValue(), QStringLiteral("b"));
+    }
+
+    // The link to SQL Server dies while the rows of a clicked table arrive in the
+    // background: the rows that came stay, the person is told once that the link is
+    // gone, panel 2 turns offline, and the next click after one press of the connect
+    // button opens the table again.
+    void linkDiesDuringTheFill()
+    {
+        tds::TdsPeer peer;
+        QVERIFY(testsupport::startWithSaLogin(peer));
+        const auto name = testsupport::tdsColumn(QStringLiteral("TABLE_NAME"), tds::ColumnType::NVarChar);
+        auto text = [](const char *column) { return testsupport::tdsColumn(QString::fromLatin1(column), tds::ColumnType::NVarChar); };
+        peer.onProcedure(QStringLiteral("sp_tables"),
+                         tds::Reply::rows({text("TABLE_QUALIFIER"), text("TABLE_OWNER"), name, text("TABLE_TYPE"), text("REMARKS")},
+                                          {{"shop", "dbo", "t", "TABLE", QVariant()}}));
+        QList<QVariantList> rows;
+        for (int i = 0; i < 5000; ++i)
+            rows << QVariantList{QString::number(i)};
+        const QRegularExpression select(QStringLiteral("(?i)^select \\* from"));
+        peer.onQuery(select, tds::Reply::rowsThenHang({text("v")}, rows));
+        showWindow(testsupport::saConnectionString(peer, QStringLiteral("shop")));
+        w->cbxOpenDataSet->setChecked(true);
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        clickTableT();
+        QVERIFY(w->ADODXML.Fetching());
+        ui.clearRecords();
+
+        peer.dropConnections();
+        QTRY_VERIFY(!w->ADODXML.Fetching());
+        QVERIFY2(ui.messages().size() == 1 && ui.messageTexts().first().startsWith(QStringLiteral("與資料庫的連線已中斷")),
+                 qPrintable(ui.messageTexts().join('|')));
+        QCOMPARE(w->panelText(3), gui::fillStoppedText(w->ADODXML.RecordCount()));
+        QVERIFY(w->ADODXML.RecordCount() > 0);
+        QVERIFY(!w->ADOConnection1.Connected());
+        QTRY_COMPARE(w->panelText(2), QStringLiteral("[資料庫離線中]"));
+
+        ui.clearRecords();
+        peer.onQuery(select, tds::Reply::rows({text("v")}, {{"1"}}));
+        QTest::mouseClick(w->btnADOConnection, Qt::LeftButton); // one press
+        QVERIFY(w->ADOConnection1.Connected());
+        QTest::mouseClick(w->btnGetTableName, Qt::LeftButton);
+        clickTableT();
+        QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        QTRY_VERIFY(!w->ADODXML.Fetching());
+        QCOMPARE(w->ADODXML.RecordCount(), 1);
     }
 
     // The server ends the session under the window (an administrator's
