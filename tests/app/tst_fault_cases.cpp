@@ -280,6 +280,59 @@ private slots:
         QCOMPARE(data::rowsetxml::load(target).rows.rowCount(), size_t(3));
     }
 
+    // The column captions stored in a settings file that cannot be written (its folder
+    // mounted read-only, its disk full): one error box, in Chinese, with the file's path
+    // and the system's reason; the old file as it was and nothing left beside it.
+    void settingsFileCannotBeWritten_data()
+    {
+        QTest::addColumn<bool>("readOnly"); // else: the disk is full
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder mounted read-only") << true << QStringLiteral("Read-only file system");
+        QTest::newRow("disk full") << false << QStringLiteral("No space left on device");
+    }
+    void settingsFileCannotBeWritten()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        SmallDisk disk(QStringLiteral("256k"));
+        const QString missing = disk.mount();
+        REQUIRE_FACILITY(missing.isEmpty(), missing);
+        const QString ini = disk.path(QStringLiteral("ADO_OpenSchema.Ini"));
+        {
+            QFile old(ini);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("[Other]\r\nKept=1\r\n");
+        }
+        const QByteArray before = readAll(ini);
+        QStringList expectedFiles{QStringLiteral("ADO_OpenSchema.Ini")};
+        if (readOnly) {
+            QVERIFY(disk.makeReadOnly());
+        } else {
+            QFile filler(disk.path(QStringLiteral("filler")));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size()) {
+            }
+            expectedFiles.append(QStringLiteral("filler"));
+        }
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("shop.db"));
+        QVERIFY(makeDatabase(db));
+        openWindowOn(QStringLiteral("Provider=SQLite.1;Data Source=") + db);
+        w->FSchemaIniFile = ini;
+        openTable(kTable);
+        ui.clearRecords();
+        w->menuItem(QStringLiteral("N10"))->trigger(); // 存資料集欄位顯示名稱至Ini
+        QVERIFY2(ui.messages().size() == 1, qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
+        QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
+        const QString said = ui.lastMessage().text;
+        QVERIFY2(said.contains(QStringLiteral("設定檔")) && said.contains(QStringLiteral("Unable to write to ") + ini) &&
+                     said.contains(reason),
+                 qPrintable(said));
+        QCOMPARE(readAll(ini), before);
+        QCOMPARE(filesIn(disk.path()), expectedFiles);
+    }
+
     // A save killed half-way through a large file: the old file is whole and loads.
     void killedSaveKeepsTheOldFile()
     {
