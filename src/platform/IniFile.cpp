@@ -9,9 +9,10 @@
 
 namespace platform {
 
-IniWriteError::IniWriteError(const QString &path)
+IniWriteError::IniWriteError(const QString &path, int errorCode)
     : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString()),
-      message_(QStringLiteral("Unable to write to %1").arg(path))
+      message_(QStringLiteral("Unable to write to %1").arg(path)),
+      reason_(errorCode != 0 ? systemErrorMessage(errorCode) : QString())
 {
 }
 
@@ -49,39 +50,47 @@ void saveBytes(const QString &path, const QByteArray &bytes, FileModes modes)
     if (exists) {
         // Read-only means no write permission for anybody, also for a superuser, who
         // would otherwise be let through.
-        if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-            ::access(native.constData(), W_OK) != 0)
-            throw IniWriteError(path);
+        if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            throw IniWriteError(path, EACCES);
+        if (::access(native.constData(), W_OK) != 0)
+            throw IniWriteError(path, errno);
     }
     QByteArray tempName = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName() +
                                             QLatin1String(".XXXXXX"));
     const int fd = ::mkstemp(tempName.data());
     if (fd < 0)
-        throw IniWriteError(path);
+        throw IniWriteError(path, errno);
+    int failure = 0; // the first failing step's errno
+    auto step = [&failure](bool ok) {
+        if (!ok && failure == 0)
+            failure = errno != 0 ? errno : EIO;
+        return ok;
+    };
     bool ok = true;
     qsizetype done = 0;
     while (ok && done < bytes.size()) {
+        errno = 0;
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0;
+        ok = step(n > 0);
         done += ok ? n : 0;
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    ok = ok && step(::fsync(fd) == 0);
+    ok = step(::close(fd) == 0) && ok;
     const QString temp = QFile::decodeName(tempName);
     if (ok && exists)
-        ok = copyFileAttributes(path, temp);
+        ok = step(copyFileAttributes(path, temp));
     if (ok && (modes.ownerOnly || !exists)) {
         const mode_t mode = modes.ownerOnly      ? mode_t(0600)
                             : modes.newFile >= 0 ? mode_t(modes.newFile)
                                                  : (0666 & ~currentUmask());
-        ok = ::chmod(tempName.constData(), mode) == 0;
+        ok = step(::chmod(tempName.constData(), mode) == 0);
     }
-    ok = ok && ::rename(tempName.constData(), native.constData()) == 0;
+    ok = ok && step(::rename(tempName.constData(), native.constData()) == 0);
     if (!ok) {
         ::unlink(tempName.constData());
-        throw IniWriteError(path);
+        throw IniWriteError(path, failure);
     }
 }
 
@@ -96,9 +105,10 @@ IniDocument IniFile::Snapshot() const
 
 void IniFile::Update(const std::function<bool(IniDocument &)> &change)
 {
+    errno = 0;
     auto document = IniDocument::load(fileName_);
     if (!document)
-        throw IniWriteError(fileName_);
+        throw IniWriteError(fileName_, errno);
     if (change(*document))
         saveBytes(fileName_, document->bytes(), {newFileMode_, ownerOnly_});
 }

@@ -29,14 +29,17 @@
 
 namespace platform {
 
-// "Unable to write to %s" with the file's path.
+// "Unable to write to %s" with the file's path; reason() is why, in the system's words
+// (empty when the system gave none).
 class IniWriteError : public std::runtime_error {
 public:
-    explicit IniWriteError(const QString &path);
+    explicit IniWriteError(const QString &path, int errorCode = 0);
     const QString &message() const { return message_; }
+    const QString &reason() const { return reason_; }
 
 private:
     QString message_;
+    QString reason_;
 };
 
 // A section, key or value that an INI line cannot carry (a line break or NUL).

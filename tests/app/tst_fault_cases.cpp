@@ -100,6 +100,18 @@ private:
     bool mounted_ = false;
 };
 
+// Fills the disk of `folder` with a file named "filler", whose name it returns.
+QString fillDisk(const QString &folder)
+{
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    return QStringLiteral("filler");
+}
+
 // A rowset of `rows` rows of one 200-character text column.
 data::rowsetxml::Rowset textRowset(int rows)
 {
@@ -177,27 +189,38 @@ class TestFaultCases : public QObject {
 private slots:
     void cleanup() { w.reset(); }
 
-    // An edit posted to a database that cannot be written: SQLite's own text in an error
-    // box, the typed value kept in the row, which stays in its edit state.
+    // An edit posted to a database that cannot be written: a Chinese line saying why,
+    // SQLite's own text beside it in an error box, the typed value kept in the row,
+    // which stays in its edit state.
     void editOnUnwritableDatabase_data()
     {
-        QTest::addColumn<bool>("readOnlyFolder"); // else: the database opened read-only
-        QTest::newRow("database opened read-only") << false;
-        QTest::newRow("folder mounted read-only") << true;
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("said");       // the Chinese line
+        QTest::addColumn<QString>("sqliteText"); // SQLite's own
+        const QString readOnly = QStringLiteral("資料庫檔案是唯讀的");
+        QTest::newRow("database opened read-only") << "read-only connection" << readOnly << "readonly";
+        QTest::newRow("folder mounted read-only") << "read-only folder" << readOnly << "readonly";
+        QTest::newRow("disk full") << "disk full" << QStringLiteral("磁碟空間已滿") << "database or disk is full";
     }
     void editOnUnwritableDatabase()
     {
-        QFETCH(bool, readOnlyFolder);
+        QFETCH(QString, fault);
+        QFETCH(QString, said);
+        QFETCH(QString, sqliteText);
         SmallDisk disk(QStringLiteral("4m"));
         const QString missing = disk.mount();
         REQUIRE_FACILITY(missing.isEmpty(), missing);
         const QString db = disk.path(QStringLiteral("shop.db"));
         QVERIFY(makeDatabase(db));
-        if (readOnlyFolder)
+        if (fault == QLatin1String("read-only folder"))
             QVERIFY(disk.makeReadOnly());
         const QByteArray before = readAll(db);
-        openWindowOn(QStringLiteral("Provider=SQLite.1;Data Source=%1%2").arg(db, readOnlyFolder ? "" : ";Mode=Read"));
+        openWindowOn(QStringLiteral("Provider=SQLite.1;Data Source=%1%2")
+                         .arg(db, fault == QLatin1String("read-only connection") ? ";Mode=Read" : ""));
         openTable(kTable);
+        QStringList files{QStringLiteral("shop.db")};
+        if (fault == QLatin1String("disk full"))
+            files.prepend(fillDisk(disk.path())); // listed by name
         TwDBGrid *grid = w->DBGrid2;
         const int column = w->ADODXML.FieldByName(kColumn)->Index();
         drive::clickCell(grid, 0, column);
@@ -206,11 +229,12 @@ private slots:
         QVERIFY2(ui.messages().size() == 1, qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
         QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
         QCOMPARE(ui.lastMessage().icon, platform::MessageIcon::Stop);
-        QVERIFY2(ui.lastMessage().text.contains(QLatin1String("readonly")), qPrintable(ui.lastMessage().text));
+        QVERIFY2(ui.lastMessage().text.startsWith(said) && ui.lastMessage().text.contains(sqliteText),
+                 qPrintable(ui.lastMessage().text));
         QCOMPARE(w->ADODXML.State(), data::dsEdit);
         QCOMPARE(w->ADODXML.FieldByName(kColumn)->AsString(), QStringLiteral("新值"));
         QCOMPARE(readAll(db), before);
-        QCOMPARE(filesIn(disk.path()), QStringList{QStringLiteral("shop.db")});
+        QCOMPARE(filesIn(disk.path()), files);
     }
 
     // A database file cut short: opening the table that lost its pages shows SQLite's
@@ -278,6 +302,54 @@ private slots:
         QCOMPARE(readAll(target), before);
         QCOMPARE(filesIn(disk.path()), QStringList{QStringLiteral("old.xml")});
         QCOMPARE(data::rowsetxml::load(target).rows.rowCount(), size_t(3));
+    }
+
+    // The column captions stored in a settings file that cannot be written (its folder
+    // mounted read-only, its disk full): one error box, in Chinese, with the file's path
+    // and the system's reason; the old file as it was and nothing left beside it.
+    void settingsFileCannotBeWritten_data()
+    {
+        QTest::addColumn<bool>("readOnly"); // else: the disk is full
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder mounted read-only") << true << QStringLiteral("Read-only file system");
+        QTest::newRow("disk full") << false << QStringLiteral("No space left on device");
+    }
+    void settingsFileCannotBeWritten()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        SmallDisk disk(QStringLiteral("256k"));
+        const QString missing = disk.mount();
+        REQUIRE_FACILITY(missing.isEmpty(), missing);
+        const QString ini = disk.path(QStringLiteral("ADO_OpenSchema.Ini"));
+        {
+            QFile old(ini);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("[Other]\r\nKept=1\r\n");
+        }
+        const QByteArray before = readAll(ini);
+        QStringList expectedFiles{QStringLiteral("ADO_OpenSchema.Ini")};
+        if (readOnly) {
+            QVERIFY(disk.makeReadOnly());
+        } else {
+            expectedFiles.append(fillDisk(disk.path()));
+        }
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("shop.db"));
+        QVERIFY(makeDatabase(db));
+        openWindowOn(QStringLiteral("Provider=SQLite.1;Data Source=") + db);
+        w->FSchemaIniFile = ini;
+        openTable(kTable);
+        ui.clearRecords();
+        w->menuItem(QStringLiteral("N10"))->trigger(); // 存資料集欄位顯示名稱至Ini
+        QVERIFY2(ui.messages().size() == 1, qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
+        QCOMPARE(ui.lastMessage().title, QStringLiteral("錯誤"));
+        const QString said = ui.lastMessage().text;
+        QVERIFY2(said.contains(QStringLiteral("設定檔")) && said.contains(QStringLiteral("Unable to write to ") + ini) &&
+                     said.contains(reason),
+                 qPrintable(said));
+        QCOMPARE(readAll(ini), before);
+        QCOMPARE(filesIn(disk.path()), expectedFiles);
     }
 
     // A save killed half-way through a large file: the old file is whole and loads.

@@ -7,6 +7,7 @@
 #include "platform/CommonUtils.h"
 #include "components/wDBGrid.h"
 #include "data/core/DatabaseError.h"
+#include "platform/IniFile.h"
 #include "platform/ProgramFolders.h"
 #include <QAction>
 #include <QCheckBox>
@@ -121,6 +122,10 @@ void Tfm_ADO_Schema::runCommand(const std::function<void()> &command)
         return;
     } catch (const data::DatabaseError &e) {
         error = e.message();
+    } catch (const platform::IniWriteError &e) {
+        // The store's own text names the file; the person also needs what it means and why.
+        error = QStringLiteral("設定檔無法寫入，設定沒有儲存。\n") + e.message() +
+                (e.reason().isEmpty() ? QString() : QStringLiteral("\n") + e.reason());
     } catch (const std::exception &e) {
         error = QString::fromUtf8(e.what());
     } catch (...) {

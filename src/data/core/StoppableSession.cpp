@@ -11,6 +11,19 @@ namespace data {
 
 namespace {
 
+// SQLSTATEs that say the session is gone: class 08 (connection exception) and the
+// server ending the session, as PostgreSQL does for an administrator's shutdown or
+// terminate (57P01) and after a crash of another server process (57P02). The driver
+// may report these from a request it could not send and still call the link alive.
+bool sessionGone(const QString &sqlState)
+{
+    static const QLatin1String kGoneStates[] = {QLatin1String("08"), QLatin1String("57P01"), QLatin1String("57P02")};
+    for (const QLatin1String &state : kGoneStates)
+        if (sqlState.startsWith(state))
+            return true;
+    return false;
+}
+
 // One call on its worker thread, as the waiting side sees it.
 class WorkerCall final : public RunningCall {
 public:
@@ -224,7 +237,7 @@ void StoppableSession::rethrowNoticingLoss(std::exception_ptr failure)
     } catch (const ConnectionLost &) {
         throw;
     } catch (const DatabaseError &e) {
-        if (!e.sqlState().startsWith(QLatin1String("08")) && !inner_.connectionDead())
+        if (!sessionGone(e.sqlState()) && !inner_.connectionDead())
             throw;
         markLost(e);
         throw ConnectionLost(e);

@@ -9,10 +9,11 @@
 // Only one call runs at a time: a call made while another one waits (from an event the
 // wait let through) fails with DatabaseError instead of reaching the provider.
 //
-// A call that fails because the link to the database is gone (SQLSTATE class 08, or the
-// provider says so) marks the session lost: it throws ConnectionLost, every later call
-// fails the same way without reaching the provider, and the owner is told (onLost) so
-// that it closes the session and opens a new one.
+// A call that fails because the link to the database is gone (SQLSTATE class 08, the
+// server ending the session, or the provider says so) marks the session lost: it
+// throws ConnectionLost, every later call fails the same way without reaching the
+// provider, and the owner is told (onLost) so that it closes the session and opens a
+// new one.
 #include "data/core/DatabaseError.h"
 #include "data/core/ProviderSession.h"
 #include <functional>

@@ -951,6 +951,10 @@ SQLRETURN OdbcRowSource::fetchBlock()
     steps_->run([&] {
         OdbcSession::RunningStatement running(owner_, st_);
         rc = SQLFetch(st_);
+        // Failing inside the step lets the session see a link that died under the fetch;
+        // the end of a stopped fetch stays the step's own (it ends as stopped).
+        if (!owner_.stopRequested())
+            st_.check(rc, QStringLiteral("讀取資料列失敗"));
     });
     return rc;
 }

@@ -387,6 +387,20 @@ bool isBusy(int code)
     return (code & 0xFF) == SQLITE_BUSY;
 }
 
+// Why a write failed, for the failures a person can mend on the file's side; empty for
+// the rest, whose SQLite text stands alone.
+QString unwritableText(int code)
+{
+    switch (code & 0xFF) {
+    case SQLITE_READONLY:
+        return QStringLiteral("資料庫檔案是唯讀的（檔案或所在資料夾不能寫入），變更沒有寫入。");
+    case SQLITE_FULL:
+        return QStringLiteral("磁碟空間已滿，資料庫檔案無法寫入，變更沒有寫入。");
+    default:
+        return QString();
+    }
+}
+
 class TimeoutGuard {
 public:
     TimeoutGuard(sqlite3 *db, int seconds, void *session, std::chrono::steady_clock::time_point &deadline,
@@ -495,9 +509,12 @@ void SqliteSession::fail(int rc) const
             throw CommandStopped(); // the person cut the wait for the lock short
         throw DatabaseError(sqliteLockedText(busyTimeout_) + QLatin1Char('\n') + text, QString(), code);
     }
-    if (code == SQLITE_READONLY_DBMOVED)
+    if (code == SQLITE_READONLY_DBMOVED) {
         moved_ = true; // the file was deleted or replaced: this session writes nowhere now
-    throw DatabaseError(text, QString(), code);
+        throw DatabaseError(text, QString(), code);
+    }
+    const QString why = unwritableText(code);
+    throw DatabaseError(why.isEmpty() ? text : why + QLatin1Char('\n') + text, QString(), code);
 }
 
 bool SqliteSession::connectionDead()
