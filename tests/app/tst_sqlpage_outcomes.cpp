@@ -4,6 +4,7 @@
 // PostgreSQL through ODBC; the rows left are counted in the database itself.
 #include "app/gui/MainWindow.h"
 #include "support/GuiDriver.h"
+#include "support/MainWindowUnderTest.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUi.h"
 #include <QPushButton>
@@ -71,17 +72,7 @@ class TestSqlPageOutcomes : public QObject {
     }
 
     // Clicks the page's tab, clicks into the editor, replaces its text by typing, runs.
-    void typeAndRun(const QString &text)
-    {
-        QTabBar *bar = w->PageControl1->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(kSqlPage).center());
-        QTest::mouseClick(w->redSQLText->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-        QCOMPARE(drive::focused(), static_cast<QWidget *>(w->redSQLText));
-        drive::press(Qt::Key_A, Qt::ControlModifier);
-        drive::type(text);
-        QCOMPARE(w->redSQLText->toPlainText(), text);
-        QTest::mouseClick(w->btnRun, Qt::LeftButton);
-    }
+    void typeAndRun(const QString &text) { QVERIFY(testsupport::typeAndRunOnSqlPage(*w, text)); }
 
     // Opens victim's rows first, so the run below must close them; then runs `text`.
     void runAfterAnOpenSelect(const QString &text)

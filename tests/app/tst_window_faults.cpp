@@ -43,7 +43,6 @@ using testsupport::whileRunning;
 
 namespace {
 
-constexpr int kSqlPage = 3;
 constexpr int kXmlPage = 4;
 const char *const kTable = "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT); INSERT INTO t VALUES (1, 'a');";
 
@@ -100,15 +99,7 @@ class TestWindowFaults : public QObject {
         QCOMPARE(w->ADODXML.FieldByName(QStringLiteral("v"))->AsString(), QStringLiteral("b"));
     }
 
-    void typeAndRun(const QString &text)
-    {
-        QTabBar *bar = w->PageControl1->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(kSqlPage).center());
-        QTest::mouseClick(w->redSQLText->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-        drive::press(Qt::Key_A, Qt::ControlModifier);
-        drive::type(text);
-        QTest::mouseClick(w->btnRun, Qt::LeftButton);
-    }
+    void typeAndRun(const QString &text) { QVERIFY(testsupport::typeAndRunOnSqlPage(*w, text)); }
 
     QString storedValue() const
     {

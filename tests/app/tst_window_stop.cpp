@@ -45,15 +45,7 @@ class TestWindowStop : public QObject {
     QString dbFile;
     std::unique_ptr<Tfm_ADO_Schema> w;
 
-    void typeAndRun(const QString &text)
-    {
-        QTabBar *bar = w->PageControl1->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(kSqlPage).center());
-        QTest::mouseClick(w->redSQLText->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-        drive::press(Qt::Key_A, Qt::ControlModifier);
-        drive::type(text);
-        QTest::mouseClick(w->btnRun, Qt::LeftButton);
-    }
+    void typeAndRun(const QString &text) { QVERIFY(testsupport::typeAndRunOnSqlPage(*w, text)); }
 
     QString storedValue() const
     {

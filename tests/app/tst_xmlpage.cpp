@@ -191,6 +191,26 @@ class TestXmlPage : public QObject {
         QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
     }
 
+    // The window reopened on a fresh copy of the typed-edits file, the first order on the
+    // XML page and `typed` typed into its `column`; the file's path (empty on failure).
+    QString typeIntoFirstOrder(const QString &column, const QString &typed)
+    {
+        const QString file = reopenOnTypedFile();
+        if (file.isEmpty())
+            return file;
+        openTableByClick(QStringLiteral("訂單"));
+        w->showPage(4);
+        drive::clickCell(w->DBGrid2, 0, w->ADODXML.FieldByName(column)->Index());
+        drive::type(typed);
+        return file;
+    }
+    void expectOneStopNaming(const QString &typed)
+    {
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.messages().first().icon, platform::MessageIcon::Stop);
+        QVERIFY2(ui.messages().first().text.contains(typed), qPrintable(ui.messages().first().text));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -506,12 +526,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, byMenu);
         QFETCH(QString, stored);
-        const QString file = reopenOnTypedFile();
+        const QString file = typeIntoFirstOrder(column, typed);
         QVERIFY(!file.isEmpty());
-        openTableByClick(QStringLiteral("訂單"));
-        w->showPage(4);
-        drive::clickCell(w->DBGrid2, 0, w->ADODXML.FieldByName(column)->Index());
-        drive::type(typed);
         QVERIFY(w->DBGrid2->EditorMode());
         if (byMenu) {
             trigger("nCloseXMLDataSet");
@@ -527,9 +543,7 @@ private slots:
             QCOMPARE(w->DBGrid2->Caption(), byMenu ? QString() : QStringLiteral("產品"));
             return;
         }
-        QCOMPARE(ui.messages().size(), 1);
-        QCOMPARE(ui.messages().first().icon, platform::MessageIcon::Stop);
-        QVERIFY2(ui.messages().first().text.contains(typed), qPrintable(ui.messages().first().text));
+        expectOneStopNaming(typed);
         QVERIFY(w->ADODXML.Active());
         QCOMPARE(w->ADODXML.State(), data::dsEdit);
         QCOMPARE(w->DBGrid2->Caption(), QStringLiteral("訂單"));
@@ -557,12 +571,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, entered);
         QFETCH(QString, stored);
-        const QString file = reopenOnTypedFile();
+        const QString file = typeIntoFirstOrder(column, typed);
         QVERIFY(!file.isEmpty());
-        openTableByClick(QStringLiteral("訂單"));
-        w->showPage(4);
-        drive::clickCell(w->DBGrid2, 0, w->ADODXML.FieldByName(column)->Index());
-        drive::type(typed);
         if (entered)
             drive::press(Qt::Key_Return);
         QCOMPARE(w->ADODXML.State(), data::dsEdit);
@@ -573,9 +583,7 @@ private slots:
             QVERIFY(!w->isVisible());
             return;
         }
-        QCOMPARE(ui.messages().size(), 1);
-        QCOMPARE(ui.messages().first().icon, platform::MessageIcon::Stop);
-        QVERIFY2(ui.messages().first().text.contains(typed), qPrintable(ui.messages().first().text));
+        expectOneStopNaming(typed);
         QVERIFY(w->isVisible());
         QCOMPARE(w->ADODXML.State(), data::dsEdit);
         QCOMPARE(w->DBGrid2->InplaceEditor()->text(), typed);

@@ -14,6 +14,30 @@
 
 using namespace components;
 
+namespace {
+
+// A dataset on `select` in a grid that is an active window with the focus, as a person
+// meets it.
+struct ShownGrid {
+    data::Dataset ds;
+    TwDBGrid grid;
+
+    bool open(data::Connection &conn, const QString &select)
+    {
+        ds.setConnection(&conn);
+        ds.setCommandText(select);
+        grid.resize(500, 300);
+        grid.setDataSet(&ds);
+        ds.Open();
+        if (!drive::showActive(&grid))
+            return false;
+        grid.setFocus();
+        return true;
+    }
+};
+
+} // namespace
+
 class TestWDBGridPostgres : public QObject {
     Q_OBJECT
     testsupport::PgServer *pg = nullptr;
@@ -46,15 +70,10 @@ private slots:
     {
         QFETCH(QString, how);
         testsupport::ScriptedUiScope ui;
-        data::Dataset ds;
-        ds.setConnection(&conn);
-        ds.setCommandText(QStringLiteral("Select * From 庫存 Order By 編號"));
-        TwDBGrid grid;
-        grid.resize(500, 300);
-        grid.setDataSet(&ds);
-        ds.Open();
-        QVERIFY(drive::showActive(&grid));
-        grid.setFocus();
+        ShownGrid shown;
+        QVERIFY(shown.open(conn, QStringLiteral("Select * From 庫存 Order By 編號")));
+        data::Dataset &ds = shown.ds;
+        TwDBGrid &grid = shown.grid;
         const int qty = ds.FieldByName(QStringLiteral("數量"))->Index();
         const int id = ds.FieldByName(QStringLiteral("編號"))->Index();
         QString typed;
@@ -137,15 +156,10 @@ private slots:
         QFETCH(bool, remove);
         QVERIFY(pg->exec(QStringLiteral("DELETE FROM 訂單 WHERE 品名 <> '筆'")));
         testsupport::ScriptedUiScope ui;
-        data::Dataset ds;
-        ds.setConnection(&conn);
-        ds.setCommandText(QStringLiteral("Select * From 訂單"));
-        TwDBGrid grid;
-        grid.resize(500, 300);
-        grid.setDataSet(&ds);
-        ds.Open();
-        QVERIFY(drive::showActive(&grid));
-        grid.setFocus();
+        ShownGrid shown;
+        QVERIFY(shown.open(conn, QStringLiteral("Select * From 訂單")));
+        data::Dataset &ds = shown.ds;
+        TwDBGrid &grid = shown.grid;
         const int name = ds.FieldByName(QStringLiteral("品名"))->Index();
         drive::clickCell(&grid, 0, name);
         drive::press(Qt::Key_Down); // past the last record: appends

@@ -3,7 +3,11 @@
 // the stop button a running command puts on its status bar.
 #include "app/gui/MainWindow.h"
 #include "support/GuiDriver.h"
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
@@ -46,6 +50,25 @@ inline void whileRunning(QTimer &watcher, const Tfm_ADO_Schema &w, const std::fu
         during();
     });
     watcher.start();
+}
+
+// The SQL page as a person uses it: its tab clicked, the editor clicked, its text
+// selected and typed over, then [執行] clicked. False (nothing run) when the editor did
+// not take the focus or the text.
+inline bool typeAndRunOnSqlPage(Tfm_ADO_Schema &w, const QString &text)
+{
+    constexpr int kSqlPage = 3;
+    QTabBar *bar = w.PageControl1->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(kSqlPage).center());
+    QTest::mouseClick(w.redSQLText->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    if (drive::focused() != static_cast<QWidget *>(w.redSQLText))
+        return false;
+    drive::press(Qt::Key_A, Qt::ControlModifier);
+    drive::type(text);
+    if (w.redSQLText->toPlainText() != text)
+        return false;
+    QTest::mouseClick(w.btnRun, Qt::LeftButton);
+    return true;
 }
 
 } // namespace testsupport
