@@ -594,7 +594,8 @@ private slots:
         q.setCommandTimeout(1);
         q.SQL() << QStringLiteral("WAITFOR DELAY '00:10:00'");
         const DatabaseError e = errorOf([&] { q.ExecSQL(); });
-        QVERIFY2(e.message().contains(QStringLiteral("Timeout expired")), qPrintable(e.message()));
+        QVERIFY2(e.message().startsWith(QStringLiteral("查詢逾時\n")) && e.message().contains(QStringLiteral("Timeout expired")),
+                 qPrintable(e.message()));
         QCOMPARE(e.sqlState(), QStringLiteral("HYT00"));
         QTRY_COMPARE(peer.attentions(), 1);
         // The connection stays usable.

@@ -151,10 +151,20 @@ public:
             return;
         if (rc == SQL_INVALID_HANDLE)
             throw DatabaseError(what + QStringLiteral(": invalid ODBC handle"));
-        throw diagnostics(type_, h_, what + QStringLiteral(" failed"));
+        throw withTimeoutSaid(diagnostics(type_, h_, what + QStringLiteral(" failed")));
     }
 
 private:
+    // A statement that ran past its command timeout: said in Chinese, as the embedded
+    // provider says it, before the driver's own text. A login's timeout (a connection
+    // handle's) is worded by the login.
+    DatabaseError withTimeoutSaid(const DatabaseError &e) const
+    {
+        if (type_ != SQL_HANDLE_STMT || e.sqlState() != QLatin1String("HYT00"))
+            return e;
+        return DatabaseError(QStringLiteral("查詢逾時\n") + e.message(), e.sqlState(), e.nativeCode());
+    }
+
     SQLSMALLINT type_ = 0;
     SQLHANDLE h_ = SQL_NULL_HANDLE;
 };
