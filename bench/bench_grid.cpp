@@ -4,6 +4,7 @@
 // presses at the top, middle and end of the table (the cost of a move must not depend on
 // where the cursor is).
 // Usage: bench_grid [rows] [work folder] [rounds, default 3]
+#include "BenchDataset.h"
 #include "components/wDBGrid.h"
 #include "data/core/Connection.h"
 #include "data/core/Dataset.h"
@@ -134,12 +135,9 @@ int main(int argc, char **argv)
     std::printf("Building %d rows x 8 columns...\n", rows);
     bench::buildTable(dbFile, rows);
 
-    data::Connection conn;
-    conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
-    conn.Open();
-    data::Dataset ds;
-    ds.setConnection(&conn);
-    ds.setCommandText(QStringLiteral("Select * From T"));
+    bench::TableDataset table(dbFile);
+    data::Connection &conn = table.connection;
+    data::Dataset &ds = table.dataset;
     components::TwDBGrid grid;
     grid.resize(1000, 700);
     grid.setDataSet(&ds);

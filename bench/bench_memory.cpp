@@ -6,6 +6,7 @@
 // Each round runs in a fresh process of this program; least and middle are printed.
 // Usage: bench_memory [rows] [work folder] [rounds]
 //        bench_memory --open FILE    (one round: prints "rss-kB peak-kB store-bytes")
+#include "BenchDataset.h"
 #include "components/wDBGrid.h"
 #include "data/core/ColumnStore.h"
 #include "data/core/Connection.h"
@@ -54,12 +55,8 @@ void printColumns(const data::RowStore &store)
 // One round, in this process: the grid shown, every row in, the cursor on the last row.
 int openToLastRow(const QString &dbFile, bool verbose)
 {
-    data::Connection conn;
-    conn.setConnectionString(QStringLiteral("Provider=SQLite.1;Data Source=") + dbFile);
-    conn.Open();
-    data::Dataset ds;
-    ds.setConnection(&conn);
-    ds.setCommandText(QStringLiteral("Select * From T"));
+    bench::TableDataset table(dbFile);
+    data::Dataset &ds = table.dataset;
     components::TwDBGrid grid;
     grid.resize(1000, 700);
     grid.setDataSet(&ds);

@@ -7,6 +7,7 @@
 #include "support/EnvironmentValue.h"
 #include "support/KerberosKdc.h"
 #include "support/ResultHelpers.h"
+#include "support/SqlServerPeerSetup.h"
 #include "support/TdsPeer.h"
 #include <QElapsedTimer>
 #include <QThread>
@@ -88,16 +89,7 @@ private slots:
         const QStringList before = peer.kerberosLogins();
         peer.clearReceived();
 
-        Connection c;
-        c.setProvider(QStringLiteral("SQLOLEDB.1"));
-        c.setConnectionString(integrated(source.arg(peer.port()), setting));
-        c.Open();
-        QVERIFY(c.Connected());
-        Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("select 1 as n"));
-        d.Open();
-        QCOMPARE(d.FieldByName(QStringLiteral("n"))->AsInteger(), 1);
+        QVERIFY(testsupport::connectsAndSelectsOne(peer, integrated(source.arg(peer.port()), setting)));
 
         QCOMPARE(peer.kerberosLogins(), before + QStringList{QStringLiteral("alice@PEER.TEST")});
         QCOMPARE(peer.receivedStatements().last().text, QStringLiteral("select 1 as n"));

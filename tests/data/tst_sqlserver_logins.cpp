@@ -73,17 +73,7 @@ class TstSqlServerLogins : public QObject {
 
     void openAndQuery(TdsPeer &server, const QString &connectionString)
     {
-        server.onQuery(QStringLiteral("select 1 as n"), Reply::rows({{QStringLiteral("n"), ColumnType::Int}}, {{1}}));
-        Connection c;
-        c.setProvider(QStringLiteral("SQLOLEDB.1"));
-        c.setConnectionString(connectionString);
-        c.Open();
-        QVERIFY(c.Connected());
-        Dataset d;
-        d.setConnection(&c);
-        d.setCommandText(QStringLiteral("select 1 as n"));
-        d.Open();
-        QCOMPARE(d.FieldByName(QStringLiteral("n"))->AsInteger(), 1);
+        QVERIFY(testsupport::connectsAndSelectsOne(server, connectionString));
     }
 
 private slots:

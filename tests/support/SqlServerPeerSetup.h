@@ -3,6 +3,8 @@
 // sa login the peer is started with, a connection opened on it through the real
 // FreeTDS driver, result columns, and the requests it received as text.
 #include "data/core/Connection.h"
+#include "data/core/Dataset.h"
+#include "data/core/Field.h"
 #include "support/TdsPeer.h"
 #include <QStringList>
 
@@ -21,6 +23,25 @@ inline bool startWithSaLogin(tds::TdsPeer &peer)
 inline QString saConnectionString(const tds::TdsPeer &peer, const QString &database)
 {
     return peer.connectionString(database, QStringLiteral("sa"), QStringLiteral("secret"));
+}
+
+// Logs in to `server` as "SQLOLEDB.1" with `connectionString` and runs "select 1 as n"
+// on the new connection; true when the login held and the row came back.
+inline bool connectsAndSelectsOne(tds::TdsPeer &server, const QString &connectionString)
+{
+    server.onQuery(QStringLiteral("select 1 as n"),
+                   tds::Reply::rows({{QStringLiteral("n"), tds::ColumnType::Int}}, {{1}}));
+    data::Connection c;
+    c.setProvider(QStringLiteral("SQLOLEDB.1"));
+    c.setConnectionString(connectionString);
+    c.Open();
+    if (!c.Connected())
+        return false;
+    data::Dataset d;
+    d.setConnection(&c);
+    d.setCommandText(QStringLiteral("select 1 as n"));
+    d.Open();
+    return d.FieldByName(QStringLiteral("n"))->AsInteger() == 1;
 }
 
 // Opens `c` as "SQLOLEDB.1" on `peer`'s `database`, logged in as sa.

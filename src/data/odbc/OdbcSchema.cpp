@@ -4,6 +4,7 @@
 #include "data/core/DatabaseError.h"
 #include "data/odbc/OdbcSession.h"
 #include "data/core/SchemaLayouts.h"
+#include "data/core/TableName.h"
 #include <algorithm>
 #include <optional>
 #include <span>
@@ -864,9 +865,8 @@ QVariant OdbcSession::tableCardinality(const TableRef &t)
             cardinality = numberOrNull(row.at(10));
     if (!cardinality.isValid()) {
         // Drivers without a table-statistics row: count the rows.
-        const QString name = (t.schema.isEmpty() ? QString() : quoteIdentifier(t.schema) + QLatin1Char('.')) +
-                             quoteIdentifier(t.name);
-        auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + name, {}, 0, StatementScope::OneStatement);
+        auto count = query(QStringLiteral("SELECT COUNT(*) FROM ") + qualifiedTableName(*this, {t.schema, t.name}), {}, 0,
+                           StatementScope::OneStatement);
         if (!count->columns.empty() && count->rows.rowCount() == 1)
             cardinality = count->rows.columns[0].value(0, ftLargeint);
     }
